@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Set-up and build, then every test: the whole suite, and the engine's threaded tests again under
+# ThreadSanitizer. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+export QT_QPA_PLATFORM=offscreen
+export SDL_AUDIODRIVER=dummy
+
+echo "== unit, window and end-to-end tests"
+ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 300
+
+echo "== engine tests under ThreadSanitizer"
+BUILD_DIR=build-tsan scripts/setup.sh -DFIRNADESK_TSAN=ON -DFIRNADESK_BUILD_APP=OFF -DFIRNADESK_BUILD_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=Debug "-DFIRNADESK_TEST_AREAS=platform;bus"
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --test-dir build-tsan --output-on-failure -L threads --timeout 300 --no-tests=error

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+
+namespace fd::bus {
+
+// What the bus engine sees of the converters: every read and write names a converter index, or -1
+// for any (reading) or every (sending) converter.
+class TCommonPort {
+ public:
+  virtual ~TCommonPort() = default;
+
+  virtual bool Open() = 0;
+  virtual void Close() = 0;
+  virtual bool Reopen() = 0;
+  virtual int ConverterCount() = 0;
+  // Bytes waiting in all converters, or -1 when a converter's status cannot be read.
+  virtual int BytesAvailable() = 0;
+  virtual int Read(uint8_t* buffer, int count, int converter) = 0;
+  virtual int ReadAny(uint8_t* buffer, int count, int& converter) = 0;
+  // count when sent and echoed, -2 on a failed transmission or echo, -1 when not open.
+  virtual int Send(const uint8_t* data, int count, int converter) = 0;
+
+  bool Opened = false;
+};
+
+}  // namespace fd::bus

@@ -1,0 +1,15 @@
+#include "platform/steady_clock.h"
+
+#include <chrono>
+#include <thread>
+
+namespace fd::platform {
+
+uint32_t SteadyClock::TickCount() {
+  using namespace std::chrono;
+  return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void SteadyClock::Sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+}  // namespace fd::platform
