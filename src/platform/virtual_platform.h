@@ -45,8 +45,8 @@ class VirtualPlatform : public Platform {
   void ShowMessage(const std::string& text, const std::string& caption) override;
 
   // Moves time forward by ms, firing every enabled timer whose moment comes, in time order. A
-  // handler that sleeps moves the clock too; a timer whose next moment passed while a handler
-  // slept waits one full interval from now, as a desktop timer does.
+  // handler that sleeps moves the clock too; a timer whose moment passed meanwhile fires once as
+  // soon as it can and never catches up in a burst, as a desktop timer does.
   void Advance(uint64_t ms);
 
   // Runs Advance in steps until pred() holds or limitMs has passed; true when pred() held.
