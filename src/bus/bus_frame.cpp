@@ -21,11 +21,13 @@ constexpr std::array<uint8_t, 256> kCrcTable = MakeCrcTable();
 
 }  // namespace
 
-uint8_t FrameCrc(const uint8_t* sixBytes) {
+uint8_t Crc8Maxim(const uint8_t* bytes, size_t count) {
   uint8_t crc = 0;
-  for (int i = 0; i < 6; ++i) crc = kCrcTable[crc ^ sixBytes[i]];
+  for (size_t i = 0; i < count; ++i) crc = kCrcTable[crc ^ bytes[i]];
   return crc;
 }
+
+uint8_t FrameCrc(const uint8_t* sixBytes) { return Crc8Maxim(sixBytes, 6); }
 
 uint8_t FrameCrc(const Frame6& frame) { return FrameCrc(frame.data()); }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace fd::bus {
@@ -14,6 +15,8 @@ inline constexpr int kFrameSize = 7;
 
 // CRC-8/MAXIM (1-Wire) over the six bytes, through its 256-entry table.
 uint8_t FrameCrc(const uint8_t* sixBytes);
+// The same CRC over any number of bytes (the frame uses exactly six).
+uint8_t Crc8Maxim(const uint8_t* bytes, size_t count);
 uint8_t FrameCrc(const Frame6& frame);
 
 BusFrame MakeBusFrame(const Frame6& frame);

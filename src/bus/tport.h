@@ -19,6 +19,12 @@ inline constexpr int kBusOk = 0;
 inline constexpr int kBusNotOpen = -1;
 inline constexpr int kBusTransferError = -2;
 inline constexpr int kBusNoReply = -3;
+// A reply that arrived intact but does not say what was asked (record read-back and the like).
+inline constexpr int kBusMismatch = -1;
+// A command whose arguments do not fit its frame (an address outside 0..255, a channel number too
+// big for its field, a time beyond 16 bits of tenths, a cue kind that is not a motion command) is
+// refused without sending anything: a wrong frame could fire or store the wrong thing.
+inline constexpr int kBusRefused = -1;
 
 // The bus engine: owns the port, runs request/reply exchanges for callers on the user-interface
 // thread, and reads the bus in the background on its own thread, cutting unsolicited frames out of
@@ -102,7 +108,57 @@ class TPort {
   std::unique_ptr<TCommonPort> port_;
 
  private:
-  // Engine internals: locks, receive buffer, message batch, thread (filled in with the engine).
+  friend class TPortTestHook;
+
+  // One listening window of an exchange (PortLock held): hunt for the reply start, then read the
+  // rest of the frame. Exchange (anyConverter false) hunts on converter, or with -1 on whichever
+  // converter speaks first and then on that one, and reads the rest from converter as given.
+  // ExchangeAny (anyConverter true) hunts on every converter and reads the rest from the converter
+  // the reply start came from. startConverter receives that converter, -1 without a reply start.
+  int ListenForReply(uint8_t replyCode, int converter, bool anyConverter, Frame6& reply, int& startConverter);
+  int Transmit(const BusFrame& frame, const Frame6& request, int converter);
+  void AppendForeignByte(uint8_t byte, int converter);
+  // Read when converter is an index, ReadAny (which reports the converter) when it is -1.
+  int ReadFromPort(uint8_t* buffer, int count, int& converter);
+
+  // Engine loop steps.
+  int BackgroundRead();
+  void RecoverConnection();
+  int CutMessages();
+  void DispatchMessages(int count);
+  void HandOver(const std::function<void()>& fn);
+  void ThreadMain();
+
+  // The whole frame-carrying commands share these: the request with the address in byte 5.
+  int Send6(int address, uint8_t code, uint8_t d1, uint8_t d2, uint8_t d3, uint8_t d4, int converter);
+  int Exchange6(int address, uint8_t code, uint8_t d1, uint8_t d2, uint8_t d3, uint8_t d4, int repeatMode,
+                int converter, Frame6& reply);
+  int FireFrame(const Frame6& frame, bool replyWanted, int repeatMode, int converter, Frame6& reply);
+  int ReadRecordSlot(int address, int wireNumber, int repeatMode, int converter, Frame6& reply);
+  int SendToAll(uint8_t code, uint8_t d1, uint8_t d2, uint8_t d3, uint8_t d4, uint8_t address);
+  void Pause(uint32_t ms) { clock_.Sleep(ms); }
+
+  // PortLock: every use of the port (an exchange from start to end, a background read, a reopen).
+  // Recursive like the host's critical sections, so that an event handler called during an
+  // exchange may itself use the engine. Taken before RxLock whenever both are held.
+  std::recursive_mutex portLock_;
+  // RxLock: the receive buffer, its converter indexes, its count and the message batch.
+  std::mutex rxLock_;
+
+  // Received, not yet parsed bytes and the converter each came from (kRxBufferSize entries each,
+  // allocated once with the engine).
+  std::unique_ptr<uint8_t[]> rxBuffer_;
+  std::unique_ptr<int32_t[]> rxConverter_;
+  int rxCount_ = 0;
+
+  std::array<Frame6, kMaxMessages> messages_{};
+  std::array<int, kMaxMessages> messageConverters_{};
+  int messageCount_ = 0;
+
+  std::thread thread_;
+  std::atomic<bool> terminated_{false};
+  std::atomic<bool> threadFinished_{false};
+  std::atomic<bool> inHandOver_{false};
 };
 
 using TPortProto = TPort;
