@@ -1,0 +1,188 @@
+// The exchange engine on exact virtual time: transmissions, listening windows, repetition.
+#include <gtest/gtest.h>
+
+#include "bus/tport_test_hook.h"
+#include "fake_engine_fixture.h"
+
+namespace fd::bus::testing {
+namespace {
+
+class Exchange : public FakeEngine {
+ protected:
+  explicit Exchange(int converters = 1) : FakeEngine(converters) {
+    engine->OnFrameSent = [this](const Frame6& f) { sentEvents.push_back(f); };
+    engine->OnFrameReceived = [this](const Frame6& f) { receivedEvents.push_back(f); };
+  }
+  const Frame6 request{0x85, 0, 0, 0, 0, 0x04};
+  const Frame6 answer{0x7A, 1, 2, 3, 4, 0x04};
+  std::vector<Frame6> sentEvents, receivedEvents;
+};
+
+// Each empty read waits the converter's 20 ms; a window closes once more than 70 ms have passed,
+// so an unanswered window lasts 80 ms. A transmission takes 6 ms on the fake port.
+constexpr uint64_t kSend = 6, kWindow = 80;
+
+TEST_F(Exchange, RepeatedExchangeWithoutAnswerTransmitsTwiceAndListensThreeTimes) {
+  Frame6 reply{};
+  const uint64_t before = Now();
+  EXPECT_EQ(engine->Exchange(request, 0x7A, 0, 0, reply), kBusNoReply);
+  EXPECT_EQ(port->sent.size(), 2u);
+  EXPECT_EQ(sentEvents.size(), 2u);
+  EXPECT_EQ(sentEvents[0], request);
+  EXPECT_TRUE(receivedEvents.empty());
+  EXPECT_EQ(Now() - before, kSend + kWindow + kSend + kWindow + kWindow);
+  EXPECT_EQ(port->sent[1].atMs - port->sent[0].atMs, kWindow + kSend);
+}
+
+TEST_F(Exchange, SingleAttemptTransmitsOnceAndListensOnce) {
+  Frame6 reply{};
+  const uint64_t before = Now();
+  EXPECT_EQ(engine->Exchange(request, 0x7A, -1, 0, reply), kBusNoReply);
+  EXPECT_EQ(port->sent.size(), 1u);
+  EXPECT_EQ(sentEvents.size(), 1u);
+  EXPECT_EQ(Now() - before, kSend + kWindow);
+}
+
+TEST_F(Exchange, AnsweredExchangeReturnsTheReplyAndReportsIt) {
+  port->Answer(0x85, {0x7A, 1, 2, 3, 4, 0x99});  // the address byte is not compared
+  Frame6 reply{};
+  EXPECT_EQ(engine->Exchange(request, 0x7A, 0, 0, reply), kBusOk);
+  EXPECT_EQ(reply, (Frame6{0x7A, 1, 2, 3, 4, 0x99}));
+  EXPECT_EQ(port->sent.size(), 1u);
+  ASSERT_EQ(receivedEvents.size(), 1u);
+  EXPECT_EQ(receivedEvents[0], reply);
+  EXPECT_EQ(port->sent[0].bytes, WithCrc(request));
+}
+
+TEST_F(Exchange, BadCrcIsATransferErrorAndIsRepeatedWhenAllowed) {
+  int sends = 0;
+  port->onSend = [&](const std::vector<uint8_t>&, int) {
+    BusFrame f = MakeBusFrame(answer);
+    if (++sends == 1) f[6] ^= 0xFF;
+    port->Deliver({f.begin(), f.end()}, 0, 2);
+  };
+  Frame6 reply{};
+  EXPECT_EQ(engine->Exchange(request, 0x7A, -1, 0, reply), kBusTransferError);
+  EXPECT_EQ(reply, Frame6{});  // untouched
+  EXPECT_TRUE(receivedEvents.empty());
+
+  sends = 0;
+  EXPECT_EQ(engine->Exchange(request, 0x7A, 0, 0, reply), kBusOk);
+  EXPECT_EQ(reply, answer);
+  EXPECT_EQ(sends, 2);
+}
+
+TEST_F(Exchange, ALateAnswerToTheSecondTransmissionIsHeardInTheThirdWindow) {
+  int sends = 0;
+  port->onSend = [&](const std::vector<uint8_t>&, int) {
+    if (++sends == 2) port->DeliverFrame(answer, 0, 120);
+  };
+  Frame6 reply{};
+  EXPECT_EQ(engine->Exchange(request, 0x7A, 0, 0, reply), kBusOk);
+  EXPECT_EQ(reply, answer);
+  EXPECT_EQ(port->sent.size(), 2u);
+}
+
+TEST_F(Exchange, TheWindowCoversHuntAndRestTogether) {
+  // The reply start comes at 60 ms, the rest only at 100 ms: too late for the 70 ms window.
+  port->onSend = [&](const std::vector<uint8_t>&, int) {
+    const BusFrame f = MakeBusFrame(answer);
+    port->Deliver({f[0]}, 0, 60);
+    port->Deliver({f.begin() + 1, f.end()}, 0, 100);
+  };
+  Frame6 reply{};
+  EXPECT_EQ(engine->Exchange(request, 0x7A, -1, 0, reply), kBusTransferError);
+  // A longer reply time-out lets the same answer in.
+  engine->ReplyTimeout = 150;
+  EXPECT_EQ(engine->Exchange(request, 0x7A, -1, 0, reply), kBusOk);
+  EXPECT_EQ(reply, answer);
+}
+
+TEST_F(Exchange, ForeignBytesDuringTheHuntGoToTheReceiveBuffer) {
+  const Frame6 other{0x70, 'O', 'k', 0, 16, 0x33};
+  port->onSend = [&](const std::vector<uint8_t>&, int) {
+    port->DeliverFrame(other, 0, 1);
+    port->DeliverFrame(answer, 0, 10);
+  };
+  Frame6 reply{};
+  EXPECT_EQ(engine->Exchange(request, 0x7A, -1, 0, reply), kBusOk);
+  EXPECT_EQ(reply, answer);
+  TPortTestHook hook(*engine);
+  EXPECT_EQ(hook.RxBytes(), WithCrc(other));
+  EXPECT_EQ(hook.RxConverters(), std::vector<int>(7, 0));
+  // ... and the engine loop hands them over as a message.
+  std::vector<std::pair<Frame6, int>> messages;
+  engine->OnMessage = [&](const Frame6& f, int c) { messages.push_back({f, c}); };
+  engine->ExecutePass();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].first, other);
+  EXPECT_EQ(hook.RxCount(), 0);
+}
+
+TEST_F(Exchange, FailedTransmissionsSkipListeningButStillReportTheFrame) {
+  Frame6 reply{};
+  struct Case {
+    int sendResult;
+    int expected;
+  } cases[] = {{-2, kBusTransferError}, {3, kBusTransferError}, {0, kBusNotOpen}, {-1, kBusNotOpen}};
+  for (const auto& c : cases) {
+    port->sendResult = c.sendResult;
+    sentEvents.clear();
+    const uint64_t before = Now();
+    EXPECT_EQ(engine->Exchange(request, 0x7A, 0, 0, reply), c.expected) << c.sendResult;
+    EXPECT_EQ(sentEvents.size(), 1u);
+    EXPECT_EQ(Now() - before, kSend);  // no listening window after a failed transmission
+    EXPECT_EQ(engine->SendFrame(request, 0), c.expected) << c.sendResult;
+  }
+  port->sendResult = -100;
+  port->Close();
+  sentEvents.clear();
+  EXPECT_EQ(engine->Exchange(request, 0x7A, 0, 0, reply), kBusNotOpen);
+  EXPECT_EQ(sentEvents.size(), 1u);  // reported even though the port is closed
+}
+
+class ExchangeTwoConverters : public Exchange {
+ protected:
+  ExchangeTwoConverters() : Exchange(2) {}
+};
+
+TEST_F(ExchangeTwoConverters, ExchangeAnyReportsTheConverterThatAnswered) {
+  port->onSend = [&](const std::vector<uint8_t>&, int) { port->DeliverFrame(answer, 1, 3); };
+  Frame6 reply{};
+  int converter = 7;
+  EXPECT_EQ(engine->ExchangeAny(request, 0x7A, converter, reply), kBusOk);
+  EXPECT_EQ(converter, 1);
+  EXPECT_EQ(reply, answer);
+  EXPECT_EQ(port->sent[0].converter, -1);
+
+  port->onSend = nullptr;
+  converter = 7;
+  EXPECT_EQ(engine->ExchangeAny(request, 0x7A, converter, reply), kBusNoReply);
+  EXPECT_EQ(converter, -1);
+  EXPECT_EQ(port->sent.size(), 2u);  // never repeated
+}
+
+TEST_F(ExchangeTwoConverters, ExchangeAnyKeepsForeignBytesWithTheirConverter) {
+  port->onSend = [&](const std::vector<uint8_t>&, int) {
+    port->Deliver({0x11, 0x22}, 0, 1);
+    port->DeliverFrame(answer, 1, 5);
+  };
+  Frame6 reply{};
+  int converter = -1;
+  EXPECT_EQ(engine->ExchangeAny(request, 0x7A, converter, reply), kBusOk);
+  EXPECT_EQ(converter, 1);
+  TPortTestHook hook(*engine);
+  EXPECT_EQ(hook.RxBytes(), Bytes({0x11, 0x22}));
+  EXPECT_EQ(hook.RxConverters(), (std::vector<int>{0, 0}));
+}
+
+TEST_F(ExchangeTwoConverters, ExchangeOnOneConverterHearsOnlyThatConverter) {
+  port->onSend = [&](const std::vector<uint8_t>&, int) { port->DeliverFrame(answer, 0, 3); };
+  Frame6 reply{};
+  EXPECT_EQ(engine->Exchange(request, 0x7A, -1, 1, reply), kBusNoReply);
+  EXPECT_EQ(port->sent[0].converter, 1);
+  EXPECT_EQ(engine->Exchange(request, 0x7A, -1, 0, reply), kBusOk);
+}
+
+}  // namespace
+}  // namespace fd::bus::testing
