@@ -4,11 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <string_view>
 
+#include "devices/common_control.h"
+#include "devices/controls.h"
 #include "platform/platform.h"
 #include "show/scenario_line.h"
 #include "support/localizer.h"
@@ -48,6 +53,29 @@ class FileHandle {
   int fd_;
 };
 
+// How many cues the file may hold: its lines that are not empty, read from the start, the file
+// left at its start again. Only a hint for the list's size. False when the file cannot be
+// rewound (then nothing can be read reliably any more).
+bool CountCueLines(int fd, std::string& buffer, size_t& count) {
+  count = 0;
+  char previous = '\n';
+  for (;;) {
+    ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    const char* start = buffer.data();
+    const char* end = start + got;
+    for (const char* p = start; (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p))));
+         ++p) {
+      char before = p > start ? p[-1] : previous;
+      if (before != '\n') ++count;  // "\r\n" lines count: a cheap over-estimate is fine
+    }
+    previous = end[-1];
+  }
+  if (previous != '\n') ++count;  // the last line without a line break
+  return ::lseek(fd, 0, SEEK_SET) == 0;
+}
+
 std::string BaseName(const std::string& path) {
   size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -78,15 +106,44 @@ LoadResult TProjectList::LoadFromFile(const std::string& path) {
     return LoadResult{LoadStatus::OpenFailed, 0, FileErrorText(error)};
   }
   struct stat info {};
-  if (::fstat(file.get(), &info) == 0 && S_ISDIR(info.st_mode)) {
+  if (::fstat(file.get(), &info) != 0) info.st_mode = 0;
+  if (S_ISDIR(info.st_mode)) {
     return LoadResult{LoadStatus::OpenFailed, 0, FileErrorText(EISDIR)};
   }
 
   // Lines are cut out of the read buffer in place; only a line that spans two reads is copied.
   static constexpr size_t kChunk = 1 << 20;
+  static constexpr size_t kReserveLimit = 1 << 21;
   std::string buffer(kChunk, '\0');
-  std::string carried;
+  // Room for every cue at once: growing a list of a million cues step by step costs more than
+  // reading the file twice. Capped, so that a file of blank lines cannot claim gigabytes.
+  if (S_ISREG(info.st_mode)) {
+    size_t hint = 0;
+    if (!CountCueLines(file.get(), buffer, hint)) return FailAtLine(1);
+    try {
+      cues_.reserve(std::min<size_t>(hint, kReserveLimit));
+    } catch (const std::exception&) {
+      // Only a hint: the list grows as it goes.
+    }
+  }
   int lineNumber = 0;
+  bool ok = false;
+  try {
+    ok = ReadCues(file.get(), buffer, lineNumber);
+  } catch (const std::bad_alloc&) {
+    // A file too big for the memory fails like a file that cannot be read, at the line reached.
+    ok = false;
+    if (lineNumber == 0) lineNumber = 1;
+  }
+  if (!ok) return FailAtLine(lineNumber);
+
+  SortByTime();
+  fileName_ = BaseName(path);
+  return LoadResult{};
+}
+
+bool TProjectList::ReadCues(int fd, std::string& buffer, int& lineNumber) {
+  std::string carried;
   devices::CueRecord cue;
 
   auto takeLine = [&](std::string_view line) -> bool {
@@ -99,10 +156,11 @@ LoadResult TProjectList::LoadFromFile(const std::string& path) {
   };
 
   for (;;) {
-    ssize_t got = ::read(file.get(), buffer.data(), buffer.size());
+    ssize_t got = ::read(fd, buffer.data(), buffer.size());
     if (got < 0) {
       if (errno == EINTR) continue;
-      return FailAtLine(lineNumber + 1);
+      ++lineNumber;  // the line being read
+      return false;
     }
     if (got == 0) break;
     std::string_view chunk(buffer.data(), static_cast<size_t>(got));
@@ -120,16 +178,12 @@ LoadResult TProjectList::LoadFromFile(const std::string& path) {
         ok = takeLine(carried);
         carried.clear();
       }
-      if (!ok) return FailAtLine(lineNumber);
+      if (!ok) return false;
       chunk.remove_prefix(lf + 1);
     }
   }
   // The last line may end with the file instead of a line break.
-  if (!carried.empty() && !takeLine(carried)) return FailAtLine(lineNumber);
-
-  SortByTime();
-  fileName_ = BaseName(path);
-  return LoadResult{};
+  return carried.empty() || takeLine(carried);
 }
 
 void TProjectList::Clear() {
@@ -151,5 +205,20 @@ void TProjectList::SetItem(int index, const devices::CueRecord& cue) {
 int32_t TProjectList::LastTime() const { return cues_.empty() ? 0 : cues_.back().TimeMs; }
 
 void TProjectList::SortByTime() { devices::SortCuesByTime(cues_); }
+
+void TProjectList::MarkUsedChannels(devices::TControls& controls) const {
+  // Only firing consoles carry the table; a cue for any other address, or for a channel outside
+  // the table, has nothing to mark. Consoles are looked up once, not once per cue.
+  std::array<devices::TCommonControl*, 200> consoles{};
+  for (int id = 1; id <= 199; ++id) consoles[id] = dynamic_cast<devices::TCommonControl*>(controls.FindByID(id));
+  for (int i = 0; i < controls.Count(); ++i) {
+    auto* console = dynamic_cast<devices::TCommonControl*>(controls.Items(i));
+    if (console && console->ID >= 1 && console->ID <= 199) console->ClearChannelUsed();
+  }
+  for (const auto& cue : cues_) {
+    if (cue.CueKind != devices::ChannelCue || cue.Console < 1 || cue.Console > 199) continue;
+    if (auto* console = consoles[cue.Console]) console->SetChannelUsed(cue.Channel, true);
+  }
+}
 
 }  // namespace fd::show

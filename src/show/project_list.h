@@ -64,6 +64,9 @@ class TProjectList {
 
  private:
   LoadResult FailAtLine(int line);
+  // Appends the cues of the file's lines; false at the first line that is not a cue or cannot be
+  // read, with lineNumber naming it.
+  bool ReadCues(int fd, std::string& buffer, int& lineNumber);
 
   platform::Platform* platform_ = nullptr;
   std::vector<devices::CueRecord> cues_;
