@@ -1,0 +1,78 @@
+#include "show/preflight_checks.h"
+
+#include <array>
+#include <set>
+
+#include "devices/controls.h"
+#include "devices/device_codes.h"
+#include "support/numbers.h"
+
+namespace fd::show {
+
+namespace {
+
+constexpr int kIds = 256;
+
+bool IsConsoleId(int id) { return id >= 1 && id <= 199; }
+
+PreflightResult Finish(const std::set<int>& numbers, const char* heading) {
+  PreflightResult result;
+  result.Numbers.assign(numbers.begin(), numbers.end());
+  result.Passed = result.Numbers.empty();
+  if (!result.Passed) result.Heading = heading;
+  return result;
+}
+
+}  // namespace
+
+std::string PreflightResult::MemoText() const {
+  std::string text;
+  for (size_t i = 0; i < Numbers.size(); ++i) {
+    if (i) text += ", ";
+    text += support::NumberText(Numbers[i]);
+  }
+  return text;
+}
+
+PreflightResult CheckUnconnected(const std::vector<devices::CueRecord>& cues, const devices::TControls& controls) {
+  // Device IDs are 0..255; look each up once instead of once per cue.
+  std::array<bool, kIds> registered{};
+  for (int id = 0; id < kIds; ++id) registered[id] = controls.FindByID(id) != nullptr;
+
+  std::set<int> missing;
+  for (const auto& cue : cues) {
+    bool known = cue.Console >= 0 && cue.Console < kIds && registered[cue.Console];
+    if (!known) missing.insert(cue.Console);
+  }
+  return Finish(missing, kUnconnectedHeading);
+}
+
+PreflightResult CheckScenarioTimes(const std::vector<devices::CueRecord>& cues, const devices::TControls& controls) {
+  // Per device ID: is there a registered device, and does an earlier time count against it.
+  std::array<bool, kIds> registered{};
+  std::array<bool, kIds> oneTimePerChannel{};
+  for (int i = 0; i < controls.Count(); ++i) {
+    const devices::TCommonDevice* device = controls.Items(i);
+    if (!device || device->ID < 0 || device->ID >= kIds) continue;
+    registered[device->ID] = true;
+    if (IsConsoleId(device->ID) && device->Version < devices::kVersionRecordList) oneTimePerChannel[device->ID] = true;
+  }
+
+  std::array<int64_t, kIds> lastAccepted;
+  lastAccepted.fill(-1);
+  std::set<int> flagged;
+  for (const auto& cue : cues) {
+    if (cue.Console < 0 || cue.Console >= kIds || !registered[cue.Console]) continue;
+    int id = cue.Console;
+    if (cue.TimeMs < 1) {
+      flagged.insert(id);
+    } else if (cue.TimeMs >= lastAccepted[id]) {
+      lastAccepted[id] = cue.TimeMs;
+    } else if (oneTimePerChannel[id]) {
+      flagged.insert(id);
+    }
+  }
+  return Finish(flagged, kScenarioTimesHeading);
+}
+
+}  // namespace fd::show

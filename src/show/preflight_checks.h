@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "devices/cue_record.h"
+
+namespace fd::devices {
+class TControls;
+}
+
+namespace fd::show {
+
+// The outcome of a check before the scenario goes into the consoles. When it did not pass, the
+// window shows Heading and MemoText() and lets the operator go on or cancel.
+struct PreflightResult {
+  bool Passed = true;
+  std::vector<int> Numbers;  // offending console numbers or device IDs, ascending, each once
+  std::string Heading;       // empty when passed
+
+  // "3, 7"
+  std::string MemoText() const;
+};
+
+inline constexpr const char* kUnconnectedHeading = "В сценарии обнаружены неподключенные пульты...";
+inline constexpr const char* kScenarioTimesHeading = "Сценарий может быть воспроизведен некорректно...";
+
+// Console numbers of the scenario without a registered device. Numbers outside 0..255 can never
+// have one and are listed like the others.
+PreflightResult CheckUnconnected(const std::vector<devices::CueRecord>& cues, const devices::TControls& controls);
+
+// Registered devices whose cues the consoles may not play as written: a cue at a time below 1 ms,
+// or (for consoles below firmware 148, which keep one time per channel) a time earlier than the
+// cue before it for the same console.
+PreflightResult CheckScenarioTimes(const std::vector<devices::CueRecord>& cues, const devices::TControls& controls);
+
+}  // namespace fd::show
