@@ -57,9 +57,7 @@ class RecordingDriver : public ConverterDriver {
     handle = 100 + index;
     return FT_OK;
   }
-  FT_STATUS SetBaudRate(FT_HANDLE h, uint32_t baud) override {
-    return Call(h, "SetBaudRate " + std::to_string(baud));
-  }
+  FT_STATUS SetBaudRate(FT_HANDLE h, uint32_t baud) override { return Call(h, "SetBaudRate " + std::to_string(baud)); }
   FT_STATUS SetDataCharacteristics(FT_HANDLE h, uint8_t word, uint8_t stop, uint8_t parity) override {
     return Call(h, "SetDataCharacteristics " + std::to_string(word) + " " + std::to_string(stop) + " " +
                        std::to_string(parity));
@@ -177,8 +175,8 @@ TEST(TUSBPortFT, ConfigureHandsOverFlowCodeAndStopBits) {
     ft.FlowControl = flow;
     EXPECT_EQ(ft.FlowCode(), expectedFlow[flow]);
   }
-  const std::pair<uint8_t, uint8_t> stopBits[] = {{1, FT_STOP_BITS_1}, {2, FT_STOP_BITS_2}, {0, FT_STOP_BITS_1},
-                                                  {3, FT_STOP_BITS_1}};
+  const std::pair<uint8_t, uint8_t> stopBits[] = {
+      {1, FT_STOP_BITS_1}, {2, FT_STOP_BITS_2}, {0, FT_STOP_BITS_1}, {3, FT_STOP_BITS_1}};
   for (auto [field, code] : stopBits) {
     ft.StopBits = field;
     EXPECT_EQ(ft.StopBitsCode(), code) << int(field);
