@@ -122,7 +122,6 @@ bool WriteToFile(LogState& s, const std::string& text) {
     const bool ownLastLine = s.lastLineStart >= 0 && path == s.lastPath && size == s.lastLineEnd &&
                              s.lastLineStart <= size;
     if (ownLastLine) lineStart = s.lastLineStart;
-    if (::ftruncate(file.Get(), lineStart) != 0) return false;
     if (s.repeatCount < std::numeric_limits<int32_t>::max()) ++s.repeatCount;
     line += " ( X " + NumberText(s.repeatCount) + " )";
   } else {
@@ -134,8 +133,13 @@ bool WriteToFile(LogState& s, const std::string& text) {
   s.lastLineStart = LineStartOf(lineStart);
   s.lastPath = path;
   s.lastLineEnd = -1;
+  // The repeat line overwrites the previous one and the file is then cut behind it: the same
+  // bytes as cutting first, but without a moment in which the file has lost its last line (and
+  // without a truncation to zero length, which some file systems answer with a flush).
   if (!WriteAllAt(file.Get(), bytes, lineStart)) return false;
-  s.lastLineEnd = static_cast<int64_t>(lineStart) + static_cast<int64_t>(bytes.size());
+  const off_t end = lineStart + static_cast<off_t>(bytes.size());
+  if (end < size && ::ftruncate(file.Get(), end) != 0) return false;
+  s.lastLineEnd = end;
   return file.Close();
 }
 
