@@ -39,6 +39,7 @@ void PeerDevice::OnFrame(const bus::BusFrame& frame, uint64_t endUs, std::vector
 
 void PeerDevice::SendStateQuery(int target) {
   std::lock_guard lock(mutex_);
+  if (!on_) return;
   pending_.push_back(FrameBytes(kStateQuery, 0x00, 0x00, static_cast<uint8_t>(instance_),
                                 static_cast<uint8_t>(target), bus::kPeerAddress));
 }
@@ -47,6 +48,7 @@ void PeerDevice::SendStop(int timeMs) {
   const int tenths = std::clamp(timeMs / 100, 0, 0xFFFF);
   const auto hi = static_cast<uint8_t>(tenths >> 8), lo = static_cast<uint8_t>(tenths & 0xFF);
   std::lock_guard lock(mutex_);
+  if (!on_) return;
   pending_.push_back(FrameBytes(kRunStop, hi, lo, 0x00, 0x00, bus::kRemoteControlAddress));
   pending_.push_back(
       FrameBytes(kAnnounceStop, hi, lo, static_cast<uint8_t>(instance_), 0x00, bus::kPeerAddress));
@@ -69,6 +71,7 @@ void PeerDevice::AdvanceTo(uint64_t nowUs, std::vector<Transmission>& out) {
 
 void PeerDevice::PowerChanged(bool on) {
   std::lock_guard lock(mutex_);
+  on_ = on;
   if (!on) pending_.clear();
 }
 

@@ -43,6 +43,7 @@ class PeerDevice : public ModelDevice {
   const int instance_;
   const int majorVersion_;
   mutable std::mutex mutex_;
+  bool on_ = true;  // as last told by PowerChanged
   std::mt19937 random_;
   std::vector<std::vector<uint8_t>> pending_;
   std::vector<StateAnswer> answers_;

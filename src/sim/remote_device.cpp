@@ -19,11 +19,13 @@ void RemoteDevice::OnFrame(const bus::BusFrame& frame, uint64_t endUs, std::vect
 
 void RemoteDevice::PressStop(int timeMs) {
   std::lock_guard lock(mutex_);
+  if (!on_) return;  // a switched-off remote sends nothing, now or later
   pendingStops_.push_back(timeMs);
 }
 
 void RemoteDevice::PowerChanged(bool on) {
   std::lock_guard lock(mutex_);
+  on_ = on;
   if (!on) pendingStops_.clear();
 }
 

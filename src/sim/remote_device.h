@@ -25,6 +25,7 @@ class RemoteDevice : public ModelDevice {
  private:
   const int version_;
   std::mutex mutex_;
+  bool on_ = true;  // as last told by PowerChanged
   std::vector<int> pendingStops_;
 };
 
