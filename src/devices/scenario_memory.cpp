@@ -1,0 +1,160 @@
+// Writing the scenario into the consoles' memory and reading it back, console by console, cue by
+// cue, in the record form of each console's firmware generation.
+#include "devices/scenario_memory.h"
+
+#include "devices/common_control.h"
+#include "devices/controls.h"
+#include "devices/device_codes.h"
+#include "support/numbers.h"
+
+namespace fd::devices {
+
+namespace {
+
+enum class Pass { Write, Verify };
+
+bool IsConsoleId(int id) { return id >= 1 && id <= 199; }
+
+// One console's turn: every cue addressed to it, then (write only) the filler records.
+class ConsoleTurn {
+ public:
+  ConsoleTurn(TCommonControl& console, Pass pass) : console_(console), port_(console.Port()), pass_(pass) {}
+
+  // Handles one cue of this console. Returns the result code and the channel the progress names.
+  int Cue(const CueRecord& cue, int& progressChannel) {
+    const bool motor = console_.Kind == kKindMotor;
+    if (motor) {
+      progressChannel = 1;
+      if (console_.Version < kVersionConfirmedWrite) return kScenarioMotorTooOld;
+      // A channel cue has no motor record: nothing is sent for it, and the verify has nothing to
+      // compare. It does not take a record number either, so that the cues after it are read back
+      // from the records they were written to.
+      if (!IsMotionCue(cue.CueKind)) return bus::kBusOk;
+      int r = pass_ == Pass::Write ? WriteMotor(cue) : VerifyMotor(cue);
+      ++record_;
+      return r;
+    }
+
+    progressChannel = IsMotionCue(cue.CueKind) ? 1 : cue.Channel + 1;
+    // A motion cue for a console that is no motor console has no channel: skipped like above.
+    if (IsMotionCue(cue.CueKind)) return bus::kBusOk;
+
+    int r;
+    if (console_.Version < kVersionRecordList) {
+      r = pass_ == Pass::Write ? WriteCell(cue) : VerifyCell(cue);
+      if (cue.Channel > highestChannel_) highestChannel_ = cue.Channel;
+    } else {
+      r = pass_ == Pass::Write ? WriteListRecord(cue.Channel, cue.TimeMs) : VerifyListRecord(cue);
+      ++record_;
+    }
+    return r;
+  }
+
+  // Empty records after the console's cues. Their results are not checked: a later verify does not
+  // read them either.
+  void Fill() {
+    if (console_.Kind == kKindMotor) return;
+    if (console_.Version < kVersionRecordList) {
+      for (int k = highestChannel_ + 1; k < console_.ChannelCount; ++k)
+        port_.WriteRecordNoReply(console_.ID, k, kFillerTime, console_.Converter);
+    } else {
+      for (int k = record_; k < console_.ChannelCount; ++k) WriteListRecord(k, kFillerTime);
+    }
+  }
+
+ private:
+  bool Fine() const { return console_.Version >= kVersionConfirmedWrite; }
+
+  int WriteMotor(const CueRecord& cue) {
+    return port_.WriteMotorRecord(console_.ID, cue.TimeMs, cue.CueKind, cue.Param1, cue.Param2, console_.RepeatMode,
+                                  console_.Converter);
+  }
+  int VerifyMotor(const CueRecord& cue) {
+    int time = 0, kind = 0, p1 = 0, p2 = 0;
+    int r = port_.ReadMotorRecord(console_.ID, record_, console_.RepeatMode, console_.Converter, time, kind, p1, p2);
+    if (r != bus::kBusOk) return r;
+    bool same = time == cue.TimeMs && kind == cue.CueKind && p1 == cue.Param1 && p2 == cue.Param2;
+    return same ? bus::kBusOk : kScenarioMismatch;
+  }
+
+  // Below 148: one cell per channel, addressed by the channel.
+  int WriteCell(const CueRecord& cue) {
+    return port_.WriteRecordNoReply(console_.ID, cue.Channel, cue.TimeMs, console_.Converter);
+  }
+  int VerifyCell(const CueRecord& cue) {
+    int time = 0;
+    int r = port_.ReadRecordTime(console_.ID, cue.Channel, console_.RepeatMode, console_.Converter, time);
+    if (r != bus::kBusOk) return r;
+    return time == cue.TimeMs ? bus::kBusOk : kScenarioMismatch;
+  }
+
+  // 148 on: records in write order; from 165 on confirmed and in 2 ms steps. The console stores a
+  // record at its own write position, so the record number only matters when reading back.
+  int WriteListRecord(int channel, int32_t time) {
+    if (Fine()) return port_.WriteRecord(console_.ID, channel, time, console_.RepeatMode, console_.Converter);
+    return port_.WriteRecordNoReply(console_.ID, channel, time, console_.Converter);
+  }
+  int VerifyListRecord(const CueRecord& cue) {
+    int time = 0, channel = 0;
+    int r = Fine() ? port_.ReadRecordFine(console_.ID, record_, console_.RepeatMode, console_.Converter, time, channel)
+                   : port_.ReadRecord(console_.ID, record_, console_.RepeatMode, console_.Converter, time, channel);
+    if (r != bus::kBusOk) return r;
+    return time == cue.TimeMs && channel == cue.Channel ? bus::kBusOk : kScenarioMismatch;
+  }
+
+  TCommonControl& console_;
+  bus::TPort& port_;
+  Pass pass_;
+  int record_ = 0;           // records of this console written (or read back) so far
+  int highestChannel_ = -1;  // below 148: highest cell written
+};
+
+int RunScenario(TControls& controls, std::vector<CueRecord>& list, Pass pass) {
+  SortCuesByTime(list);
+  int result = bus::kBusOk;
+  bool cancel = false;
+  const int64_t cueCount = static_cast<int64_t>(list.size());
+  const int deviceCount = controls.Count();
+
+  // Pending events run inside the progress events; a device that leaves the registry meanwhile
+  // stays allocated until the run is over.
+  TControls::Hold hold(controls);
+  for (int i = 0; i < deviceCount && result == bus::kBusOk && !cancel; ++i) {
+    auto* console = dynamic_cast<TCommonControl*>(controls.Items(i));
+    if (!console || !IsConsoleId(console->ID)) continue;
+    console->CheckLink();  // channel count, and the console starts its records from the first
+
+    ConsoleTurn turn(*console, pass);
+    for (int64_t j = 0; j < cueCount && result == bus::kBusOk && !cancel; ++j) {
+      const CueRecord& cue = list[static_cast<size_t>(j)];
+      if (cue.Console != console->ID) continue;
+      int progressChannel = 0;
+      result = turn.Cue(cue, progressChannel);
+      if (auto progress = controls.OnMemoryProgress)
+        progress(MemoryProgressPercent(cueCount, i, j, deviceCount), i, console->ID, progressChannel, cancel);
+    }
+    if (pass == Pass::Write && result == bus::kBusOk && !cancel) turn.Fill();
+  }
+
+  if (cancel || result != bus::kBusOk) {
+    if (result == bus::kBusOk) result = kScenarioCancelled;
+  } else if (auto progress = controls.OnMemoryProgress) {
+    progress(100, -1, -1, -1, cancel);
+  }
+  return result;
+}
+
+}  // namespace
+
+int MemoryProgressPercent(int64_t cueCount, int64_t deviceIndex, int64_t cueIndex, int64_t deviceCount) {
+  const int64_t whole = cueCount * deviceCount;
+  if (whole <= 0) return 0;
+  const long double done = static_cast<long double>(cueCount * deviceIndex + cueIndex);
+  return static_cast<int>(support::RoundHalfAway(done / static_cast<long double>(whole) * 100.0L));
+}
+
+int TControls::WriteScenario(std::vector<CueRecord>& list) { return RunScenario(*this, list, Pass::Write); }
+
+int TControls::VerifyScenario(std::vector<CueRecord>& list) { return RunScenario(*this, list, Pass::Verify); }
+
+}  // namespace fd::devices
