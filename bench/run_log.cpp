@@ -1,5 +1,7 @@
 // The run log opens, appends to and closes its file for every line; these figures say what that
 // costs per line, for new texts and for repeats (which cut the file back first).
+#include "support/run_log.h"
+
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -8,7 +10,6 @@
 #include <string>
 
 #include "support/cp1251.h"
-#include "support/run_log.h"
 #include "support/version_text.h"
 
 namespace {

@@ -79,8 +79,7 @@ std::string Convert(const Descriptor& cd, const std::string& in, bool fromUtf8) 
     out.push_back('?');
     if (errno == EINVAL) break;  // cut off at the end: nothing more to read
     // EILSEQ, or anything unexpected: step over one character and go on.
-    const size_t skip =
-        fromUtf8 ? Utf8SequenceLength(reinterpret_cast<const unsigned char*>(src), srcLeft) : 1;
+    const size_t skip = fromUtf8 ? Utf8SequenceLength(reinterpret_cast<const unsigned char*>(src), srcLeft) : 1;
     src += skip;
     srcLeft -= skip;
   }

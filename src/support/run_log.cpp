@@ -119,8 +119,8 @@ bool WriteToFile(LogState& s, const std::string& text) {
     s.lastMessage = text;
     s.repeatCount = 1;
   } else if (!text.empty()) {
-    const bool ownLastLine = s.lastLineStart >= 0 && path == s.lastPath && size == s.lastLineEnd &&
-                             s.lastLineStart <= size;
+    const bool ownLastLine =
+        s.lastLineStart >= 0 && path == s.lastPath && size == s.lastLineEnd && s.lastLineStart <= size;
     if (ownLastLine) lineStart = s.lastLineStart;
     if (s.repeatCount < std::numeric_limits<int32_t>::max()) ++s.repeatCount;
     line += " ( X " + NumberText(s.repeatCount) + " )";

@@ -19,7 +19,7 @@ namespace fd::support {
 extern std::atomic<uint8_t> LogLevel;
 
 void SetLogFileName(const std::string& path);  // empty: the program's file name with ".log"
-std::string LogFileName();                      // as set; empty while the default is in use
+std::string LogFileName();                     // as set; empty while the default is in use
 bool LogFailed();
 
 // texts are UTF-8; every caller of the console passes level 1.

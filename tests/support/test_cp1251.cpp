@@ -42,17 +42,17 @@ TEST(Cp1251, AsciiControlsAndNulPassUnchanged) {
 TEST(Cp1251, WhatHasNoByteBecomesOneQuestionMarkEach) {
   EXPECT_EQ(Utf8ToCp1251("日本"), "??");
   EXPECT_EQ(Utf8ToCp1251("a😀b"), "a?b");
-  EXPECT_EQ(Utf8ToCp1251("Привет, 世界!"), "\xCF\xF0\xE8\xE2\xE5\xF2, ?" "?!");
+  EXPECT_EQ(Utf8ToCp1251("Привет, 世界!"), std::string("\xCF\xF0\xE8\xE2\xE5\xF2, ?") + "?!");
   EXPECT_EQ(Cp1251ToUtf8("a\x98z"), "a?z");
 }
 
 TEST(Cp1251, BrokenUtf8BecomesQuestionMarksAndTheRestSurvives) {
   EXPECT_EQ(Utf8ToCp1251("\xFF"), "?");
-  EXPECT_EQ(Utf8ToCp1251("a\xFF\xFE" "b"), "a??b");
-  EXPECT_EQ(Utf8ToCp1251("\xD0" "A"), "?A");            // lead byte without its continuation
-  EXPECT_EQ(Utf8ToCp1251("a\xD0"), "a?");              // cut off at the end
-  EXPECT_EQ(Utf8ToCp1251("\x80Я"), "?\xDF");           // stray continuation byte
-  EXPECT_EQ(Utf8ToCp1251("\xE2\x82"), "?");            // three-byte sequence cut off
+  EXPECT_EQ(Utf8ToCp1251(std::string("a\xFF\xFE") + "b"), "a??b");
+  EXPECT_EQ(Utf8ToCp1251(std::string("\xD0") + "A"), "?A");  // lead byte without its continuation
+  EXPECT_EQ(Utf8ToCp1251("a\xD0"), "a?");                    // cut off at the end
+  EXPECT_EQ(Utf8ToCp1251("\x80Я"), "?\xDF");                 // stray continuation byte
+  EXPECT_EQ(Utf8ToCp1251("\xE2\x82"), "?");                  // three-byte sequence cut off
 }
 
 TEST(Cp1251, LongTextsConvertWhole) {

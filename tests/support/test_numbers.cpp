@@ -52,11 +52,15 @@ TEST(StrToIntDef, AcceptsBlanksSignDecimalAndHexadecimal) {
 
 TEST(StrToIntDef, EverythingElseIsNotAnInteger) {
   const std::string cases[] = {
-      "",           " ",          "-",           "+",          "$",        "0x",      "-$",
-      "12 ",        "1 2",        "12a",         "a12",        "- 5",      "+-5",     "--5",
-      "1.5",        "1e3",        "x1A",         "$1G",        "0x1g",     "$ 1",     "00x1A",
-      "2147483648", "-2147483649", "99999999999", "$100000000", "0x1FFFFFFFF",
-      std::string("12\0", 3),  // a NUL does not end the text early
+      "",           " ",           "-",
+      "+",          "$",           "0x",
+      "-$",         "12 ",         "1 2",
+      "12a",        "a12",         "- 5",
+      "+-5",        "--5",         "1.5",
+      "1e3",        "x1A",         "$1G",
+      "0x1g",       "$ 1",         "00x1A",
+      "2147483648", "-2147483649", "99999999999",
+      "$100000000", "0x1FFFFFFFF", std::string("12\0", 3),  // a NUL does not end the text early
   };
   for (const auto& text : cases) {
     bool ok = true;
@@ -109,9 +113,8 @@ TEST(TruncTol, OutOfRangeAndNaNStayDefined) {
 
 TEST(RoundHalfAway, RoundsToFourDecimalsThenHalfAwayFromZero) {
   const std::pair<long double, int64_t> cases[] = {
-      {2.5L, 3},   {-2.5L, -3},     {2.49996L, 3},  {2.4999L, 2}, {0.5L, 1},   {-0.49999L, -1},
-      {99.4L, 99}, {0.0L, 0},       {0.49994L, 0},  {-0.4999L, 0}, {3.9999L, 4}, {-3.9999L, -4},
-      {1.5L, 2},   {-1.5L, -2},     {100.0L, 100},
+      {2.5L, 3},     {-2.5L, -3},   {2.49996L, 3}, {2.4999L, 2},   {0.5L, 1}, {-0.49999L, -1}, {99.4L, 99},   {0.0L, 0},
+      {0.49994L, 0}, {-0.4999L, 0}, {3.9999L, 4},  {-3.9999L, -4}, {1.5L, 2}, {-1.5L, -2},     {100.0L, 100},
   };
   for (const auto& [x, expected] : cases) EXPECT_EQ(RoundHalfAway(x), expected) << static_cast<double>(x);
 }

@@ -17,8 +17,8 @@ class RunLogNameTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(std::filesystem::create_directory(dir_ / "logs")); }
   void Touch(const std::string& name) { WriteBytes(dir_ / ("logs/" + name), ""); }
   size_t LogsEntries() {
-    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir_ / "logs"),
-                                             std::filesystem::directory_iterator()));
+    return static_cast<size_t>(
+        std::distance(std::filesystem::directory_iterator(dir_ / "logs"), std::filesystem::directory_iterator()));
   }
 
   TempDir dir_;
@@ -55,7 +55,7 @@ TEST_F(RunLogNameTest, ADateNeverMakesAPathSeparator) {
   EXPECT_EQ(RunLogFileName(dir_.Path(), "12/06/2026"), dir_ / "logs/12.06.2026_0.log");
   EXPECT_EQ(RunLogFileName(dir_.Path(), "../../etc"), dir_ / "logs/......etc_0.log");
   EXPECT_EQ(RunLogFileName(dir_.Path(), "06\\12\\2026"), dir_ / "logs/06.12.2026_0.log");
-  EXPECT_EQ(RunLogFileName(dir_.Path(), std::string("06\0" "12", 5)), dir_ / "logs/06.12_0.log");
+  EXPECT_EQ(RunLogFileName(dir_.Path(), std::string("06") + '\0' + "12"), dir_ / "logs/06.12_0.log");
   Touch("12.06.2026_0.log");
   EXPECT_EQ(RunLogFileName(dir_.Path(), "12/06/2026"), dir_ / "logs/12.06.2026_1.log");
   EXPECT_EQ(LogsEntries(), 1u);

@@ -6,9 +6,7 @@
 namespace fd::support {
 namespace {
 
-std::vector<std::string> Split(const std::string& text, char delimiter) {
-  return TTWStrings(text, delimiter).Items;
-}
+std::vector<std::string> Split(const std::string& text, char delimiter) { return TTWStrings(text, delimiter).Items; }
 
 TEST(TTWStrings, EveryPieceIsKeptIncludingEmptyOnes) {
   using V = std::vector<std::string>;

@@ -36,12 +36,6 @@ TEST(ProgramVersion, EveryMarkerInTheProgramFileOpensTheRealRecord) {
   EXPECT_GE(records, 1);
 }
 
-TEST(ProgramVersion, MarkerIsAWhatString) {
-  const std::string marker = VersionRecordMarker();
-  EXPECT_EQ(marker.substr(0, 4), "@(#)");
-  EXPECT_NE(marker.find("firnadesk"), std::string::npos);
-}
-
 TEST(FileVersionText, FilesWithoutARecordGiveZeros) {
   TempDir dir;
   WriteBytes(dir / "notes.txt", "no version here\n2.0.0.1\n");
