@@ -1,0 +1,108 @@
+#include "app/command_line.h"
+
+#include <charconv>
+#include <climits>
+#include <optional>
+
+namespace fd::app {
+
+namespace {
+
+// Plain decimal digits only, within [0, max]: no sign, no blanks, no hexadecimal.
+std::optional<long long> DecimalInRange(const std::string& text, long long max) {
+  if (text.empty()) return std::nullopt;
+  long long value = 0;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (ec != std::errc() || ptr != end || value < 0 || value > max) return std::nullopt;
+  return value;
+}
+
+// Splits "--name=value" into name and value; hasValue tells whether "=" was there.
+void SplitOption(const std::string& arg, std::string& name, std::string& value, bool& hasValue) {
+  const auto eq = arg.find('=');
+  hasValue = eq != std::string::npos;
+  name = hasValue ? arg.substr(0, eq) : arg;
+  value = hasValue ? arg.substr(eq + 1) : std::string();
+}
+
+}  // namespace
+
+CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
+  CommandLineResult result;
+  CommandLineOptions& o = result.Options;
+  bool simulate = false;
+  bool port = false;
+
+  auto fail = [&result](const std::string& error) {
+    result.Ok = false;
+    result.Error = error;
+    return result;
+  };
+
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    std::string name, value;
+    bool inlineValue = false;
+    SplitOption(arg, name, value, inlineValue);
+
+    if (name == "--help" || name == "-h") {
+      if (inlineValue) return fail("option " + name + " takes no value");
+      o.HelpRequested = true;
+      continue;
+    }
+    if (name == "--simulate") {
+      if (inlineValue && value.empty()) return fail("--simulate=: the bench file name is missing");
+      simulate = true;
+      o.Converter.BenchPath = value;
+      continue;
+    }
+
+    const bool takesValue = name == "--port" || name == "--log-level" || name == "--screenshot" || name == "--quit-after";
+    if (!takesValue) {
+      if (!arg.empty() && arg[0] == '-') return fail("unknown option: " + arg);
+      return fail("unexpected argument: " + arg);
+    }
+    if (!inlineValue) {
+      // The value is the next argument, unless that is another option.
+      if (i + 1 >= args.size() || args[i + 1].rfind("--", 0) == 0) return fail(name + ": value missing");
+      value = args[++i];
+    }
+    if (value.empty()) return fail(name + ": value missing");
+
+    if (name == "--port") {
+      port = true;
+      o.Converter.PortPath = value;
+    } else if (name == "--log-level") {
+      const auto level = DecimalInRange(value, UINT8_MAX);
+      if (!level) return fail("--log-level: not a number from 0 to 255: " + value);
+      o.LogLevel = static_cast<uint8_t>(*level);
+    } else if (name == "--screenshot") {
+      o.ScreenshotPath = value;
+    } else {
+      const auto ms = DecimalInRange(value, INT_MAX);
+      if (!ms) return fail("--quit-after: not a number of milliseconds: " + value);
+      o.QuitAfterMs = static_cast<int>(*ms);
+    }
+  }
+
+  if (simulate && port) return fail("--simulate and --port exclude each other");
+  if (simulate) o.Converter.Kind = ConverterChoice::Source::Simulate;
+  if (port) o.Converter.Kind = ConverterChoice::Source::Port;
+  if (!simulate) o.Converter.BenchPath.clear();
+  if (!port) o.Converter.PortPath.clear();
+  result.Ok = true;
+  return result;
+}
+
+std::string UsageText(const std::string& programName) {
+  return "usage: " + programName +
+         " [--simulate[=BENCH]] [--port PATH] [--log-level N] [--screenshot FILE] [--quit-after MS]\n"
+         "  --simulate[=BENCH]  run on the virtual bench (the shipped one, or the bench file BENCH)\n"
+         "  --port PATH         use the serial device PATH instead of looking for FTDI converters\n"
+         "  --log-level N       run log threshold 0..255 (default 0: no log; 1 logs every event)\n"
+         "  --screenshot FILE   save a PNG picture of the main window once it is shown\n"
+         "  --quit-after MS     close the main window MS milliseconds after it is shown\n";
+}
+
+}  // namespace fd::app
