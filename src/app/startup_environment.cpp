@@ -1,0 +1,14 @@
+#include "app/startup_environment.h"
+
+#include "support/run_log.h"
+
+namespace fd::app {
+
+StartupEnvironment StartupEnvironment::Default() {
+  StartupEnvironment env;
+  env.ProgramFolder = support::ProgramFolder();
+  env.Now = [] { return std::time(nullptr); };
+  return env;
+}
+
+}  // namespace fd::app
