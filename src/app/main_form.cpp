@@ -1,0 +1,572 @@
+#include "app/main_form.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFont>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QSettings>
+#include <QShowEvent>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <filesystem>
+#include <system_error>
+
+#include "app/color_scheme.h"
+#include "app/operating_mode.h"
+#include "support/date_text.h"
+#include "support/run_log.h"
+#include "support/run_log_name.h"
+#include "support/version_text.h"
+
+namespace fd::app {
+
+namespace {
+
+const QString kColorSchemeValue = QStringLiteral("ColorScheme");
+const std::string kDashLine(53, '-');
+
+// Colours of the window design that no scheme touches.
+const QColor kTimeText(0x00, 0x00, 0x80);
+const QColor kDesignField(0xDB, 0xE7, 0xF9);  // behind the list and the channel graph
+const QColor kSwatchColors[4] = {QColor(0xDB, 0xE7, 0xF9), QColor(0x00, 0x00, 0xFF), QColor(0x00, 0xFF, 0x00),
+                                 QColor(0xFF, 0x00, 0x00)};
+
+// The design's fonts, with the faces that the Linux packages provide for them.
+QFont DesignFont(const char* family, int pixels, bool bold) {
+  QFont font{QString::fromLatin1(family)};
+  font.setPixelSize(pixels);
+  font.setBold(bold);
+  return font;
+}
+QFont CaptionFont() { return DesignFont("DejaVu Sans", 11, true); }  // captions, group headings
+QFont LedFont() { return DesignFont("DejaVu Sans", 13, true); }
+QFont DefaultFont() { return DesignFont("Liberation Sans", 11, false); }
+
+void PaintBackground(QWidget* widget, const QColor& color) {
+  QPalette p = widget->palette();
+  p.setColor(QPalette::Window, color);
+  widget->setPalette(p);
+  widget->setAutoFillBackground(true);
+}
+
+void PaintText(QLabel* label, const QColor& color) {
+  QPalette p = label->palette();
+  p.setColor(QPalette::WindowText, color);
+  label->setPalette(p);
+}
+
+QLabel* MakeLabel(const QString& name, const QString& text, const QFont& font, QWidget* parent = nullptr) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(name);
+  label->setFont(font);
+  return label;
+}
+
+QPushButton* MakeButton(const QString& name, const QString& text, QSize size, bool toggle = false) {
+  auto* button = new QPushButton(text);
+  button->setObjectName(name);
+  button->setFixedSize(size);
+  button->setCheckable(toggle);
+  // The console is run from the keyboard through the window's key handling; a focused button would
+  // take Space and Enter for itself.
+  button->setFocusPolicy(Qt::NoFocus);
+  return button;
+}
+
+QHBoxLayout* Row(int spacing = 4) {
+  auto* row = new QHBoxLayout;
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(spacing);
+  return row;
+}
+
+QVBoxLayout* Column(QWidget* owner, int margin = 0, int spacing = 0) {
+  auto* column = new QVBoxLayout(owner);
+  column->setContentsMargins(margin, margin, margin, margin);
+  column->setSpacing(spacing);
+  return column;
+}
+
+}  // namespace
+
+TMainForm* MainForm = nullptr;
+
+TMainForm::TMainForm(platform::Platform& platform, const CommandLineOptions& options,
+                     const StartupEnvironment& environment, QWidget* parent)
+    : QWidget(parent), platform_(platform), options_(options), environment_(environment) {
+  if (!environment_.Now) environment_.Now = [] { return std::time(nullptr); };
+  BuildWindow();
+  FormCreate();
+}
+
+TMainForm::~TMainForm() = default;
+
+QString TMainForm::CaptionText() {
+  return QStringLiteral("Управление запуском (версия: ") + QString::fromStdString(support::ProgramVersionText()) +
+         QStringLiteral(")");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Components
+
+void TMainForm::BuildWindow() {
+  setObjectName(QStringLiteral("MainForm"));
+  setFont(DefaultFont());
+  // The design size is what the window returns to from maximised, which is how it opens.
+  resize(kDesignWidth, kDesignHeight);
+  setWindowState(Qt::WindowMaximized);
+
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(BuildLeftColumn());
+
+  auto* right = new QWidget;
+  right->setObjectName(QStringLiteral("RightArea"));
+  auto* rightColumn = Column(right);
+  rightColumn->addWidget(BuildLaunchPanel());
+  rightColumn->addWidget(BuildTestPanel());
+  layout->addWidget(right, 1);
+
+  LaunchPanel->setVisible(true);
+  TestPanel->setVisible(false);
+
+  BuildActionsAndTimers();
+}
+
+QWidget* TMainForm::BuildLeftColumn() {
+  auto* left = new QWidget;
+  left->setObjectName(QStringLiteral("LeftPanel"));
+  left->setFixedWidth(205);
+  auto* column = Column(left, 4, 4);
+
+  column->addWidget(BuildRadioGroup());
+
+  DevicesCaption = MakeLabel(QStringLiteral("DevicesCaption"), QStringLiteral("Пульты"), CaptionFont());
+  DevicesCaption->setFixedHeight(18);
+  column->addWidget(DevicesCaption);
+
+  auto* devFrame = new QFrame;
+  // A sunken edge keeps the panel apart from the window where both wear the system face colour.
+  devFrame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  DevPanel = devFrame;
+  DevPanel->setObjectName(QStringLiteral("DevPanel"));
+  DevPanel->setFont(DesignFont("Liberation Mono", 13, false));
+  DevPanel->setAutoFillBackground(true);
+  // Console rows stack from the top, in registry order.
+  auto* rows = Column(DevPanel, 1);
+  rows->setAlignment(Qt::AlignTop);
+  column->addWidget(DevPanel, 1);
+
+  auto* buttons = Row();
+  TestBtn = MakeButton(QStringLiteral("TestBtn"), QStringLiteral("<TAB> Тест"), QSize(97, 23), true);
+  SearchBtn = MakeButton(QStringLiteral("SearchBtn"), QStringLiteral("<F10> Поиск"), QSize(97, 23), true);
+  buttons->addWidget(TestBtn);
+  buttons->addWidget(SearchBtn);
+  buttons->addStretch(1);
+  column->addLayout(buttons);
+  return left;
+}
+
+QWidget* TMainForm::BuildRadioGroup() {
+  RadioGroup = new QWidget;
+  RadioGroup->setObjectName(QStringLiteral("RadioGroup"));
+  auto* column = Column(RadioGroup, 0, 4);
+  RadioCaption = MakeLabel(QStringLiteral("RadioCaption"), QStringLiteral("Радиоканал"), CaptionFont());
+  column->addWidget(RadioCaption);
+
+  auto* grid = new QGridLayout;
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setHorizontalSpacing(4);
+  grid->setVerticalSpacing(4);
+  for (int line = 0; line < 3; ++line) {
+    const int first = 240 + 5 * line;
+    const int last = first + 4;
+    QLabel* from = MakeLabel(QStringLiteral("RadioFrom%1").arg(first), QString::number(first), CaptionFont());
+    QLabel* to = MakeLabel(QStringLiteral("RadioTo%1").arg(last), QString::number(last), CaptionFont());
+    RadioNumberLabels[static_cast<size_t>(2 * line)] = from;
+    RadioNumberLabels[static_cast<size_t>(2 * line + 1)] = to;
+    grid->addWidget(from, line, 0);
+    for (int k = 0; k < 5; ++k) {
+      const int id = first + k;
+      auto* led = new LedShape(QStringLiteral("R%1").arg(id), QSize(13, 13), QString(), QString());
+      RadioLeds[static_cast<size_t>(id - 240)] = led;
+      grid->addWidget(led, line, 1 + k);
+    }
+    grid->addWidget(to, line, 6);
+  }
+  column->addLayout(grid);
+  RadioGroup->setVisible(false);
+  return RadioGroup;
+}
+
+QWidget* TMainForm::BuildLaunchPanel() {
+  LaunchPanel = new QWidget;
+  LaunchPanel->setObjectName(QStringLiteral("LaunchPanel"));
+  auto* column = Column(LaunchPanel, 0, 0);
+
+  // Four LED groups, the diagnostics group at the right edge.
+  const QSize ledSize(167, 23);
+  auto group = [&](QLabel*& caption, const QString& captionName, const QString& captionText, LedShape*& upper,
+                   LedShape*& lower) {
+    auto* box = new QWidget;
+    box->setObjectName(captionName + QStringLiteral("Group"));
+    auto* boxColumn = Column(box, 0, 4);
+    caption = MakeLabel(captionName, captionText, CaptionFont());
+    boxColumn->addWidget(caption);
+    boxColumn->addWidget(upper);
+    boxColumn->addWidget(lower);
+    return box;
+  };
+  auto led = [&](const char* name, const char* labelName, const QString& text) {
+    auto* shape = new LedShape(QString::fromLatin1(name), ledSize, QString::fromLatin1(labelName), text);
+    shape->Label()->setFont(LedFont());
+    return shape;
+  };
+  WaitLed = led("WaitLed", "WaitLabel", QStringLiteral("Ожидание"));
+  WorkLed = led("WorkLed", "WorkLabel", QStringLiteral("Работа"));
+  DirectLed = led("DirectLed", "DirectLabel", QStringLiteral("Прямое управление"));
+  AutoLed = led("AutoLed", "AutoLabel", QStringLiteral("Автономный режим"));
+  SoundLoadedLed = led("SoundLoadedLed", "SoundLoadedLabel", QStringLiteral("Загружена"));
+  SoundPlayLed = led("SoundPlayLed", "SoundPlayLabel", QStringLiteral("Воспроизведение"));
+  SoundReadyLed = led("SoundReadyLed", "SoundReadyLabel", QStringLiteral("Аудио"));
+  RS485 = led("RS485", "RS485Label", QStringLiteral("Конвертер"));
+  SoundLoadedLabel = SoundLoadedLed->Label();
+  SoundPlayLabel = SoundPlayLed->Label();
+  SoundReadyLabel = SoundReadyLed->Label();
+
+  // Until the state and the audio device are shown, the LEDs stand unlit; the converter indicator
+  // is lime with a black label, as designed.
+  for (LedShape* shape : {WaitLed, WorkLed, DirectLed, AutoLed, SoundReadyLed}) {
+    shape->SetFill(ColorBack);
+    shape->SetLabelColor(ColorOffText);
+  }
+  RS485->SetFill(QColor(0x00, 0xFF, 0x00));
+  RS485->SetLabelColor(QColor(0x00, 0x00, 0x00));
+
+  auto* leds = Row(12);
+  leds->setContentsMargins(8, 6, 8, 6);
+  leds->addWidget(group(StateCaption, QStringLiteral("StateCaption"), QStringLiteral("Состояние <F1>"), WaitLed, WorkLed));
+  leds->addWidget(
+      group(ModeCaption, QStringLiteral("ModeCaption"), QStringLiteral("Режим <Shift>+<F1>"), DirectLed, AutoLed));
+  leds->addWidget(
+      group(SoundCaption, QStringLiteral("SoundCaption"), QStringLiteral("Фонограмма"), SoundLoadedLed, SoundPlayLed));
+  leds->addStretch(1);
+  leds->addWidget(group(DiagnosticsCaption, QStringLiteral("DiagnosticsCaption"), QStringLiteral("Диагностика"),
+                        SoundReadyLed, RS485));
+  column->addLayout(leds);
+
+  TimeLabel = MakeLabel(QStringLiteral("TimeLabel"), QStringLiteral("0:00:00.0"), DesignFont("DejaVu Sans", 107, true));
+  TimeLabel->setAlignment(Qt::AlignCenter);
+  TimeLabel->setFixedHeight(140);
+  TimeLabel->setMinimumWidth(0);
+  TimeLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  PaintText(TimeLabel, kTimeText);
+  column->addWidget(TimeLabel);
+
+  // The column headings are labels of their own above a list without a header.
+  ListHeader = new QWidget;
+  ListHeader->setObjectName(QStringLiteral("ListHeader"));
+  ListHeader->setFixedHeight(20);
+  auto* headerRow = Row(0);
+  headerRow->setContentsMargins(0, 0, 0, 0);
+  ListHeader->setLayout(headerRow);
+  const char* headerNames[4] = {"TimeHeader", "ConsoleHeader", "ChannelHeader", "CommentHeader"};
+  const QString headerTexts[4] = {QStringLiteral("Время"), QStringLiteral("Пульт"), QStringLiteral("Канал"),
+                                  QStringLiteral("Комментарии")};
+  const int columnWidths[3] = {108, 64, 64};
+  for (int i = 0; i < 4; ++i) {
+    QLabel* heading = MakeLabel(QString::fromLatin1(headerNames[i]), headerTexts[i], CaptionFont());
+    heading->setIndent(4);
+    if (i < 3) heading->setFixedWidth(columnWidths[i]);
+    ListHeaderLabels[static_cast<size_t>(i)] = heading;
+    headerRow->addWidget(heading, i < 3 ? 0 : 1);
+  }
+  column->addWidget(ListHeader);
+
+  List = new QTreeWidget;
+  List->setObjectName(QStringLiteral("List"));
+  List->setColumnCount(4);
+  List->setHeaderHidden(true);
+  List->setRootIsDecorated(false);
+  List->setUniformRowHeights(true);
+  List->setSelectionMode(QAbstractItemView::SingleSelection);
+  List->setSelectionBehavior(QAbstractItemView::SelectRows);
+  List->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  List->setFont(DesignFont("Liberation Mono", 13, true));
+  for (int i = 0; i < 3; ++i) List->setColumnWidth(i, columnWidths[i]);
+  List->header()->setStretchLastSection(true);
+  {
+    // The selection stays visible while the list has no focus.
+    QPalette p = List->palette();
+    p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+    p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
+    p.setColor(QPalette::Window, kDesignField);
+    List->setPalette(p);
+  }
+  column->addWidget(List, 1);
+
+  LaunchButtons = new QWidget;
+  LaunchButtons->setObjectName(QStringLiteral("LaunchButtons"));
+  auto* buttons = Row(6);
+  buttons->setContentsMargins(8, 6, 8, 6);
+  LaunchButtons->setLayout(buttons);
+  const QSize size(101, 23);
+  ProjectBtn = MakeButton(QStringLiteral("ProjectBtn"), QStringLiteral("<F2> Сценарий"), size);
+  SoundBtn = MakeButton(QStringLiteral("SoundBtn"), QStringLiteral("<F3> Фонограмма"), size);
+  BeginBtn = MakeButton(QStringLiteral("BeginBtn"), QStringLiteral("<F4> В начало"), size);
+  StartBtn = MakeButton(QStringLiteral("StartBtn"), QStringLiteral("<F5> Старт"), size);
+  StopBtn = MakeButton(QStringLiteral("StopBtn"), QStringLiteral("<F6> Стоп"), size);
+  SaveBtn = MakeButton(QStringLiteral("SaveBtn"), QStringLiteral("<F8> Запись"), size);
+  CheckBtn = MakeButton(QStringLiteral("CheckBtn"), QStringLiteral("<F9> Проверка"), size);
+  for (QPushButton* b : {ProjectBtn, SoundBtn, BeginBtn, StartBtn, StopBtn, SaveBtn, CheckBtn}) buttons->addWidget(b);
+  buttons->addStretch(1);
+  column->addWidget(LaunchButtons);
+  return LaunchPanel;
+}
+
+QWidget* TMainForm::BuildTestPanel() {
+  TestPanel = new QWidget;
+  TestPanel->setObjectName(QStringLiteral("TestPanel"));
+  auto* column = Column(TestPanel, 0, 0);
+
+  auto bar = [](const QString& name, const QString& text) {
+    QLabel* label = MakeLabel(name, text, CaptionFont());
+    label->setFixedHeight(22);
+    label->setIndent(8);
+    return label;
+  };
+
+  CurrentConsoleBar = bar(QStringLiteral("CurrentConsoleBar"), QStringLiteral("Текущий пульт"));
+  column->addWidget(CurrentConsoleBar);
+
+  ConsoleInfo = new QWidget;
+  ConsoleInfo->setObjectName(QStringLiteral("ConsoleInfo"));
+  auto* grid = new QGridLayout(ConsoleInfo);
+  grid->setContentsMargins(8, 6, 8, 6);
+  grid->setHorizontalSpacing(8);
+  grid->setVerticalSpacing(4);
+  NumberLabel = MakeLabel(QStringLiteral("NumberLabel"), QStringLiteral("Номер:"), CaptionFont());
+  ChannelCountLabel = MakeLabel(QStringLiteral("ChannelCountLabel"), QStringLiteral("Каналов:"), CaptionFont());
+  VersionLabel = MakeLabel(QStringLiteral("VersionLabel"), QStringLiteral("Версия:"), CaptionFont());
+  NumberValue = MakeLabel(QStringLiteral("NumberValue"), QStringLiteral("?"), CaptionFont());
+  ChannelCountValue = MakeLabel(QStringLiteral("ChannelCountValue"), QStringLiteral("?"), CaptionFont());
+  VersionValue = MakeLabel(QStringLiteral("VersionValue"), QStringLiteral("?"), CaptionFont());
+  grid->addWidget(NumberLabel, 0, 0);
+  grid->addWidget(NumberValue, 0, 1);
+  grid->addWidget(ChannelCountLabel, 1, 0);
+  grid->addWidget(ChannelCountValue, 1, 1);
+  grid->addWidget(VersionLabel, 2, 0);
+  grid->addWidget(VersionValue, 2, 1);
+  grid->setColumnStretch(2, 1);
+  column->addWidget(ConsoleInfo);
+
+  ChannelTestBar = bar(QStringLiteral("ChannelTestBar"), QStringLiteral("Тестирование каналов"));
+  column->addWidget(ChannelTestBar);
+
+  auto* middle = Row(0);
+  ChannelsGraph = new QWidget;
+  ChannelsGraph->setObjectName(QStringLiteral("ChannelsGraph"));
+  PaintBackground(ChannelsGraph, kDesignField);
+  middle->addWidget(ChannelsGraph, 1);
+
+  LegendPanel = new QWidget;
+  LegendPanel->setObjectName(QStringLiteral("LegendPanel"));
+  LegendPanel->setFixedWidth(152);
+  auto* legend = Column(LegendPanel, 8, 6);
+  LegendCaption = MakeLabel(QStringLiteral("LegendCaption"), QStringLiteral("Состояние каналов"), CaptionFont());
+  legend->addWidget(LegendCaption);
+  const QString legendTexts[4] = {QStringLiteral("Неизвестно"), QStringLiteral("Не подключен"),
+                                  QStringLiteral("Подключен"), QStringLiteral("Ошибка")};
+  const char* legendNames[4] = {"LegendUnknown", "LegendNotConnected", "LegendConnected", "LegendError"};
+  for (int i = 0; i < 4; ++i) {
+    auto* line = Row(6);
+    auto* swatch = new QWidget;
+    swatch->setObjectName(QString::fromLatin1(legendNames[i]) + QStringLiteral("Swatch"));
+    swatch->setFixedSize(20, 14);
+    PaintBackground(swatch, kSwatchColors[i]);
+    QLabel* text = MakeLabel(QString::fromLatin1(legendNames[i]), legendTexts[i], CaptionFont());
+    LegendTexts[static_cast<size_t>(i)] = text;
+    line->addWidget(swatch);
+    line->addWidget(text, 1);
+    legend->addLayout(line);
+  }
+  legend->addStretch(1);
+  middle->addWidget(LegendPanel);
+  column->addLayout(middle, 1);
+
+  auto* buttons = Row(6);
+  buttons->setContentsMargins(8, 6, 8, 6);
+  const QSize size(105, 23);
+  DownBtn = MakeButton(QStringLiteral("DownBtn"), QString(), size);
+  UpBtn = MakeButton(QStringLiteral("UpBtn"), QString(), size);
+  DownBtn->setIcon(style()->standardIcon(QStyle::SP_ArrowDown));
+  UpBtn->setIcon(style()->standardIcon(QStyle::SP_ArrowUp));
+  ControlTestBtn = MakeButton(QStringLiteral("ControlTestBtn"), QStringLiteral("<F1> Проверка"), size);
+  TestAllBtn = MakeButton(QStringLiteral("TestAllBtn"), QStringLiteral("<F2> Все"), size);
+  TestStopBtn = MakeButton(QStringLiteral("TestStopBtn"), QStringLiteral("<F3> Стоп"), size);
+  for (QPushButton* b : {DownBtn, UpBtn, ControlTestBtn, TestAllBtn, TestStopBtn}) buttons->addWidget(b);
+  buttons->addStretch(1);
+  column->addLayout(buttons);
+  return TestPanel;
+}
+
+void TMainForm::BuildActionsAndTimers() {
+  ExitAction = new QAction(QStringLiteral("Выход"), this);
+  ExitAction->setObjectName(QStringLiteral("ExitAction"));
+  ExitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
+  ExitAction->setShortcutContext(Qt::ApplicationShortcut);
+  connect(ExitAction, &QAction::triggered, this, [this] { ExitActionExecute(); });
+  addAction(ExitAction);
+
+  ColorAction = new QAction(QStringLiteral("Цветовая схема"), this);
+  ColorAction->setObjectName(QStringLiteral("ColorAction"));
+  ColorAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F10));
+  ColorAction->setShortcutContext(Qt::ApplicationShortcut);
+  connect(ColorAction, &QAction::triggered, this, [this] { ColorActionExecute(); });
+  addAction(ColorAction);
+
+  // Their handlers come with the polling and the indicators.
+  IdleTimer = platform_.CreateTimer();
+  IdleTimer->SetInterval(500);
+  ErrFlashTimer = platform_.CreateTimer();
+  ErrFlashTimer->SetInterval(700);
+  ErrFlashTimer->SetEnabled(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up, caption, exit
+
+void TMainForm::FormCreate() {
+  ReadColorScheme();
+  NameRunLog();
+  support::WriteLog(kDashLine, 1);
+  support::WriteLog("Запуск ПО управления, версия: " + support::ProgramVersionText(), 1);
+  support::WriteLog(kDashLine, 1);
+
+  FlashPhase = 0;
+  OperatingMode = omWait;
+  Testing = false;
+  Searching = false;
+  LinkLost = false;
+  RowCount = 0;
+  PollIndex = 0;
+  CurrentControl = 0;
+
+  CreateWorkingObjects();
+  ApplyColorScheme();
+}
+
+void TMainForm::ReadColorScheme() {
+  // Only read here: a first start leaves no trace in the settings.
+  QSettings settings(environment_.SettingsOrganization, environment_.SettingsApplication);
+  const QVariant stored = settings.value(kColorSchemeValue);
+  bool ok = false;
+  const int value = stored.isValid() ? stored.toInt(&ok) : 0;
+  // A value that is not a whole number counts as missing.
+  ColorScheme = ok ? value : 1;
+}
+
+void TMainForm::NameRunLog() {
+  const std::string folder = environment_.ProgramFolder;
+  if (options_.LogLevel > 0) {
+    // Asking for a log on the command line means wanting it, so its folder is made if missing.
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(folder) / "logs", ignored);
+  }
+  const std::string name = support::RunLogFileName(folder, support::ShortDateText(environment_.Now()));
+  support::LogLevel = 0;
+  support::SetLogFileName(name);
+  // The command line may turn the log on; then the banner is the first thing in it.
+  support::LogLevel = options_.LogLevel;
+}
+
+void TMainForm::CreateWorkingObjects() {
+  // Here the bus engine (converter limit 1, thread suspended) and the device registry are created,
+  // then the scenario list and the show player with their events, the audio indicator is set, the
+  // registry's and the engine's events are connected, and the engine opens the converter chosen in
+  // options_.Converter. Each comes with its own part of the console.
+}
+
+void TMainForm::ApplyColorScheme() {
+  SetSchemeColors(ColorScheme, QApplication::palette());
+
+  for (QWidget* w : {static_cast<QWidget*>(this), LaunchButtons, static_cast<QWidget*>(CurrentConsoleBar),
+                     static_cast<QWidget*>(ChannelTestBar), ListHeader})
+    PaintBackground(w, ColorBack);
+  for (QWidget* w : {ConsoleInfo, LegendPanel, DevPanel}) PaintBackground(w, ColorPanel);
+  for (QLabel* l : {CurrentConsoleBar, ChannelTestBar, LegendCaption}) PaintText(l, ColorOffText);
+  for (QLabel* l : {NumberLabel, VersionLabel, ChannelCountLabel}) PaintText(l, ColorLabelText);
+  for (QLabel* l : {NumberValue, ChannelCountValue, VersionValue}) PaintText(l, ColorValueText);
+  for (QLabel* l : LegendTexts) PaintText(l, ColorLabelText);
+  for (QLabel* l : {StateCaption, ModeCaption}) PaintText(l, ColorLabelText);
+  PaintText(RadioCaption, ColorOffText);
+  for (QLabel* l : RadioNumberLabels) PaintText(l, ColorOffText);
+  for (LedShape* led : RadioLeds) led->SetFill(ColorBack);
+  PaintText(DevicesCaption, ColorOffText);
+  for (QLabel* l : ListHeaderLabels) PaintText(l, ColorOffText);
+  for (QLabel* l : {DiagnosticsCaption, SoundCaption}) PaintText(l, ColorOffText);
+  PaintBackground(TimeLabel, ColorField);
+  {
+    QPalette p = List->palette();
+    p.setColor(QPalette::Base, ColorField);
+    List->setPalette(p);
+  }
+  SoundLoadedLed->SetLabelColor(ColorOffText);
+  SoundPlayLed->SetLabelColor(ColorOffText);
+  SoundLoadedLed->SetFill(ColorBack);
+  SoundPlayLed->SetFill(ColorBack);
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TMainForm::FormShow() {
+  setWindowTitle(CaptionText());
+  if (!SearchBtn->isChecked()) IdleTimer->SetEnabled(true);
+  // The button states and the cue list are brought up to date here as soon as the operating modes
+  // and the scenario list are part of the console.
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (!FormCloseQuery()) {
+    event->ignore();
+    return;
+  }
+  FormClose();
+  event->accept();
+}
+
+bool TMainForm::FormCloseQuery() { return !ShowPlaying; }
+
+void TMainForm::FormClose() {
+  support::WriteLog(kDashLine, 1);
+  support::WriteLog("Выход из ПО управления", 1);
+  support::WriteLog(kDashLine, 1);
+}
+
+void TMainForm::ExitActionExecute() { close(); }
+
+void TMainForm::ColorActionExecute() {
+  const int32_t previous = ColorScheme;
+  ColorScheme = SwitchedColorScheme(ColorScheme);
+  QSettings settings(environment_.SettingsOrganization, environment_.SettingsApplication);
+  settings.setValue(kColorSchemeValue, ColorScheme);
+  settings.sync();
+  if (settings.status() != QSettings::NoError) {
+    // Promising a new scheme after a restart would mislead the operator when nothing was stored;
+    // the window stays open and the scheme number stays what is stored.
+    ColorScheme = previous;
+    platform_.ShowMessage("Не удалось сохранить цветовую схему в " + settings.fileName().toStdString(), "Ошибка");
+    return;
+  }
+  platform_.ShowMessage("Изменения вступят в силу после перезагрузки программы.", "Предупреждение");
+  close();
+}
+
+}  // namespace fd::app

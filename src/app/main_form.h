@@ -1,0 +1,159 @@
+#pragma once
+
+#include <QAction>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "app/command_line.h"
+#include "app/led_shape.h"
+#include "app/startup_environment.h"
+#include "platform/platform.h"
+#include "platform/timer.h"
+
+namespace fd::app {
+
+// The console's main window: the device panel on the left, the launch view (state LEDs, time
+// display, cue list, launch buttons) or the test view (current console, channel graph, test buttons)
+// on the right. Components carry their design names as object names.
+class TMainForm : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kMaxRows = 64;
+  static constexpr int kDesignWidth = 971;
+  static constexpr int kDesignHeight = 750;
+
+  // Runs the whole start-up sequence (FormCreate). options.Converter is kept for the bus start.
+  TMainForm(platform::Platform& platform, const CommandLineOptions& options,
+            const StartupEnvironment& environment = StartupEnvironment::Default(), QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // Sets the colour variables from ColorScheme and paints the window with them.
+  void ApplyColorScheme();
+  void ColorActionExecute();
+  void ExitActionExecute();
+
+  const CommandLineOptions& Options() const { return options_; }
+  platform::Platform& Platform() { return platform_; }
+
+  // The caption text shown from FormShow on.
+  static QString CaptionText();
+
+  // --- window state
+  int32_t RowCount = 0;
+  std::array<QLabel*, kMaxRows> Rows{};  // console rows of DevPanel, 0 .. RowCount - 1
+  int32_t PollIndex = 0;
+  int32_t CurrentControl = 0;
+  bool LinkLost = false;
+  bool Searching = false;
+  bool Testing = false;
+  bool TestStop = false;
+  int32_t FlashPhase = 0;
+
+  // Stands for the show player's "playing" state until the player is created here: while it is
+  // set the window refuses to close.
+  bool ShowPlaying = false;
+
+  // --- left column
+  QWidget* RadioGroup = nullptr;  // hidden; nothing shows it, its indicators are kept all the same
+  QLabel* RadioCaption = nullptr;  // "Радиоканал"
+  std::array<QLabel*, 6> RadioNumberLabels{};  // "240", "244", "245", "249", "250", "254"
+  std::array<LedShape*, 15> RadioLeds{};  // R240 .. R254
+  QLabel* DevicesCaption = nullptr;  // "Пульты"
+  QWidget* DevPanel = nullptr;
+  QPushButton* TestBtn = nullptr;
+  QPushButton* SearchBtn = nullptr;
+
+  // --- launch view
+  QWidget* LaunchPanel = nullptr;
+  QLabel* StateCaption = nullptr;       // "Состояние <F1>"
+  QLabel* ModeCaption = nullptr;        // "Режим <Shift>+<F1>"
+  QLabel* SoundCaption = nullptr;       // "Фонограмма"
+  QLabel* DiagnosticsCaption = nullptr; // "Диагностика"
+  LedShape* WaitLed = nullptr;
+  LedShape* WorkLed = nullptr;
+  LedShape* DirectLed = nullptr;
+  LedShape* AutoLed = nullptr;
+  LedShape* SoundLoadedLed = nullptr;
+  LedShape* SoundPlayLed = nullptr;
+  LedShape* SoundReadyLed = nullptr;
+  LedShape* RS485 = nullptr;
+  QLabel* SoundLoadedLabel = nullptr;
+  QLabel* SoundPlayLabel = nullptr;
+  QLabel* SoundReadyLabel = nullptr;
+  QLabel* TimeLabel = nullptr;
+  QWidget* ListHeader = nullptr;
+  std::array<QLabel*, 4> ListHeaderLabels{};  // "Время", "Пульт", "Канал", "Комментарии"
+  QTreeWidget* List = nullptr;
+  QWidget* LaunchButtons = nullptr;
+  QPushButton* ProjectBtn = nullptr;
+  QPushButton* SoundBtn = nullptr;
+  QPushButton* BeginBtn = nullptr;
+  QPushButton* StartBtn = nullptr;
+  QPushButton* StopBtn = nullptr;
+  QPushButton* SaveBtn = nullptr;
+  QPushButton* CheckBtn = nullptr;
+
+  // --- test view
+  QWidget* TestPanel = nullptr;
+  QLabel* CurrentConsoleBar = nullptr;  // "Текущий пульт"
+  QWidget* ConsoleInfo = nullptr;
+  QLabel* NumberLabel = nullptr;        // "Номер:"
+  QLabel* ChannelCountLabel = nullptr;  // "Каналов:"
+  QLabel* VersionLabel = nullptr;       // "Версия:"
+  QLabel* NumberValue = nullptr;
+  QLabel* ChannelCountValue = nullptr;
+  QLabel* VersionValue = nullptr;
+  QLabel* ChannelTestBar = nullptr;     // "Тестирование каналов"
+  QWidget* ChannelsGraph = nullptr;
+  QWidget* LegendPanel = nullptr;
+  QLabel* LegendCaption = nullptr;      // "Состояние каналов"
+  std::array<QLabel*, 4> LegendTexts{};  // "Неизвестно", "Не подключен", "Подключен", "Ошибка"
+  QPushButton* DownBtn = nullptr;
+  QPushButton* UpBtn = nullptr;
+  QPushButton* ControlTestBtn = nullptr;
+  QPushButton* TestAllBtn = nullptr;
+  QPushButton* TestStopBtn = nullptr;
+
+  // --- actions and timers
+  QAction* ExitAction = nullptr;   // Ctrl+X
+  QAction* ColorAction = nullptr;  // Ctrl+F10
+  std::unique_ptr<platform::Timer> IdleTimer;      // 500 ms, off until the window is shown
+  std::unique_ptr<platform::Timer> ErrFlashTimer;  // 700 ms, always on
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildWindow();
+  QWidget* BuildLeftColumn();
+  QWidget* BuildRadioGroup();
+  QWidget* BuildLaunchPanel();
+  QWidget* BuildTestPanel();
+  void BuildActionsAndTimers();
+
+  void FormCreate();
+  void ReadColorScheme();
+  void NameRunLog();
+  // Creates the bus engine, the device registry, the scenario list and the show player and
+  // installs this window's handlers into them; filled in as those parts join the console.
+  void CreateWorkingObjects();
+  void FormShow();
+  bool FormCloseQuery();
+  void FormClose();
+
+  platform::Platform& platform_;
+  CommandLineOptions options_;
+  StartupEnvironment environment_;
+};
+
+// The program's main window while it exists; the other windows reach it through here.
+extern TMainForm* MainForm;
+
+}  // namespace fd::app
