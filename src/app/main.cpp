@@ -1,0 +1,57 @@
+// Program entry of the console: command line, application, the main window and the small windows,
+// then the message loop until the main window closes.
+#include <QApplication>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/main_form.h"
+#include "app/qt_platform.h"
+#include "app/session_automation.h"
+
+namespace {
+
+// The picture is taken once the maximised window has been laid out and painted.
+constexpr int kScreenshotDelayMs = 1500;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const fd::app::CommandLineResult parsed = fd::app::ParseCommandLine(args);
+  if (!parsed.Ok) {
+    std::fprintf(stderr, "firnadesk: %s\n%s", parsed.Error.c_str(), fd::app::UsageText("firnadesk").c_str());
+    return 2;
+  }
+  if (parsed.Options.HelpRequested) {
+    std::fputs(fd::app::UsageText("firnadesk").c_str(), stdout);
+    return 0;
+  }
+
+  // Qt sees no arguments: every option on our command line is ours.
+  int qtArgc = 1;
+  QApplication application(qtArgc, argv);
+  QApplication::setApplicationName(QStringLiteral("Управление запуском"));
+
+  fd::app::QtPlatform platform;
+
+  // The single windows of the program, created in this order and living until it ends.
+  fd::app::TMainForm mainForm(platform, parsed.Options);
+  fd::app::MainForm = &mainForm;
+  // WarningForm (the red warning banner) is created here.
+  // MemoryForm (progress of writing and verifying the scenario) is created here.
+  // ExternalWarningForm (additional devices found by a search) is created here.
+  // PresentWarningForm (the pre-flight check dialog) is created here.
+
+  mainForm.show();
+
+  fd::app::SessionAutomation automation(&mainForm, QString::fromStdString(parsed.Options.ScreenshotPath),
+                                        kScreenshotDelayMs, parsed.Options.QuitAfterMs);
+  automation.Start();
+
+  const int result = application.exec();
+  fd::app::MainForm = nullptr;
+  if (automation.ScreenshotFailed()) return result == 0 ? 1 : result;
+  return result;
+}

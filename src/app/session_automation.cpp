@@ -1,0 +1,41 @@
+#include "app/session_automation.h"
+
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
+
+namespace fd::app {
+
+SessionAutomation::SessionAutomation(QWidget* window, const QString& screenshotPath, int screenshotDelayMs,
+                                     int quitAfterMs, QObject* parent)
+    : QObject(parent),
+      window_(window),
+      screenshotPath_(screenshotPath),
+      screenshotDelayMs_(screenshotDelayMs < 0 ? 0 : screenshotDelayMs),
+      quitAfterMs_(quitAfterMs) {}
+
+void SessionAutomation::Start() {
+  screenshotPending_ = !screenshotPath_.isEmpty();
+  if (screenshotPending_) QTimer::singleShot(screenshotDelayMs_, this, [this] { TakeScreenshot(); });
+  if (quitAfterMs_ >= 0) QTimer::singleShot(quitAfterMs_, this, [this] { Quit(); });
+}
+
+void SessionAutomation::TakeScreenshot() {
+  if (!screenshotPending_) return;
+  screenshotPending_ = false;
+  const QPixmap picture = window_ ? window_->grab() : QPixmap();
+  if (!picture.isNull() && picture.save(screenshotPath_, "PNG")) {
+    screenshotWritten_ = true;
+    return;
+  }
+  screenshotFailed_ = true;
+  std::fprintf(stderr, "firnadesk: could not write the screenshot to %s\n", screenshotPath_.toLocal8Bit().constData());
+}
+
+void SessionAutomation::Quit() {
+  // A short quit time must not cost the picture that was asked for.
+  TakeScreenshot();
+  if (window_) window_->close();
+}
+
+}  // namespace fd::app
