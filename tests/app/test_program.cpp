@@ -1,0 +1,78 @@
+// The console program as the operator and the scripts start it.
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class ProgramTest : public QObject {
+  Q_OBJECT
+
+  struct Run {
+    int ExitCode = -1;
+    QString Out;
+    QString Err;
+  };
+
+  // Starts the program with the user's configuration folder in the temporary folder.
+  Run Start(const QStringList& args, int limitMs = 15000) {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("XDG_CONFIG_HOME", dir_.filePath("config"));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(FIRNADESK_PROGRAM), args);
+    Run run;
+    if (!process.waitForFinished(limitMs)) {
+      process.kill();
+      process.waitForFinished();
+      return run;
+    }
+    run.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.Out = QString::fromUtf8(process.readAllStandardOutput());
+    run.Err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+  }
+
+  QTemporaryDir dir_;
+
+ private slots:
+  void badOptionGivesUsageAndExitCode2() {
+    const Run run = Start({"--simulate", "--bogus"});
+    QCOMPARE(run.ExitCode, 2);
+    QVERIFY(run.Err.contains("unknown option: --bogus"));
+    QVERIFY(run.Err.contains("usage: firnadesk"));
+    QVERIFY(run.Out.isEmpty());
+
+    const Run badValue = Start({"--log-level", "x"});
+    QCOMPARE(badValue.ExitCode, 2);
+    QVERIFY(badValue.Err.contains("usage: firnadesk"));
+  }
+
+  void helpGoesToStandardOutput() {
+    const Run run = Start({"--help"});
+    QCOMPARE(run.ExitCode, 0);
+    QVERIFY(run.Out.startsWith("usage: firnadesk"));
+  }
+
+  void screenshotThenQuit() {
+    const QString shot = dir_.filePath("shot.png");
+    const Run run = Start({"--simulate", "--screenshot", shot, "--quit-after", "300"});
+    QCOMPARE(run.ExitCode, 0);
+    const QImage image(shot);
+    QVERIFY2(!image.isNull(), qPrintable(run.Err));
+    // The whole maximised window, not a part of it.
+    QVERIFY(image.width() > 500 && image.height() > 500);
+    // Reading the colour scheme at start-up leaves no settings behind.
+    QVERIFY(!QFileInfo::exists(dir_.filePath("config/tollwick")));
+  }
+
+  void unwritableScreenshotFailsTheRun() {
+    const QString shot = dir_.filePath("no such folder/shot.png");
+    const Run run = Start({"--screenshot", shot, "--quit-after", "100"});
+    QCOMPARE(run.ExitCode, 1);
+    QVERIFY(run.Err.contains("could not write the screenshot"));
+  }
+};
+
+QTEST_GUILESS_MAIN(ProgramTest)
+#include "test_program.moc"
