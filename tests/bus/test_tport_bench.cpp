@@ -1,0 +1,310 @@
+// The engine over the virtual bench: the port with its echo check, wire time and a scripted
+// device, all on the virtual clock.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "bench_engine_fixture.h"
+#include "bus/tport_test_hook.h"
+#include "noise.h"
+#include "platform/virtual_platform.h"
+
+namespace fd::bus::testing {
+namespace {
+
+using sim::ScriptedDevice;
+
+class EngineOnBench : public ::testing::Test {
+ protected:
+  EngineOnBench() {
+    EXPECT_TRUE(engine.Connected() || rig.port->Open());
+    engine.OnFrameSent = [this](const Frame6& f) { sentEvents.push_back(f); };
+    engine.OnMessage = [this](const Frame6& f, int c) { messages.push_back({f, c}); };
+  }
+  uint64_t Now() { return rig.platform.Virtual().Elapsed(); }
+  uint64_t BenchUs() { return rig.segment.NowUs(); }
+
+  BenchRig<platform::VirtualPlatform> rig;
+  TPort& engine = *rig.engine;
+  ScriptedDevice& device = rig.device;
+  std::vector<Frame6> sentEvents;
+  std::vector<std::pair<Frame6, int>> messages;
+  const Frame6 request{0x85, 0, 0, 0, 0, 0x04};
+  const Frame6 answer{0x7A, 0x01, 0x02, 0x03, 0x04, 0x04};
+};
+
+// A transmission is the 2 ms gap plus the echo of seven bytes (3.65 ms), read in 1 ms steps: 6 ms.
+// An unanswered window reads one byte at a time with the 20 ms read time-out and closes once more
+// than 70 ms have passed: 80 ms.
+constexpr uint64_t kSend = 6, kWindow = 80;
+
+TEST_F(EngineOnBench, RepeatedExchangeWithoutAnswerTransmitsTwiceAndListensThreeTimes) {
+  Frame6 reply{};
+  const uint64_t before = Now();
+  EXPECT_EQ(engine.Exchange(request, 0x7A, 0, 0, reply), kBusNoReply);
+  EXPECT_EQ(Now() - before, kSend + kWindow + kSend + kWindow + kWindow);
+  EXPECT_EQ(sentEvents.size(), 2u);
+  EXPECT_EQ(device.HeardCount(0x85), 2);
+  const auto wire = rig.FromConverter();
+  ASSERT_EQ(wire.size(), 2u);
+  EXPECT_EQ(wire[0].bytes, ScriptedDevice::FrameBytes(request));
+  EXPECT_EQ(wire[1].bytes, wire[0].bytes);
+  // The second transmission follows the first listening window.
+  EXPECT_GE(wire[1].startUs - wire[0].startUs, kWindow * 1000);
+}
+
+TEST_F(EngineOnBench, SingleAttemptTransmitsOnceAndListensOnce) {
+  Frame6 reply{};
+  const uint64_t before = Now();
+  EXPECT_EQ(engine.Exchange(request, 0x7A, -1, 0, reply), kBusNoReply);
+  EXPECT_EQ(Now() - before, kSend + kWindow);
+  EXPECT_EQ(sentEvents.size(), 1u);
+  EXPECT_EQ(device.HeardCount(0x85), 1);
+}
+
+TEST_F(EngineOnBench, AnAnsweredExchangeTakesTheReplyOffTheWire) {
+  device.AddRule(ScriptedDevice::Reply(0x85, 4, answer, 1500));
+  Frame6 reply{};
+  const uint64_t before = Now();
+  EXPECT_EQ(engine.Exchange(request, 0x7A, 0, 0, reply), kBusOk);
+  EXPECT_EQ(reply, answer);
+  // Gap, request, turn-around and the seven reply bytes: about 11 ms, not a window.
+  EXPECT_LT(Now() - before, 15u);
+  EXPECT_EQ(TPortTestHook(engine).RxCount(), 0);  // the echo is not taken for foreign traffic
+}
+
+TEST_F(EngineOnBench, ABadCrcIsATransferErrorAndIsRepeatedWhenAllowed) {
+  auto garbled = ScriptedDevice::Reply(0x85, 4, answer);
+  garbled.garble = true;
+  garbled.times = 1;
+  device.AddRule(garbled);
+  device.AddRule(ScriptedDevice::Reply(0x85, 4, answer));
+  Frame6 reply{};
+  EXPECT_EQ(engine.Exchange(request, 0x7A, -1, 0, reply), kBusTransferError);
+  EXPECT_EQ(device.HeardCount(0x85), 1);
+
+  garbled.times = 1;
+  device.ClearRules();
+  device.AddRule(garbled);
+  device.AddRule(ScriptedDevice::Reply(0x85, 4, answer));
+  EXPECT_EQ(engine.Exchange(request, 0x7A, 0, 0, reply), kBusOk);
+  EXPECT_EQ(reply, answer);
+  EXPECT_EQ(device.HeardCount(0x85), 3);
+}
+
+TEST_F(EngineOnBench, ForeignFramesDuringTheHuntComeOutAsMessagesWithTheirConverter) {
+  // Another console's announcement goes out just before the answer.
+  const Frame6 other{0x70, 0x11, 0x22, 0x33, 0x44, 0x21};
+  const auto otherBytes = ScriptedDevice::FrameBytes(other);
+  ASSERT_EQ(std::count(otherBytes.begin(), otherBytes.end(), 0x7A), 0);  // none looks like the reply start
+  auto rule = ScriptedDevice::Reply(0x85, 4, answer);
+  rule.looseBefore = ScriptedDevice::FrameBytes(other);
+  device.AddRule(rule);
+  Frame6 reply{};
+  EXPECT_EQ(engine.Exchange(request, 0x7A, -1, 0, reply), kBusOk);
+  EXPECT_EQ(reply, answer);
+  EXPECT_EQ(TPortTestHook(engine).RxBytes(), ScriptedDevice::FrameBytes(other));
+  engine.ExecutePass();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].first, other);
+  EXPECT_EQ(messages[0].second, 0);
+}
+
+TEST_F(EngineOnBench, TheBackgroundReadCollectsUnsolicitedFrames) {
+  const Frame6 query{0x01, 0x00, 0x00, 0x42, 0x00, 0xFF};
+  device.SpeakAt(BenchUs() + 1000, ScriptedDevice::FrameBytes(query));
+  rig.platform.Advance(10);
+  engine.ExecutePass();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].first, query);
+}
+
+TEST_F(EngineOnBench, StartingWithoutConverterRaisesLostOnceAndRestoredOnce) {
+  // Plugs the converter back in when bench time reaches a moment, as somebody at the desk would.
+  struct Plugger : sim::BusDevice {
+    sim::BusSegment* segment = nullptr;
+    uint64_t atUs = 0;
+    void OnFrame(const BusFrame&, uint64_t, std::vector<sim::Transmission>&) override {}
+    void AdvanceTo(uint64_t nowUs, std::vector<sim::Transmission>&) override {
+      if (atUs != 0 && nowUs >= atUs) {
+        segment->Replug(0);
+        atUs = 0;
+      }
+    }
+  } plugger;
+  plugger.segment = &rig.segment;
+  rig.segment.AttachDevice(plugger);
+
+  engine.ClosePort();
+  rig.segment.Unplug(0);
+  plugger.atUs = BenchUs() + 450'000;
+  std::vector<std::string> events;
+  engine.OnConnectionLost = [&] { events.push_back("lost"); };
+  engine.OnConnectionRestored = [&] { events.push_back("restored"); };
+  const uint64_t before = Now();
+  engine.ExecutePass();
+  EXPECT_EQ(events, (std::vector<std::string>{"lost", "restored"}));
+  EXPECT_TRUE(engine.Connected());
+  EXPECT_GE(Now() - before, 500u);  // the reopen after the plug-in, on the 100 ms beat
+  EXPECT_LT(Now() - before, 600u);
+  for (int i = 0; i < 3; ++i) engine.ExecutePass();
+  EXPECT_EQ(events.size(), 2u);
+
+  // Pulling it out while open is noticed by the status read.
+  rig.segment.Unplug(0);
+  plugger.atUs = BenchUs() + 150'000;
+  engine.ExecutePass();
+  EXPECT_EQ(events, (std::vector<std::string>{"lost", "restored", "lost", "restored"}));
+  Frame6 reply{};
+  device.AddRule(ScriptedDevice::Reply(0x85, 4, answer));
+  EXPECT_EQ(engine.Exchange(request, 0x7A, -1, 0, reply), kBusOk);
+  rig.segment.DetachDevice(plugger);
+}
+
+TEST_F(EngineOnBench, ExchangesWithoutConverterReportThePortClosed) {
+  engine.ClosePort();
+  rig.segment.Unplug(0);
+  Frame6 reply{};
+  int converter = 5;
+  EXPECT_EQ(engine.Exchange(request, 0x7A, 0, 0, reply), kBusNotOpen);
+  EXPECT_EQ(engine.ExchangeAny(request, 0x7A, converter, reply), kBusNotOpen);
+  EXPECT_EQ(converter, -1);
+  EXPECT_EQ(engine.SendFrame(request, -1), kBusNotOpen);
+  EXPECT_FALSE(engine.Connected());
+}
+
+TEST_F(EngineOnBench, ExchangeAnyLearnsTheConverter) {
+  device.AddRule(ScriptedDevice::Reply(0x80, 0x05, {0x7F, 0x00, '1', '6', '5', 0x05}));
+  Frame6 reply{};
+  int converter = -1;
+  EXPECT_EQ(engine.ExchangeAny({0x80, 0x00, 0x01, 0x02, 0x03, 0x05}, 0x7F, converter, reply), kBusOk);
+  EXPECT_EQ(converter, 0);
+  converter = 3;
+  EXPECT_EQ(engine.ExchangeAny({0x80, 0x00, 0x01, 0x02, 0x03, 0x06}, 0x7F, converter, reply), kBusNoReply);
+  EXPECT_EQ(converter, -1);
+}
+
+class IdentifyOnBench : public EngineOnBench {
+ protected:
+  IdentifyOnBench() {
+    engine.OnFrameSent = [this](const Frame6&) { pollingDuringExchange.push_back(engine.Polling.load()); };
+  }
+  void Console(std::vector<uint8_t> pair, bool ok = true) {
+    auto rule = ScriptedDevice::Reply(0x8F, 0x0C, {0x70, static_cast<uint8_t>(ok ? 'O' : 'N'), 'k', 0x00, 0x10, 0x0C});
+    rule.looseAfter = pair;
+    device.ClearRules();
+    device.AddRule(rule);
+  }
+  std::vector<bool> pollingDuringExchange;
+};
+
+TEST_F(IdentifyOnBench, ReadsTheConfirmationPair) {
+  Console({0x05, 0xFA});
+  int count = -1, confirmation = -5;
+  const uint64_t before = Now();
+  EXPECT_EQ(engine.Identify(0x0C, 0, count, confirmation), kBusOk);
+  EXPECT_EQ(count, 16);
+  EXPECT_EQ(confirmation, 5);
+  EXPECT_GE(Now() - before, 250u);  // 50 ms before the pair, 200 ms after
+  EXPECT_EQ(pollingDuringExchange, std::vector<bool>{false});
+  EXPECT_TRUE(engine.Polling);
+  EXPECT_EQ(rig.FromConverter().back().bytes, ScriptedDevice::FrameBytes({0x8F, 0x01, 0x02, 0x03, 0x04, 0x0C}));
+
+  // Any converter: the pair is read from whichever has it.
+  EXPECT_EQ(engine.Identify(0x0C, -1, count, confirmation), kBusOk);
+  EXPECT_EQ(confirmation, 5);
+}
+
+TEST_F(IdentifyOnBench, AMissingOrBadPairIsMinusOne) {
+  const std::vector<std::vector<uint8_t>> pairs = {{}, {0x05}, {0x05, 0x05}, {0x05, 0xFB}};
+  for (const auto& pair : pairs) {
+    Console(pair);
+    int count = -1, confirmation = 99;
+    EXPECT_EQ(engine.Identify(0x0C, 0, count, confirmation), kBusOk);
+    EXPECT_EQ(count, 16);
+    EXPECT_EQ(confirmation, -1) << pair.size();
+  }
+  Console({0x00, 0xFF});
+  int count = -1, confirmation = 99;
+  EXPECT_EQ(engine.Identify(0x0C, 0, count, confirmation), kBusOk);
+  EXPECT_EQ(confirmation, 0);
+}
+
+TEST_F(IdentifyOnBench, FailureAndPollingLeftAsItWas) {
+  int count = -1, confirmation = 99;
+  const uint64_t before = Now();
+  EXPECT_EQ(engine.Identify(0x0C, 0, count, confirmation), kBusNoReply);
+  EXPECT_EQ(Now() - before, kSend + kWindow);  // one attempt, no pauses
+  EXPECT_EQ(count, 0);
+  EXPECT_EQ(confirmation, -1);
+  EXPECT_TRUE(engine.Polling);
+
+  Console({0x05, 0xFA}, false);
+  engine.Polling = false;
+  EXPECT_EQ(engine.Identify(0x0C, 0, count, confirmation), kBusOk);
+  EXPECT_EQ(count, 0);  // no "Ok"
+  EXPECT_EQ(confirmation, 5);
+  EXPECT_FALSE(engine.Polling);
+}
+
+class ScannerOnBench : public EngineOnBench {
+ protected:
+  TPortTestHook hook{engine};
+  void Inject(const std::vector<uint8_t>& bytes) {
+    rig.segment.Inject(bytes, BenchUs());
+    rig.platform.Advance(sim::WireTimeUs(bytes.size()) / 1000 + 2);
+  }
+};
+
+TEST_F(ScannerOnBench, GarbageBeforeAFrameIsDroppedWithIt) {
+  const Frame6 f{0x70, 'O', 'k', 0, 16, 0x21};
+  std::vector<uint8_t> bytes{0x11, 0x22};
+  const auto frame = ScriptedDevice::FrameBytes(f);
+  bytes.insert(bytes.end(), frame.begin(), frame.end());
+  bytes.push_back(0x33);
+  Inject(bytes);
+  engine.ExecutePass();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].first, f);
+  EXPECT_EQ(hook.RxBytes(), std::vector<uint8_t>{0x33});
+}
+
+TEST_F(ScannerOnBench, ZeroAndFFCodesAreNotFramesAndAPassWithoutFrameKeepsSix) {
+  auto bytes = ScriptedDevice::FrameBytes({0x00, 1, 2, 3, 4, 5});
+  const auto ff = ScriptedDevice::FrameBytes({0xFF, 1, 2, 3, 4, 5});
+  bytes.insert(bytes.end(), ff.begin(), ff.end());
+  Inject(bytes);
+  engine.ExecutePass();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(hook.RxBytes(), std::vector<uint8_t>(ff.begin() + 1, ff.end()));
+}
+
+TEST_F(ScannerOnBench, MoreThan128FramesWaitForTheNextPass) {
+  std::vector<uint8_t> bytes;
+  for (int i = 0; i < 150; ++i) {
+    const auto f = ScriptedDevice::FrameBytes({0x02, static_cast<uint8_t>(i), 0, 0x10, 0, 0xFF});
+    bytes.insert(bytes.end(), f.begin(), f.end());
+  }
+  Inject(bytes);
+  engine.ExecutePass();
+  EXPECT_EQ(messages.size(), 128u);
+  EXPECT_EQ(hook.RxCount(), 22 * 7);
+  engine.ExecutePass();
+  ASSERT_EQ(messages.size(), 150u);
+  for (int i = 0; i < 150; ++i) EXPECT_EQ(messages[i].first[1], i);
+}
+
+TEST_F(ScannerOnBench, TheBufferNeverOverflows) {
+  hook.PushReceived(std::vector<uint8_t>(TPort::kRxBufferSize - 36, 0x00), 0);
+  Inject(NoiseWithoutFrames(100, 3));
+  engine.ExecutePass();
+  EXPECT_EQ(rig.port->BytesAvailable(), 64);  // what did not fit waits in the converter
+  EXPECT_EQ(hook.RxCount(), 6);
+  engine.ExecutePass();
+  EXPECT_EQ(rig.port->BytesAvailable(), 0);
+  EXPECT_LE(hook.RxCount(), 6);
+}
+
+}  // namespace
+}  // namespace fd::bus::testing
