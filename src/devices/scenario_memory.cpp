@@ -146,6 +146,23 @@ int RunScenario(TControls& controls, std::vector<CueRecord>& list, Pass pass) {
 
 }  // namespace
 
+const char* ScenarioResultMessage(int code) {
+  switch (code) {
+    case bus::kBusNotOpen:
+      return "Ошибка устройства.";
+    case bus::kBusTransferError:
+      return "Ошибка передачи данных.";
+    case bus::kBusNoReply:
+      return "Ошибка передачи данных (истекло время ожидания).";
+    case kScenarioMismatch:
+      return "Несовпадение сценария в пультах.";
+    case kScenarioCancelled:
+      return "Операция прервана.";
+    default:
+      return nullptr;
+  }
+}
+
 int MemoryProgressPercent(int64_t cueCount, int64_t deviceIndex, int64_t cueIndex, int64_t deviceCount) {
   const int64_t whole = cueCount * deviceCount;
   if (whole <= 0) return 0;

@@ -12,6 +12,10 @@ inline constexpr int kScenarioCancelled = -101;   // the operator cancelled
 // The time of an empty record: 65535 x 100 ms, the largest coarse time a record holds.
 inline constexpr int32_t kFillerTime = 6553500;
 
+// The message the operator sees for a run's result, or nullptr for the codes that show none
+// (success, -10 and codes this table does not know).
+const char* ScenarioResultMessage(int code);
+
 // Progress of a run: (C x i + j) / (C x D) x 100 rounded half away from zero, for cue j of C while
 // registry position i of D is handled. 0 when there is nothing to count.
 int MemoryProgressPercent(int64_t cueCount, int64_t deviceIndex, int64_t cueIndex, int64_t deviceCount);

@@ -374,3 +374,18 @@ TEST_F(ScenarioMemoryTest, ConsoleThatStoppedAnsweringPassesTheEnginesCodeThroug
 
 }  // namespace
 }  // namespace fd::devices
+
+namespace fd::devices {
+namespace {
+
+TEST(ScenarioResultMessage, TextsForTheCodesThatHaveOne) {
+  EXPECT_STREQ(ScenarioResultMessage(-1), "Ошибка устройства.");
+  EXPECT_STREQ(ScenarioResultMessage(-2), "Ошибка передачи данных.");
+  EXPECT_STREQ(ScenarioResultMessage(-3), "Ошибка передачи данных (истекло время ожидания).");
+  EXPECT_STREQ(ScenarioResultMessage(-100), "Несовпадение сценария в пультах.");
+  EXPECT_STREQ(ScenarioResultMessage(-101), "Операция прервана.");
+  for (int code : {0, -10, -4, -99, 1}) EXPECT_EQ(ScenarioResultMessage(code), nullptr) << code;
+}
+
+}  // namespace
+}  // namespace fd::devices
