@@ -58,7 +58,8 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
       continue;
     }
 
-    const bool takesValue = name == "--port" || name == "--log-level" || name == "--screenshot" || name == "--quit-after";
+    const bool takesValue =
+        name == "--port" || name == "--log-level" || name == "--screenshot" || name == "--quit-after";
     if (!takesValue) {
       if (!arg.empty() && arg[0] == '-') return fail("unknown option: " + arg);
       return fail("unexpected argument: " + arg);

@@ -34,9 +34,7 @@ void LedShape::SetLabelColor(const QColor& color) {
   label_->setPalette(p);
 }
 
-QColor LedShape::LabelColor() const {
-  return label_ ? label_->palette().color(QPalette::WindowText) : QColor();
-}
+QColor LedShape::LabelColor() const { return label_ ? label_->palette().color(QPalette::WindowText) : QColor(); }
 
 void LedShape::paintEvent(QPaintEvent*) {
   QPainter painter(this);

@@ -249,7 +249,8 @@ QWidget* TMainForm::BuildLaunchPanel() {
 
   auto* leds = Row(12);
   leds->setContentsMargins(8, 6, 8, 6);
-  leds->addWidget(group(StateCaption, QStringLiteral("StateCaption"), QStringLiteral("Состояние <F1>"), WaitLed, WorkLed));
+  leds->addWidget(
+      group(StateCaption, QStringLiteral("StateCaption"), QStringLiteral("Состояние <F1>"), WaitLed, WorkLed));
   leds->addWidget(
       group(ModeCaption, QStringLiteral("ModeCaption"), QStringLiteral("Режим <Shift>+<F1>"), DirectLed, AutoLed));
   leds->addWidget(

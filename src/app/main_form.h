@@ -60,21 +60,21 @@ class TMainForm : public QWidget {
   bool ShowPlaying = false;
 
   // --- left column
-  QWidget* RadioGroup = nullptr;  // hidden; nothing shows it, its indicators are kept all the same
-  QLabel* RadioCaption = nullptr;  // "Радиоканал"
+  QWidget* RadioGroup = nullptr;               // hidden; nothing shows it, its indicators are kept all the same
+  QLabel* RadioCaption = nullptr;              // "Радиоканал"
   std::array<QLabel*, 6> RadioNumberLabels{};  // "240", "244", "245", "249", "250", "254"
-  std::array<LedShape*, 15> RadioLeds{};  // R240 .. R254
-  QLabel* DevicesCaption = nullptr;  // "Пульты"
+  std::array<LedShape*, 15> RadioLeds{};       // R240 .. R254
+  QLabel* DevicesCaption = nullptr;            // "Пульты"
   QWidget* DevPanel = nullptr;
   QPushButton* TestBtn = nullptr;
   QPushButton* SearchBtn = nullptr;
 
   // --- launch view
   QWidget* LaunchPanel = nullptr;
-  QLabel* StateCaption = nullptr;       // "Состояние <F1>"
-  QLabel* ModeCaption = nullptr;        // "Режим <Shift>+<F1>"
-  QLabel* SoundCaption = nullptr;       // "Фонограмма"
-  QLabel* DiagnosticsCaption = nullptr; // "Диагностика"
+  QLabel* StateCaption = nullptr;        // "Состояние <F1>"
+  QLabel* ModeCaption = nullptr;         // "Режим <Shift>+<F1>"
+  QLabel* SoundCaption = nullptr;        // "Фонограмма"
+  QLabel* DiagnosticsCaption = nullptr;  // "Диагностика"
   LedShape* WaitLed = nullptr;
   LedShape* WorkLed = nullptr;
   LedShape* DirectLed = nullptr;
@@ -109,10 +109,10 @@ class TMainForm : public QWidget {
   QLabel* NumberValue = nullptr;
   QLabel* ChannelCountValue = nullptr;
   QLabel* VersionValue = nullptr;
-  QLabel* ChannelTestBar = nullptr;     // "Тестирование каналов"
+  QLabel* ChannelTestBar = nullptr;  // "Тестирование каналов"
   QWidget* ChannelsGraph = nullptr;
   QWidget* LegendPanel = nullptr;
-  QLabel* LegendCaption = nullptr;      // "Состояние каналов"
+  QLabel* LegendCaption = nullptr;  // "Состояние каналов"
   std::array<QLabel*, 4> LegendTexts{};  // "Неизвестно", "Не подключен", "Подключен", "Ошибка"
   QPushButton* DownBtn = nullptr;
   QPushButton* UpBtn = nullptr;
@@ -121,8 +121,8 @@ class TMainForm : public QWidget {
   QPushButton* TestStopBtn = nullptr;
 
   // --- actions and timers
-  QAction* ExitAction = nullptr;   // Ctrl+X
-  QAction* ColorAction = nullptr;  // Ctrl+F10
+  QAction* ExitAction = nullptr;                   // Ctrl+X
+  QAction* ColorAction = nullptr;                  // Ctrl+F10
   std::unique_ptr<platform::Timer> IdleTimer;      // 500 ms, off until the window is shown
   std::unique_ptr<platform::Timer> ErrFlashTimer;  // 700 ms, always on
 

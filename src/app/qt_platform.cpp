@@ -49,14 +49,15 @@ void QtPlatform::RunOnUiThread(const std::function<void()>& fn) {
     return;
   }
   // The worker waits until the GUI thread has run fn, so fn may use the worker's data.
-  QMetaObject::invokeMethod(qApp, [&fn] { fn(); }, Qt::BlockingQueuedConnection);
+  QMetaObject::invokeMethod(
+      qApp, [&fn] { fn(); }, Qt::BlockingQueuedConnection);
 }
 
 void QtPlatform::ProcessPendingEvents() { QCoreApplication::processEvents(); }
 
 void QtPlatform::ShowMessage(const std::string& text, const std::string& caption) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text),
-                  QMessageBox::Ok, QApplication::activeWindow());
+  QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok,
+                  QApplication::activeWindow());
   box.exec();
 }
 

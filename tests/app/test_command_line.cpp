@@ -126,8 +126,8 @@ class CommandLineTest : public QObject {
   void usageNamesEveryOption() {
     const QString usage = QString::fromStdString(fd::app::UsageText("firnadesk"));
     QVERIFY(usage.startsWith("usage: firnadesk "));
-    for (const char* option : {"--simulate[=BENCH]", "--port PATH", "--log-level N", "--screenshot FILE",
-                               "--quit-after MS"})
+    for (const char* option :
+         {"--simulate[=BENCH]", "--port PATH", "--log-level N", "--screenshot FILE", "--quit-after MS"})
       QVERIFY2(usage.contains(QLatin1String(option)), option);
     QVERIFY(usage.endsWith('\n'));
   }

@@ -101,8 +101,7 @@ class MainFormTest : public QObject {
     QCOMPARE(ColorField, kBlueField);
 
     const QWidget* backs[] = {&f, f.LaunchButtons, f.CurrentConsoleBar, f.ChannelTestBar, f.ListHeader};
-    for (const QWidget* w : backs)
-      QCOMPARE(Background(w), kBlueBack);
+    for (const QWidget* w : backs) QCOMPARE(Background(w), kBlueBack);
     for (const QWidget* w : {f.ConsoleInfo, f.LegendPanel, f.DevPanel}) QCOMPARE(Background(w), kBluePanel);
     for (const QLabel* l : {f.CurrentConsoleBar, f.ChannelTestBar, f.LegendCaption, f.RadioCaption, f.DevicesCaption,
                             f.DiagnosticsCaption, f.SoundCaption})
@@ -112,7 +111,8 @@ class MainFormTest : public QObject {
     for (const QLabel* l : {f.NumberLabel, f.ChannelCountLabel, f.VersionLabel, f.StateCaption, f.ModeCaption})
       QCOMPARE(TextColor(l), QColor(Qt::white));
     for (const QLabel* l : f.LegendTexts) QCOMPARE(TextColor(l), QColor(Qt::white));
-    for (const QLabel* l : {f.NumberValue, f.ChannelCountValue, f.VersionValue}) QCOMPARE(TextColor(l), QColor(Qt::white));
+    for (const QLabel* l : {f.NumberValue, f.ChannelCountValue, f.VersionValue})
+      QCOMPARE(TextColor(l), QColor(Qt::white));
     for (const LedShape* led : f.RadioLeds) QCOMPARE(led->Fill(), kBlueBack);
     QCOMPARE(Background(f.TimeLabel), kBlueField);
     QCOMPARE(f.List->palette().color(QPalette::Base), kBlueField);
@@ -320,11 +320,22 @@ class MainFormTest : public QObject {
 
   void componentsCarryTheirDesignNames() {
     auto form = MakeForm();
-    const char* names[] = {"DevPanel", "TestBtn", "SearchBtn", "LaunchPanel", "TestPanel", "WaitLed", "WorkLed",
-                           "DirectLed", "AutoLed", "SoundLoadedLed", "SoundPlayLed", "SoundReadyLed", "RS485", "List",
-                           "ChannelsGraph", "DownBtn", "UpBtn", "SoundLoadedLabel", "SoundPlayLabel",
-                           "SoundReadyLabel", "ProjectBtn", "SoundBtn", "BeginBtn", "StartBtn", "StopBtn", "SaveBtn",
-                           "CheckBtn", "ControlTestBtn", "TestAllBtn", "TestStopBtn", "TimeLabel"};
+    const char* names[] = {"DevPanel",       "TestBtn",
+                           "SearchBtn",      "LaunchPanel",
+                           "TestPanel",      "WaitLed",
+                           "WorkLed",        "DirectLed",
+                           "AutoLed",        "SoundLoadedLed",
+                           "SoundPlayLed",   "SoundReadyLed",
+                           "RS485",          "List",
+                           "ChannelsGraph",  "DownBtn",
+                           "UpBtn",          "SoundLoadedLabel",
+                           "SoundPlayLabel", "SoundReadyLabel",
+                           "ProjectBtn",     "SoundBtn",
+                           "BeginBtn",       "StartBtn",
+                           "StopBtn",        "SaveBtn",
+                           "CheckBtn",       "ControlTestBtn",
+                           "TestAllBtn",     "TestStopBtn",
+                           "TimeLabel"};
     for (const char* name : names) QVERIFY2(form->findChild<QWidget*>(name) != nullptr, name);
     for (int id = 240; id <= 254; ++id) {
       auto* led = form->findChild<LedShape*>(QString("R%1").arg(id));
@@ -344,16 +355,45 @@ class MainFormTest : public QObject {
     QStringList labels, buttons;
     for (const QLabel* l : form->findChildren<QLabel*>()) labels << l->text();
     for (const QPushButton* b : form->findChildren<QPushButton*>()) buttons << b->text();
-    for (const char* text : {"Радиоканал", "240", "244", "245", "249", "250", "254", "Пульты", "Состояние <F1>",
-                             "Ожидание", "Работа", "Режим <Shift>+<F1>", "Прямое управление", "Автономный режим",
-                             "Фонограмма", "Загружена", "Воспроизведение", "Диагностика", "Аудио", "Конвертер",
-                             "Время", "Пульт", "Канал", "Комментарии", "Текущий пульт", "Номер:", "Каналов:",
-                             "Версия:", "Тестирование каналов", "Состояние каналов", "Неизвестно", "Не подключен",
-                             "Подключен", "Ошибка", "0:00:00.0"})
+    for (const char* text : {"Радиоканал",
+                             "240",
+                             "244",
+                             "245",
+                             "249",
+                             "250",
+                             "254",
+                             "Пульты",
+                             "Состояние <F1>",
+                             "Ожидание",
+                             "Работа",
+                             "Режим <Shift>+<F1>",
+                             "Прямое управление",
+                             "Автономный режим",
+                             "Фонограмма",
+                             "Загружена",
+                             "Воспроизведение",
+                             "Диагностика",
+                             "Аудио",
+                             "Конвертер",
+                             "Время",
+                             "Пульт",
+                             "Канал",
+                             "Комментарии",
+                             "Текущий пульт",
+                             "Номер:",
+                             "Каналов:",
+                             "Версия:",
+                             "Тестирование каналов",
+                             "Состояние каналов",
+                             "Неизвестно",
+                             "Не подключен",
+                             "Подключен",
+                             "Ошибка",
+                             "0:00:00.0"})
       QVERIFY2(labels.contains(QString(text)), text);
-    for (const char* text : {"<TAB> Тест", "<F10> Поиск", "<F2> Сценарий", "<F3> Фонограмма", "<F4> В начало",
-                             "<F5> Старт", "<F6> Стоп", "<F8> Запись", "<F9> Проверка", "<F1> Проверка", "<F2> Все",
-                             "<F3> Стоп"})
+    for (const char* text :
+         {"<TAB> Тест", "<F10> Поиск", "<F2> Сценарий", "<F3> Фонограмма", "<F4> В начало", "<F5> Старт", "<F6> Стоп",
+          "<F8> Запись", "<F9> Проверка", "<F1> Проверка", "<F2> Все", "<F3> Стоп"})
       QVERIFY2(buttons.contains(QString(text)), text);
 
     QCOMPARE(form->findChild<QWidget*>("LeftPanel")->width(), 205);
@@ -365,8 +405,7 @@ class MainFormTest : public QObject {
     for (const QPushButton* b : {form->ProjectBtn, form->SoundBtn, form->BeginBtn, form->StartBtn, form->StopBtn,
                                  form->SaveBtn, form->CheckBtn})
       QCOMPARE(b->size(), QSize(101, 23));
-    for (const QPushButton* b :
-         {form->DownBtn, form->UpBtn, form->ControlTestBtn, form->TestAllBtn, form->TestStopBtn})
+    for (const QPushButton* b : {form->DownBtn, form->UpBtn, form->ControlTestBtn, form->TestAllBtn, form->TestStopBtn})
       QCOMPARE(b->size(), QSize(105, 23));
     QVERIFY(form->DownBtn->text().isEmpty() && !form->DownBtn->icon().isNull());
     QVERIFY(form->UpBtn->text().isEmpty() && !form->UpBtn->icon().isNull());
@@ -406,7 +445,8 @@ class MainFormTest : public QObject {
     QVERIFY(!form->RadioGroup->isVisible());
     QVERIFY(form->DevPanel->isVisible());
     // Left column beside the right area, LED groups above the time display above the list.
-    QVERIFY(form->DevPanel->mapTo(form.get(), QPoint(0, 0)).x() < form->LaunchPanel->mapTo(form.get(), QPoint(0, 0)).x());
+    QVERIFY(form->DevPanel->mapTo(form.get(), QPoint(0, 0)).x() <
+            form->LaunchPanel->mapTo(form.get(), QPoint(0, 0)).x());
     const int ledBottom = form->WaitLed->mapTo(form.get(), QPoint(0, form->WaitLed->height())).y();
     const int timeTop = form->TimeLabel->mapTo(form.get(), QPoint(0, 0)).y();
     const int listTop = form->List->mapTo(form.get(), QPoint(0, 0)).y();

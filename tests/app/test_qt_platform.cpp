@@ -77,7 +77,8 @@ class QtPlatformTest : public QObject {
   void processPendingEventsRunsQueuedWork() {
     QtPlatform platform;
     bool ran = false;
-    QMetaObject::invokeMethod(qApp, [&] { ran = true; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        qApp, [&] { ran = true; }, Qt::QueuedConnection);
     QVERIFY(!ran);
     platform.ProcessPendingEvents();
     QVERIFY(ran);
