@@ -459,5 +459,68 @@ TEST(SegmentThreads, RealClockDeliversTheEchoInRealTime) {
   segment.DetachDevice(device);
 }
 
+TEST(SegmentThreads, TwoUsersAndAFaultInjectorAtOnce) {
+  platform::SteadyClock clock;
+  BusSegment segment(clock, 2);
+  BenchDriver engine(segment), ui(segment);
+  ScriptedDevice device;
+  segment.AttachDevice(device);
+  device.AddRule(ScriptedDevice::Reply(0x80, 5, kAnswer, 500));
+  FT_HANDLE reader = 0, writer = 0;
+  ASSERT_EQ(engine.Open(0, reader), FT_OK);
+  ASSERT_EQ(ui.Open(1, writer), FT_OK);
+  ASSERT_EQ(engine.SetTimeouts(reader, 3, 3), FT_OK);
+
+  std::atomic<bool> stop{false};
+  std::atomic<int> readBytes{0};
+  std::thread readerThread([&] {
+    uint8_t buffer[64];
+    while (!stop) {
+      uint32_t got = 0;
+      if (engine.Read(reader, buffer, sizeof buffer, got) == FT_OK) readBytes += static_cast<int>(got);
+    }
+  });
+  // Faults that leave the wire itself alone, so that the device hears every request.
+  ScriptedDevice other;
+  segment.AttachDevice(other);
+  std::thread faultThread([&] {
+    for (int i = 0; !stop; ++i) {
+      segment.SetDevicePowered(other, i % 3 != 0);
+      segment.SetEcho(1, i % 2 == 0);
+      segment.CorruptReceived(0, i % 4 == 0 ? 1 : 0);
+      segment.DropReceived(0, i % 5 == 0 ? 1 : 0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  const Bytes frame = ScriptedDevice::FrameBytes(kRequest);
+  // A request every 10 ms leaves room for the 500 us turn-around and the answer.
+  for (int i = 0; i < 8; ++i) {
+    uint32_t written = 0;
+    EXPECT_EQ(ui.Write(writer, frame.data(), 7, written), FT_OK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  stop = true;
+  readerThread.join();
+  faultThread.join();
+  EXPECT_GT(readBytes.load(), 0);
+  EXPECT_EQ(device.HeardCount(0x80), 8);
+  EXPECT_EQ(device.HeardCount(0x7F), 0);  // never its own answers
+
+  // Everything settled: the segment still works normally.
+  segment.CorruptReceived(0, 0);
+  segment.DropReceived(0, 0);
+  ASSERT_EQ(engine.SetTimeouts(reader, 200, 20), FT_OK);
+  clock.Sleep(20);  // the last answer is over
+  ASSERT_EQ(engine.Purge(reader, bus::FT_PURGE_RX), FT_OK);
+  uint32_t written = 0, got = 0;
+  ASSERT_EQ(engine.Write(reader, frame.data(), 7, written), FT_OK);
+  uint8_t buffer[14];
+  EXPECT_EQ(engine.Read(reader, buffer, 14, got), FT_OK);
+  EXPECT_EQ(got, 14u);
+  EXPECT_EQ(Bytes(buffer, buffer + 7), frame);
+  segment.DetachDevice(device);
+  segment.DetachDevice(other);
+}
+
 }  // namespace
 }  // namespace fd::sim
