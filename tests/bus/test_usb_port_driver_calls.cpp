@@ -3,8 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bus/usb_port.h"
@@ -416,6 +421,71 @@ TEST(TUSBPort, ReadGoesOverTheConvertersUntilOneHasData) {
   EXPECT_EQ(port.BytesAvailable(), 1);
   driver.devices[1].queueStatus = FT_IO_ERROR;
   EXPECT_EQ(port.BytesAvailable(), -1);
+}
+
+// A driver whose read waits until the test lets it go, to see what the lock keeps out meanwhile.
+class GatedDriver : public RecordingDriver {
+ public:
+  using RecordingDriver::RecordingDriver;
+  FT_STATUS Read(FT_HANDLE, uint8_t*, uint32_t, uint32_t& got) override {
+    got = 0;
+    std::unique_lock lock(mutex_);
+    reading_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return released_; });
+    reading_ = false;
+    return FT_OK;
+  }
+  FT_STATUS ListCount(uint32_t& count) override {
+    std::lock_guard lock(mutex_);
+    ++listings_;
+    if (reading_) listedDuringRead_ = true;
+    count = static_cast<uint32_t>(devices.size());
+    return FT_OK;
+  }
+  void WaitUntilReading() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return reading_; });
+  }
+  int Listings() {
+    std::lock_guard lock(mutex_);
+    return listings_;
+  }
+  void Release() {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+  bool ListedDuringRead() {
+    std::lock_guard lock(mutex_);
+    return listedDuringRead_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool reading_ = false, released_ = false, listedDuringRead_ = false;
+  int listings_ = 0;
+};
+
+TEST(TUSBPortFT, RefreshWaitsForARunningRead) {
+  platform::VirtualClock clock;
+  GatedDriver driver(clock);
+  TUSBPortFT ft(driver);
+  ft.Devices.Refresh();
+  ASSERT_EQ(ft.Devices.Count(), 1);
+  std::thread reader([&] {
+    uint8_t buffer[7];
+    ft.ReadFrom(0, buffer, 7);
+  });
+  driver.WaitUntilReading();
+  std::thread lister([&] { ft.Devices.Refresh(); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  driver.Release();
+  reader.join();
+  lister.join();
+  EXPECT_EQ(driver.Listings(), 2);
+  EXPECT_FALSE(driver.ListedDuringRead());
 }
 
 }  // namespace
