@@ -63,7 +63,7 @@ class MainFormTest : public QObject {
 
   static void ShowActive(TMainForm& form) {
     form.show();
-    QApplication::setActiveWindow(&form);
+    form.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&form));
   }
 
@@ -239,7 +239,6 @@ class MainFormTest : public QObject {
     auto next = MakeForm();
     QCOMPARE(ColorScheme, 0);
     QCOMPARE(Background(next.get()), kBlueBack);
-    QTest::qWait(0);
   }
 
   void schemeThatCannotBeStoredIsReported() {
