@@ -28,8 +28,7 @@ long Integer(const std::string& text, long low, long high, const std::string& wh
   long value = 0;
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (ec != std::errc() || ptr != end)
-    throw LineError{what + " must be a whole number, not \"" + text + "\""};
+  if (ec != std::errc() || ptr != end) throw LineError{what + " must be a whole number, not \"" + text + "\""};
   if (value < low || value > high)
     throw LineError{what + " must be " + std::to_string(low) + ".." + std::to_string(high) + ", not " + text};
   return value;
@@ -40,8 +39,8 @@ long Hex(const std::string& text, int maxDigits, const std::string& what) {
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, value, 16);
   if (text.empty() || static_cast<int>(text.size()) > maxDigits || ec != std::errc() || ptr != end || value < 0)
-    throw LineError{what + " must be at most " + std::to_string(maxDigits) + " hexadecimal digits, not \"" +
-                    text + "\""};
+    throw LineError{what + " must be at most " + std::to_string(maxDigits) + " hexadecimal digits, not \"" + text +
+                    "\""};
   return value;
 }
 
@@ -122,49 +121,54 @@ ConsoleConfig ParseConsole(const std::vector<std::string>& words) {
   std::vector<int> open, broken;
   std::vector<std::pair<int, double>> values;
   bool auxGiven = false;
-  Properties(words, 2).Each(
-      {"version", "letter", "channels", "confirm", "aux", "voltage", "status", "reading", "hv", "open", "broken",
-       "value", "turnaround", "late", "memory"},
-      "console", [&](const std::string& key, const std::string& value) {
-        if (key == "version") c.version = static_cast<int>(Hex(value, 3, "version"));
-        if (key == "letter") {
-          if (value == "none") {
-            c.answersTypeLetter = false;
-          } else if (value.size() == 1 && value[0] > ' ' && value[0] < 0x7F) {
-            c.typeLetter = value[0];
-          } else {
-            throw LineError{"letter must be one character or \"none\", not \"" + value + "\""};
-          }
-        }
-        if (key == "channels") c.channels = static_cast<int>(Integer(value, 1, 511, "channels"));
-        if (key == "confirm") {
-          if (value == "none") c.confirmation.reset();
-          else c.confirmation = static_cast<uint8_t>(Hex(value, 2, "confirm"));
-        }
-        if (key == "aux") {
-          c.auxVoltage = Decimal(value, 0.0, 6553.5, "aux");
-          auxGiven = true;
-        }
-        if (key == "voltage") c.voltage = Decimal(value, 0.0, 65.535, "voltage");
-        if (key == "status") c.statusBit = static_cast<int>(Integer(value, 0, 1, "status"));
-        if (key == "reading") c.reading = static_cast<int>(Integer(value, -99, 99, "reading"));
-        if (key == "hv") c.hvParameter = static_cast<int>(Integer(value, 0, 255, "hv"));
-        if (key == "open") for (int ch : ChannelList(value)) open.push_back(ch);
-        if (key == "broken") for (int ch : ChannelList(value)) broken.push_back(ch);
-        if (key == "value") {
-          const size_t eq = value.find('=');
-          if (eq == std::string::npos) throw LineError{"value must read CHANNEL=MEASUREMENT, not \"" + value + "\""};
-          values.emplace_back(static_cast<int>(Integer(value.substr(0, eq), 1, 511, "a channel number")),
-                              Decimal(value.substr(eq + 1), 0.0, 65.535, "a measurement"));
-        }
-        if (key == "memory") c.memory = static_cast<int>(Integer(value, 1, 65535, "memory"));
-        CheckCommonTiming(key, value, c.turnaroundUs, c.lateUs);
-      });
+  Properties(words, 2).Each({"version", "letter", "channels", "confirm", "aux", "voltage", "status", "reading", "hv",
+                             "open", "broken", "value", "turnaround", "late", "memory"},
+                            "console", [&](const std::string& key, const std::string& value) {
+                              if (key == "version") c.version = static_cast<int>(Hex(value, 3, "version"));
+                              if (key == "letter") {
+                                if (value == "none") {
+                                  c.answersTypeLetter = false;
+                                } else if (value.size() == 1 && value[0] > ' ' && value[0] < 0x7F) {
+                                  c.typeLetter = value[0];
+                                } else {
+                                  throw LineError{"letter must be one character or \"none\", not \"" + value + "\""};
+                                }
+                              }
+                              if (key == "channels") c.channels = static_cast<int>(Integer(value, 1, 511, "channels"));
+                              if (key == "confirm") {
+                                if (value == "none")
+                                  c.confirmation.reset();
+                                else
+                                  c.confirmation = static_cast<uint8_t>(Hex(value, 2, "confirm"));
+                              }
+                              if (key == "aux") {
+                                c.auxVoltage = Decimal(value, 0.0, 6553.5, "aux");
+                                auxGiven = true;
+                              }
+                              if (key == "voltage") c.voltage = Decimal(value, 0.0, 65.535, "voltage");
+                              if (key == "status") c.statusBit = static_cast<int>(Integer(value, 0, 1, "status"));
+                              if (key == "reading") c.reading = static_cast<int>(Integer(value, -99, 99, "reading"));
+                              if (key == "hv") c.hvParameter = static_cast<int>(Integer(value, 0, 255, "hv"));
+                              if (key == "open")
+                                for (int ch : ChannelList(value)) open.push_back(ch);
+                              if (key == "broken")
+                                for (int ch : ChannelList(value)) broken.push_back(ch);
+                              if (key == "value") {
+                                const size_t eq = value.find('=');
+                                if (eq == std::string::npos)
+                                  throw LineError{"value must read CHANNEL=MEASUREMENT, not \"" + value + "\""};
+                                values.emplace_back(
+                                    static_cast<int>(Integer(value.substr(0, eq), 1, 511, "a channel number")),
+                                    Decimal(value.substr(eq + 1), 0.0, 65.535, "a measurement"));
+                              }
+                              if (key == "memory") c.memory = static_cast<int>(Integer(value, 1, 65535, "memory"));
+                              CheckCommonTiming(key, value, c.turnaroundUs, c.lateUs);
+                            });
 
   auto inRange = [&](int channel) {
     if (channel > c.channels)
-      throw LineError{"channel " + std::to_string(channel) + " is beyond the console's " +
-                      std::to_string(c.channels) + " channels"};
+      throw LineError{"channel " + std::to_string(channel) + " is beyond the console's " + std::to_string(c.channels) +
+                      " channels"};
   };
   for (int ch : open) {
     inRange(ch);
@@ -181,8 +185,8 @@ ConsoleConfig ParseConsole(const std::vector<std::string>& words) {
   }
   // The first status value travels in thousandths in 15 bits, on a high-voltage console in tenths
   // in 16 bits.
-  const bool highVoltage = c.answersTypeLetter && c.typeLetter != 'P' &&
-                           (c.typeLetter == 'Q' || c.typeLetter == 'R' || c.channels == 4);
+  const bool highVoltage =
+      c.answersTypeLetter && c.typeLetter != 'P' && (c.typeLetter == 'Q' || c.typeLetter == 'R' || c.channels == 4);
   if (highVoltage && !auxGiven) c.auxVoltage = 300.0;
   if (!highVoltage && c.auxVoltage > 32.767)
     throw LineError{"aux must be at most 32.767 on a console that is not high-voltage"};

@@ -10,9 +10,9 @@ namespace fd::sim {
 namespace {
 
 // Codes as they travel: requests and the answers the program waits for.
-constexpr uint8_t kVersion = 0x80, kHVParameter = 0x82, kMeasure = 0x83, kFire = 0x84, kStatus = 0x85,
-                  kHVStop = 0x88, kTypeLetter = 0x89, kMotor = 0x8C, kReading = 0x8D, kIdentify = 0x8F,
-                  kRunStop = 0x90, kWriteRecord = 0x91, kReadRecord = 0x92;
+constexpr uint8_t kVersion = 0x80, kHVParameter = 0x82, kMeasure = 0x83, kFire = 0x84, kStatus = 0x85, kHVStop = 0x88,
+                  kTypeLetter = 0x89, kMotor = 0x8C, kReading = 0x8D, kIdentify = 0x8F, kRunStop = 0x90,
+                  kWriteRecord = 0x91, kReadRecord = 0x92;
 
 int ScaledValue(double value, double scale, int limit) {
   const long v = std::lround(value * scale);
@@ -235,7 +235,8 @@ void ConsoleDevice::HandleRequest(const bus::BusFrame& f, uint64_t endUs, std::v
     case kWriteRecord: {
       const bool stored = memory_.Write({f[1], f[2], f[3], f[4]});
       // From 165 on a stored record is confirmed by echoing it; a record that does not fit is not.
-      const bool confirms = memory_.Layout() == MemoryLayout::Records2ms || memory_.Layout() == MemoryLayout::MotorGroups;
+      const bool confirms =
+          memory_.Layout() == MemoryLayout::Records2ms || memory_.Layout() == MemoryLayout::MotorGroups;
       if (stored && confirms) Answer(out, endUs, 0x6E, f[1], f[2], f[3], f[4]);
       break;
     }

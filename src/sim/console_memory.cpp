@@ -6,9 +6,7 @@ namespace fd::sim {
 
 namespace {
 
-bool IsMotionCode(uint8_t code) {
-  return code == 0x98 || code == 0x94 || code == 0x92 || code == 0x81 || code == 0x91;
-}
+bool IsMotionCode(uint8_t code) { return code == 0x98 || code == 0x94 || code == 0x92 || code == 0x81 || code == 0x91; }
 
 }  // namespace
 
@@ -80,7 +78,8 @@ std::vector<StoredCue> ConsoleMemory::Cues() const {
       cues.push_back(cue);
     }
   }
-  std::stable_sort(cues.begin(), cues.end(), [](const StoredCue& a, const StoredCue& b) { return a.timeMs < b.timeMs; });
+  std::stable_sort(cues.begin(), cues.end(),
+                   [](const StoredCue& a, const StoredCue& b) { return a.timeMs < b.timeMs; });
   return cues;
 }
 

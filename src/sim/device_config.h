@@ -16,17 +16,17 @@ enum class ChannelState {
 };
 
 struct ConsoleConfig {
-  int address = 1;                // 1..199
-  int version = 0x165;            // three hexadecimal digits, 0x000..0xFFF
-  bool answersTypeLetter = true;  // false: 0x89 goes unanswered
-  char typeLetter = 'S';          // P motor, Q or R high-voltage, anything else standard
-  int channels = 16;              // 1..511
-  std::optional<uint8_t> confirmation;  // the byte sent (with its complement) after "Ok"; none = no pair
-  double auxVoltage = 12.0;       // first status value, volts (tenths on a high-voltage console)
-  double voltage = 24.0;          // second status value, volts
-  int statusBit = 0;              // 0 or 1
-  int reading = 0;                // -99..99
-  int hvParameter = 0;            // 0..255, answered to 0x82
+  int address = 1;                            // 1..199
+  int version = 0x165;                        // three hexadecimal digits, 0x000..0xFFF
+  bool answersTypeLetter = true;              // false: 0x89 goes unanswered
+  char typeLetter = 'S';                      // P motor, Q or R high-voltage, anything else standard
+  int channels = 16;                          // 1..511
+  std::optional<uint8_t> confirmation;        // the byte sent (with its complement) after "Ok"; none = no pair
+  double auxVoltage = 12.0;                   // first status value, volts (tenths on a high-voltage console)
+  double voltage = 24.0;                      // second status value, volts
+  int statusBit = 0;                          // 0 or 1
+  int reading = 0;                            // -99..99
+  int hvParameter = 0;                        // 0..255, answered to 0x82
   std::map<int, ChannelState> channelStates;  // by wire channel number; absent = connected
   std::map<int, int> channelValues;           // raw measurement (thousandths) by channel number
   uint64_t turnaroundUs = kDefaultTurnaroundUs;

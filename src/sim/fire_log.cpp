@@ -6,12 +6,18 @@ namespace fd::sim {
 
 std::string MotionName(uint8_t motionCode) {
   switch (motionCode) {
-    case 0x98: return "C";
-    case 0x94: return "L";
-    case 0x92: return "R";
-    case 0x81: return "LT";
-    case 0x91: return "RT";
-    default: return "?";
+    case 0x98:
+      return "C";
+    case 0x94:
+      return "L";
+    case 0x92:
+      return "R";
+    case 0x81:
+      return "LT";
+    case 0x91:
+      return "RT";
+    default:
+      return "?";
   }
 }
 

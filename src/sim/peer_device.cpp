@@ -6,8 +6,8 @@ namespace fd::sim {
 
 namespace {
 
-constexpr uint8_t kPeerQuery = 0x01, kPeerAnswer = 0x02, kStateQuery = 0x03, kStateAnswer = 0x04,
-                  kRunStop = 0x90, kAnnounceStop = 0x11;
+constexpr uint8_t kPeerQuery = 0x01, kPeerAnswer = 0x02, kStateQuery = 0x03, kStateAnswer = 0x04, kRunStop = 0x90,
+                  kAnnounceStop = 0x11;
 
 }  // namespace
 
@@ -40,8 +40,8 @@ void PeerDevice::OnFrame(const bus::BusFrame& frame, uint64_t endUs, std::vector
 void PeerDevice::SendStateQuery(int target) {
   std::lock_guard lock(mutex_);
   if (!on_) return;
-  pending_.push_back(FrameBytes(kStateQuery, 0x00, 0x00, static_cast<uint8_t>(instance_),
-                                static_cast<uint8_t>(target), bus::kPeerAddress));
+  pending_.push_back(FrameBytes(kStateQuery, 0x00, 0x00, static_cast<uint8_t>(instance_), static_cast<uint8_t>(target),
+                                bus::kPeerAddress));
 }
 
 void PeerDevice::SendStop(int timeMs) {
@@ -50,8 +50,7 @@ void PeerDevice::SendStop(int timeMs) {
   std::lock_guard lock(mutex_);
   if (!on_) return;
   pending_.push_back(FrameBytes(kRunStop, hi, lo, 0x00, 0x00, bus::kRemoteControlAddress));
-  pending_.push_back(
-      FrameBytes(kAnnounceStop, hi, lo, static_cast<uint8_t>(instance_), 0x00, bus::kPeerAddress));
+  pending_.push_back(FrameBytes(kAnnounceStop, hi, lo, static_cast<uint8_t>(instance_), 0x00, bus::kPeerAddress));
 }
 
 void PeerDevice::AdvanceTo(uint64_t nowUs, std::vector<Transmission>& out) {

@@ -33,8 +33,8 @@ class PeerDevice : public ModelDevice {
   int MajorVersion() const { return majorVersion_; }
 
   // Queued now, sent when the bench next moves on.
-  void SendStateQuery(int target);       // 03 00 00 own target FF (0 = everybody)
-  void SendStop(int timeMs = 0);         // 90 T T 00 00 00, then 11 T T own 00 FF
+  void SendStateQuery(int target);  // 03 00 00 own target FF (0 = everybody)
+  void SendStop(int timeMs = 0);    // 90 T T 00 00 00, then 11 T T own 00 FF
   std::vector<StateAnswer> StateAnswers() const;
   // The pauses drawn so far before each peer answer, in milliseconds.
   std::vector<int> AnswerDelays() const;

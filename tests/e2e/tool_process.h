@@ -68,7 +68,9 @@ class ToolProcess {
     return WaitFor(stdout_, out_, text, from, timeoutMs);
   }
   size_t OutputMark() const { return out_.size(); }
-  bool WaitForError(const std::string& text, int timeoutMs = 3000) { return WaitFor(stderr_, err_, text, 0, timeoutMs); }
+  bool WaitForError(const std::string& text, int timeoutMs = 3000) {
+    return WaitFor(stderr_, err_, text, 0, timeoutMs);
+  }
   // The first complete line of standard output, waiting up to timeoutMs.
   std::string FirstLine(int timeoutMs = 3000) {
     WaitFor(stdout_, out_, "\n", 0, timeoutMs);

@@ -18,15 +18,15 @@ class Commands : public ::testing::Test {
     ASSERT_TRUE(config) << error;
     bench = std::make_unique<sim::Bench>(*config, clock);
     bench->Segment().OpenConverter(0, session);
-    commands = std::make_unique<BenchCommands>(
-        *bench, BenchCommands::Plug{[this](std::string& e) {
-                                      if (!plugged) e = "already out";
-                                      const bool was = plugged;
-                                      plugged = false;
-                                      return was;
-                                    },
-                                    [this](std::string&) { return plugged = true; },
-                                    [] { return std::string("/dev/pts/99"); }});
+    commands =
+        std::make_unique<BenchCommands>(*bench, BenchCommands::Plug{[this](std::string& e) {
+                                                                      if (!plugged) e = "already out";
+                                                                      const bool was = plugged;
+                                                                      plugged = false;
+                                                                      return was;
+                                                                    },
+                                                                    [this](std::string&) { return plugged = true; },
+                                                                    [] { return std::string("/dev/pts/99"); }});
   }
 
   // Lets 20 ms of bench time pass and returns what converter 0 heard.

@@ -82,8 +82,8 @@ TEST(BenchFile, EveryPropertyIsRead) {
   EXPECT_EQ(c.reading, 99);
   EXPECT_EQ(c.hvParameter, 255);
   EXPECT_EQ(c.channelStates,
-            (std::map<int, ChannelState>{{1, ChannelState::Open}, {3, ChannelState::Open}, {4, ChannelState::Open},
-                                         {7, ChannelState::Broken}}));
+            (std::map<int, ChannelState>{
+                {1, ChannelState::Open}, {3, ChannelState::Open}, {4, ChannelState::Open}, {7, ChannelState::Broken}}));
   EXPECT_EQ(c.channelValues, (std::map<int, int>{{8, 125}, {9, 65535}}));
   EXPECT_EQ(c.turnaroundUs, 500u);
   EXPECT_EQ(c.lateUs, 12000u);

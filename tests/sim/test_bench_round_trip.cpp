@@ -149,7 +149,8 @@ TEST_F(RoundTrip, MemoryOfEveryGenerationWithItsRounding) {
 
   for (int address : {4, 5, 6}) {
     SCOPED_TRACE(address);
-    const int repeat = bench->Console(address)->Config().confirmation ? *bench->Console(address)->Config().confirmation : -1;
+    const int repeat =
+        bench->Console(address)->Config().confirmation ? *bench->Console(address)->Config().confirmation : -1;
     engine->Identify(address, 0, t, channel);
     EXPECT_EQ(engine->WriteRecord(address, 0, 12345, repeat, 0), kBusOk);
     EXPECT_EQ(engine->ReadRecordFine(address, 0, repeat, 0, t, channel), kBusOk);

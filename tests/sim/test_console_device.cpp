@@ -37,8 +37,8 @@ TEST(ConsoleDevice, AnswersItsVersionAfterTheTurnAround) {
 
 TEST(ConsoleDevice, VersionDigitsCoverEveryFirmwareThreshold) {
   const std::vector<std::pair<int, std::string>> versions = {
-      {0x147, "147"}, {0x148, "148"}, {0x150, "150"}, {0x151, "151"}, {0x164, "164"},
-      {0x165, "165"}, {0x267, "267"}, {0x268, "268"}, {0x36A, "36A"}, {0x36B, "36B"}, {0xFFF, "FFF"}};
+      {0x147, "147"}, {0x148, "148"}, {0x150, "150"}, {0x151, "151"}, {0x164, "164"}, {0x165, "165"},
+      {0x267, "267"}, {0x268, "268"}, {0x36A, "36A"}, {0x36B, "36B"}, {0xFFF, "FFF"}};
   for (const auto& [version, digits] : versions) {
     RawBus bus;
     bus.Add<ConsoleDevice>(Console(9, version), bus.log);

@@ -35,8 +35,8 @@ class DefaultBench : public testing::BenchEngine {
 };
 
 TEST_F(DefaultBench, ASearchFindsEveryDeviceAsItsKind) {
-  const std::map<int, uint8_t> kinds = {{1, devices::kKindAuto}, {2, devices::kKindAuto}, {3, devices::kKindAuto},
-                                        {4, devices::kKindAuto}, {5, devices::kKindHV},   {6, devices::kKindAuto},
+  const std::map<int, uint8_t> kinds = {{1, devices::kKindAuto},  {2, devices::kKindAuto},   {3, devices::kKindAuto},
+                                        {4, devices::kKindAuto},  {5, devices::kKindHV},     {6, devices::kKindAuto},
                                         {7, devices::kKindMotor}, {240, devices::kKindRadio}};
   EXPECT_EQ(controls->Count(), static_cast<int>(kinds.size()));
   for (const auto& [id, kind] : kinds) {
@@ -63,7 +63,7 @@ TEST_F(DefaultBench, ChannelTestsShowTheBenchsChannels) {
     for (int channel = 0; channel < c.channels; ++channel) {
       devices::TestAndRecordChannel(*console, channel);
       auto state = c.channelStates.find(channel + 1);
-      const uint8_t want = state == c.channelStates.end()           ? devices::kChannelConnected
+      const uint8_t want = state == c.channelStates.end()        ? devices::kChannelConnected
                            : state->second == ChannelState::Open ? devices::kChannelOpen
                                                                  : devices::kChannelError;
       EXPECT_EQ(console->StateOf(channel), want) << "console " << c.address << " channel " << channel + 1;
@@ -82,8 +82,8 @@ TEST_F(DefaultBench, AScenarioWrittenVerifiedAndPlayedByTheConsoles) {
     return r;
   };
   std::vector<devices::CueRecord> cues = {
-      cue(1000, 1, 0), cue(1230, 1, 5),  cue(500, 2, 1),  cue(1500, 3, 2),
-      cue(1502, 4, 3), cue(800, 5, 0),   cue(2000, 6, 15), cue(2500, 7, 0, devices::MotionL, 5)};
+      cue(1000, 1, 0), cue(1230, 1, 5), cue(500, 2, 1),   cue(1500, 3, 2),
+      cue(1502, 4, 3), cue(800, 5, 0),  cue(2000, 6, 15), cue(2500, 7, 0, devices::MotionL, 5)};
   EXPECT_EQ(controls->WriteScenario(cues), 0);
   EXPECT_EQ(controls->VerifyScenario(cues), 0);
 
@@ -97,7 +97,7 @@ TEST_F(DefaultBench, AScenarioWrittenVerifiedAndPlayedByTheConsoles) {
     fired[{e.console, e.kind == FireKind::Channel ? e.channel : e.motionCode}] = e.timeUs - start;
   }
   const std::map<std::pair<int, int>, uint64_t> expected = {
-      {{1, 1}, 1'000'000}, {{1, 6}, 1'230'000}, {{2, 2}, 500'000},   {{3, 3}, 1'500'000},
+      {{1, 1}, 1'000'000}, {{1, 6}, 1'230'000}, {{2, 2}, 500'000},    {{3, 3}, 1'500'000},
       {{4, 4}, 1'502'000}, {{5, 1}, 800'000},   {{6, 16}, 2'000'000}, {{7, 0x94}, 2'500'000}};
   EXPECT_EQ(fired, expected);
   EXPECT_EQ(bench->FireLog().Size(), expected.size()) << "nothing else fired, filler included";

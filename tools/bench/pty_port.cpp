@@ -79,7 +79,7 @@ long PtyPort::Write(const unsigned char* data, unsigned long size) {
 }
 
 bool UpdateLink(const std::string& linkPath, const std::string& target, std::string& error) {
-  struct stat st{};
+  struct stat st {};
   if (::lstat(linkPath.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
     error = linkPath + " exists and is not a symlink; not replacing it";
     return false;
