@@ -24,9 +24,8 @@ QFont VerdanaBold(int pixels) {
 }  // namespace
 
 TMemoryForm::TMemoryForm(platform::Platform& platform, QWidget* parent)
-    : QDialog(parent,
-              Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint |
-                  Qt::MSWindowsFixedSizeDialogHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
       platform_(platform) {
   setObjectName(QStringLiteral("MemoryForm"));
   setModal(false);
@@ -59,8 +58,9 @@ TMemoryForm::TMemoryForm(platform::Platform& platform, QWidget* parent)
   Gauge->setRange(0, 100);
   Gauge->setValue(0);
   Gauge->setTextVisible(false);
-  Gauge->setStyleSheet(QStringLiteral("QProgressBar { border: 1px solid gray; background: white; }"
-                                      "QProgressBar::chunk { background-color: navy; }"));
+  Gauge->setStyleSheet(
+      QStringLiteral("QProgressBar { border: 1px solid gray; background: white; }"
+                     "QProgressBar::chunk { background-color: navy; }"));
 
   Button1 = new QPushButton(QStringLiteral("Отмена"), this);
   Button1->setObjectName(QStringLiteral("Button1"));
@@ -118,7 +118,6 @@ bool TMemoryForm::Run(Kind kind, devices::TControls& controls, show::TProjectLis
 
   CentreOnParent();
   show();
-  raise();
   repaint();
 
   lastResult_ = kind == Kind::Write ? controls.WriteScenario(list.Cues()) : controls.VerifyScenario(list.Cues());
