@@ -77,8 +77,7 @@ void LoadMillionCues(benchmark::State& state, const ScenarioFile& file) {
     benchmark::DoNotOptimize(list.LastTime());
   }
   state.counters["cues"] = list.Count();
-  state.counters["file_MB"] =
-      static_cast<double>(std::filesystem::file_size(file.Path())) / (1024.0 * 1024.0);
+  state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(file.Path())) / (1024.0 * 1024.0);
 }
 void BM_LoadMillionCuesInTimeOrder(benchmark::State& state) {
   static ScenarioFile file(false);

@@ -193,12 +193,14 @@ void TProjectList::Clear() {
 }
 
 const devices::CueRecord& TProjectList::Items(int index) const {
-  if (index < 0 || index >= Count()) throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count())
+    throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
   return cues_[static_cast<size_t>(index)];
 }
 
 void TProjectList::SetItem(int index, const devices::CueRecord& cue) {
-  if (index < 0 || index >= Count()) throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+  if (index < 0 || index >= Count())
+    throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
   cues_[static_cast<size_t>(index)] = cue;
 }
 

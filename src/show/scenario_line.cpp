@@ -53,7 +53,7 @@ bool ParseMotion(std::string_view text, devices::CueRecord& cue) {
     return true;
   }
   if (EqualsNoCase(word, "C") || EqualsNoCase(word, "L") || EqualsNoCase(word, "R")) {
-    cue.CueKind = EqualsNoCase(word, "C") ? devices::MotionC
+    cue.CueKind = EqualsNoCase(word, "C")   ? devices::MotionC
                   : EqualsNoCase(word, "L") ? devices::MotionL
                                             : devices::MotionR;
     cue.Param1 = 255;

@@ -40,11 +40,10 @@ void TimeWarningsWithoutBus(const CueRecord& cue, int index, WarningList& warnin
                    "times not on a 10 ms step: consoles below firmware 165 store them rounded down to 10 ms", index);
     if (cue.TimeMs % 2 != 0)
       warnings.Add("time-2ms",
-                   "times on an odd millisecond: consoles from firmware 165 on store them rounded down to 2 ms",
-                   index);
+                   "times on an odd millisecond: consoles from firmware 165 on store them rounded down to 2 ms", index);
   } else if (cue.TimeMs % 100 != 0) {
-    warnings.Add("time-100ms-motion", "motion cues not on a 100 ms step: motor consoles store them rounded down to 100 ms",
-                 index);
+    warnings.Add("time-100ms-motion",
+                 "motion cues not on a 100 ms step: motor consoles store them rounded down to 100 ms", index);
   }
 }
 
@@ -60,22 +59,22 @@ void ConsoleWarnings(const CueRecord& cue, int index, const ConsoleFirmware& fw,
       return;
     }
     if (cue.TimeMs % 100 != 0)
-      warnings.Add("time-100ms-motion", "motion cues not on a 100 ms step: motor consoles store them rounded down to 100 ms",
-                   index);
+      warnings.Add("time-100ms-motion",
+                   "motion cues not on a 100 ms step: motor consoles store them rounded down to 100 ms", index);
     return;
   }
   if (!IsChannelCue(cue)) {
-    warnings.Add("motion-cue-on-console", "motion cues for a console that is not a motor console: not written, not verified",
-                 index);
+    warnings.Add("motion-cue-on-console",
+                 "motion cues for a console that is not a motor console: not written, not verified", index);
     return;
   }
   if (fw.Version < devices::kVersionConfirmedWrite) {
     if (cue.TimeMs % 10 != 0)
-      warnings.Add("time-10ms", "times not on a 10 ms step for consoles below firmware 165: stored rounded down to 10 ms",
-                   index);
+      warnings.Add("time-10ms",
+                   "times not on a 10 ms step for consoles below firmware 165: stored rounded down to 10 ms", index);
   } else if (cue.TimeMs % 2 != 0) {
-    warnings.Add("time-2ms", "times on an odd millisecond for consoles from firmware 165 on: stored rounded down to 2 ms",
-                 index);
+    warnings.Add("time-2ms",
+                 "times on an odd millisecond for consoles from firmware 165 on: stored rounded down to 2 ms", index);
   }
 }
 
@@ -86,9 +85,9 @@ std::string ShowTimeText(int32_t ms) {
   bool negative = v < 0;
   if (negative) v = -v;
   char text[40];
-  std::snprintf(text, sizeof text, "%s%lld:%02lld:%02lld.%03lld", negative ? "-" : "", static_cast<long long>(v / 3600000),
-                static_cast<long long>(v / 60000 % 60), static_cast<long long>(v / 1000 % 60),
-                static_cast<long long>(v % 1000));
+  std::snprintf(text, sizeof text, "%s%lld:%02lld:%02lld.%03lld", negative ? "-" : "",
+                static_cast<long long>(v / 3600000), static_cast<long long>(v / 60000 % 60),
+                static_cast<long long>(v / 1000 % 60), static_cast<long long>(v % 1000));
   return text;
 }
 
@@ -126,7 +125,8 @@ ScenarioSummary SummarizeScenario(const std::vector<CueRecord>& cues, const std:
       warnings.Add("motion-parameter", "motion parameters outside 0..255 (a level above 100 % or a long duration)", i);
     if (cue.TimeMs < 1) warnings.Add("time-start", "times at or before the show start (below 1 ms)", i);
     if (cue.TimeMs > kLatestRecordTime)
-      warnings.Add("time-late", "times after 1:49:13.599 (6 553 599 ms): a console's memory record cannot hold them", i);
+      warnings.Add("time-late", "times after 1:49:13.599 (6 553 599 ms): a console's memory record cannot hold them",
+                   i);
 
     int32_t channel = IsChannelCue(cue) ? cue.Channel : 0;
     if (!seen.emplace(cue.TimeMs, cue.Console, cue.CueKind, channel).second)

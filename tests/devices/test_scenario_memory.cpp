@@ -84,9 +84,17 @@ TEST_F(ScenarioMemoryTest, RoundTripOnEveryGenerationAndKind) {
   ASSERT_EQ(bench.controls->FindByID(5)->Kind, kKindMotor);
 
   std::vector<CueRecord> list = {
-      Channel(3000, 1, 3),  Channel(1000, 1, 5),  Channel(2010, 2, 8),  Channel(2020, 2, 1),
-      Channel(1002, 3, 2),  Channel(4446, 3, 7),  Channel(4446, 4, 1),  Channel(6553598, 4, 2),
-      Motion(1500, 5, MotionLT, 25, 204), Motion(2500, 5, MotionC, 255, 0), Motion(2500, 5, MotionRT, 1, 2),
+      Channel(3000, 1, 3),
+      Channel(1000, 1, 5),
+      Channel(2010, 2, 8),
+      Channel(2020, 2, 1),
+      Channel(1002, 3, 2),
+      Channel(4446, 3, 7),
+      Channel(4446, 4, 1),
+      Channel(6553598, 4, 2),
+      Motion(1500, 5, MotionLT, 25, 204),
+      Motion(2500, 5, MotionC, 255, 0),
+      Motion(2500, 5, MotionRT, 1, 2),
   };
   Record();
   EXPECT_EQ(bench.controls->WriteScenario(list), 0);
@@ -283,9 +291,12 @@ TEST_F(ScenarioMemoryTest, ProgressNamesTheConsoleAndChannel) {
   // Ten cues; list index 4 is the only cue of console 2 (registry position 1).
   std::vector<CueRecord> list;
   for (int j = 0; j < 10; ++j) {
-    if (j == 4) list.push_back(Channel(1000 * (j + 1), 2, 7));
-    else if (j == 8) list.push_back(Motion(1000 * (j + 1), 3, MotionC, 100, 0));
-    else list.push_back(Channel(1000 * (j + 1), 1, j + 1));
+    if (j == 4)
+      list.push_back(Channel(1000 * (j + 1), 2, 7));
+    else if (j == 8)
+      list.push_back(Motion(1000 * (j + 1), 3, MotionC, 100, 0));
+    else
+      list.push_back(Channel(1000 * (j + 1), 1, j + 1));
   }
   Record();
   ASSERT_EQ(bench.controls->WriteScenario(list), 0);
@@ -334,8 +345,8 @@ TEST_F(ScenarioMemoryTest, CuesOfTheWrongKindAreCountedButNeitherSentNorRead) {
   auto& motor = bench.AddConsole(2, 0x165, 'P', 6);
   RegisterAll({1, 2});
   std::vector<CueRecord> list = {
-      Channel(1000, 1, 1), Motion(1500, 1, MotionC, 10, 0), Channel(2000, 1, 2),
-      Motion(1000, 2, MotionR, 20, 0), Channel(1500, 2, 5), Motion(2000, 2, MotionL, 30, 0),
+      Channel(1000, 1, 1), Motion(1500, 1, MotionC, 10, 0), Channel(2000, 1, 2), Motion(1000, 2, MotionR, 20, 0),
+      Channel(1500, 2, 5), Motion(2000, 2, MotionL, 30, 0),
   };
   Record();
   Mark();

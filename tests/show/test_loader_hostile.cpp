@@ -64,9 +64,8 @@ TEST_F(HostileFileTest, RandomBinaryGarbage) {
 
 TEST_F(HostileFileTest, RandomLinesFromScenarioCharacters) {
   // Mostly well-formed pieces shuffled together, so that many files get past the first line.
-  static const char* kPieces[] = {"1",  "12", "0:01", ":",  ".",  "5",    " ",   "\t", "#",   "LT", "c",
-                                  "#R", "-",  "$F",   "0x", "x",  "\r\n", "\n",  "\r", "99999999999",
-                                  "\xcf", "\0"};
+  static const char* kPieces[] = {"1",  "12", "0:01", ":",  ".", "5",    " ",  "\t", "#",           "LT",   "c",
+                                  "#R", "-",  "$F",   "0x", "x", "\r\n", "\n", "\r", "99999999999", "\xcf", "\0"};
   std::mt19937 random(7);
   for (int round = 0; round < 300; ++round) {
     std::string bytes;

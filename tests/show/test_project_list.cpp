@@ -1,6 +1,5 @@
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <stdexcept>
@@ -112,21 +111,21 @@ TEST_F(ProjectListTest, MotionCommandsInEveryForm) {
 
 TEST_F(ProjectListTest, BadLinesFailAndNameTheirLineCountingEmptyLines) {
   ExpectFailsAt("1 1 1\n\n\n00:00:10 1 x\n5 1 1\n", 4);
-  ExpectFailsAt("1 1\n", 1);                     // no third field
-  ExpectFailsAt("2 2 2\r\n1\r\n", 2);            // no console either
-  ExpectFailsAt("1 1 1\n   \n", 2);              // blanks only: a cue line with empty fields
+  ExpectFailsAt("1 1\n", 1);           // no third field
+  ExpectFailsAt("2 2 2\r\n1\r\n", 2);  // no console either
+  ExpectFailsAt("1 1 1\n   \n", 2);    // blanks only: a cue line with empty fields
   ExpectFailsAt("\t\n", 1);
   ExpectFailsAt("1 x 1\n", 1);
   ExpectFailsAt("1 1.5 1\n", 1);
-  ExpectFailsAt("1 99999999999 1\n", 1);         // not a 32-bit integer
+  ExpectFailsAt("1 99999999999 1\n", 1);  // not a 32-bit integer
   ExpectFailsAt("1 1 99999999999\n", 1);
   ExpectFailsAt("1 1 12a comment\n", 1);
-  ExpectFailsAt("1 1 #C#x\n", 1);                // percentage not an integer
-  ExpectFailsAt("1 1 #C#\n", 1);                 // an empty piece is still a piece
+  ExpectFailsAt("1 1 #C#x\n", 1);  // percentage not an integer
+  ExpectFailsAt("1 1 #C#\n", 1);   // an empty piece is still a piece
   ExpectFailsAt("1 1 #LT#2#\n", 1);
   ExpectFailsAt("1 1 #R#50%\n", 1);
-  ExpectFailsAt("1 1 #C#900000000\n", 1);        // level beyond 32 bits
-  ExpectFailsAt("\n\n1 1 #\n", 3);               // a bare "#" is no motion command
+  ExpectFailsAt("1 1 #C#900000000\n", 1);  // level beyond 32 bits
+  ExpectFailsAt("\n\n1 1 #\n", 3);         // a bare "#" is no motion command
   ExpectFailsAt("1 1 #X\n", 1);
   ExpectFailsAt("1 1 #LTX\n", 1);
   ExpectFailsAt("1 1 ##C\n", 1);

@@ -87,22 +87,22 @@ TEST(ScenarioReport, WithoutABusTimesAreJudgedForBothGenerations) {
 
 TEST(ScenarioReport, RangesDuplicatesAndTimesRecordsCannotHold) {
   std::vector<CueRecord> cues = {
-      Channel(-500, 1, 1),                                  // 0: before the start
-      Channel(0, 1, 2),                                     // 1: at the start
-      Channel(1000, 0, 1),                                  // 2: console 0
-      Channel(1000, 200, 1),                                // 3: console 200
-      Channel(1000, 1, 0),                                  // 4: channel 0
-      Channel(1000, 1, 513),                                // 5: channel 513
-      Channel(1000, 1, 512),                                // 6: fits the table, not a record
-      Channel(2000, 4, 7),                                  // 7
-      Channel(2000, 4, 7),                                  // 8: duplicate of 7
-      Channel(2000, 4, 8),                                  // 9: another channel
-      Motion(3000, 9, devices::MotionLT, 25, 204),          // 10
-      Motion(3000, 9, devices::MotionLT, 30, 255),          // 11: same command, same time: duplicate
-      Motion(3000, 9, devices::MotionRT),                   // 12: another command
-      Motion(4000, 9, devices::MotionL, 510),               // 13: level 200 %
-      Channel(6553599, 1, 1),                               // 14: the latest time a record holds (odd ms)
-      Channel(6553600, 1, 1),                               // 15: too late
+      Channel(-500, 1, 1),                          // 0: before the start
+      Channel(0, 1, 2),                             // 1: at the start
+      Channel(1000, 0, 1),                          // 2: console 0
+      Channel(1000, 200, 1),                        // 3: console 200
+      Channel(1000, 1, 0),                          // 4: channel 0
+      Channel(1000, 1, 513),                        // 5: channel 513
+      Channel(1000, 1, 512),                        // 6: fits the table, not a record
+      Channel(2000, 4, 7),                          // 7
+      Channel(2000, 4, 7),                          // 8: duplicate of 7
+      Channel(2000, 4, 8),                          // 9: another channel
+      Motion(3000, 9, devices::MotionLT, 25, 204),  // 10
+      Motion(3000, 9, devices::MotionLT, 30, 255),  // 11: same command, same time: duplicate
+      Motion(3000, 9, devices::MotionRT),           // 12: another command
+      Motion(4000, 9, devices::MotionL, 510),       // 13: level 200 %
+      Channel(6553599, 1, 1),                       // 14: the latest time a record holds (odd ms)
+      Channel(6553600, 1, 1),                       // 15: too late
   };
   ScenarioSummary s = SummarizeScenario(cues);
   EXPECT_EQ(Flagged(s, "time-start"), (std::vector<int>{0, 1}));
@@ -119,18 +119,18 @@ TEST(ScenarioReport, WithFirmwareEachConsoleIsJudgedByItsOwnRecords) {
   std::map<int, ConsoleFirmware> firmware = {
       {1, {0x147, false}}, {2, {0x164, false}}, {3, {0x165, false}}, {4, {0x165, true}}, {5, {0x164, true}}};
   std::vector<CueRecord> cues = {
-      Channel(1005, 1, 1),                     // 0: 10 ms step missed on an old console
-      Channel(1004, 1, 2),                     // 1: same
-      Channel(1004, 3, 1),                     // 2: even millisecond: fine from 165 on
-      Channel(1005, 3, 2),                     // 3: odd millisecond from 165 on
-      Channel(1010, 2, 1),                     // 4: fine
-      Channel(2000, 4, 1),                     // 5: channel cue for a motor console
-      Motion(2050, 4, devices::MotionC),       // 6: motor records hold 100 ms steps
-      Motion(3000, 5, devices::MotionC),       // 7: motor console too old
-      Motion(3000, 3, devices::MotionC),       // 8: motion cue for a standard console
-      Channel(4000, 1, 1),                     // 9: second cue on channel 1 of a console below 148
-      Channel(4000, 2, 1),                     // 10: fine from 148 on: a record each
-      Channel(5001, 77, 1),                    // 11: not connected: no firmware warnings
+      Channel(1005, 1, 1),                // 0: 10 ms step missed on an old console
+      Channel(1004, 1, 2),                // 1: same
+      Channel(1004, 3, 1),                // 2: even millisecond: fine from 165 on
+      Channel(1005, 3, 2),                // 3: odd millisecond from 165 on
+      Channel(1010, 2, 1),                // 4: fine
+      Channel(2000, 4, 1),                // 5: channel cue for a motor console
+      Motion(2050, 4, devices::MotionC),  // 6: motor records hold 100 ms steps
+      Motion(3000, 5, devices::MotionC),  // 7: motor console too old
+      Motion(3000, 3, devices::MotionC),  // 8: motion cue for a standard console
+      Channel(4000, 1, 1),                // 9: second cue on channel 1 of a console below 148
+      Channel(4000, 2, 1),                // 10: fine from 148 on: a record each
+      Channel(5001, 77, 1),               // 11: not connected: no firmware warnings
   };
   ScenarioSummary s = SummarizeScenario(cues, &firmware);
   EXPECT_EQ(Flagged(s, "time-10ms"), (std::vector<int>{0, 1}));

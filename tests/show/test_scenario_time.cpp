@@ -59,13 +59,13 @@ TEST(ParseTime, ClockFormsCheckTheirRanges) {
 }
 
 TEST(ParseTime, FractionKeepsTheDigitsThatCouldBeRead) {
-  ExpectTimes({{"12.", 12000},         // a dot at the end is ignored
+  ExpectTimes({{"12.", 12000},  // a dot at the end is ignored
                {"12.3", 12300},
                {"12.34", 12340},
-               {"12.34x", 12340},      // bad third digit keeps tenths and hundredths
-               {"12.3x4", 12300},      // bad second digit keeps the tenths
-               {"12.x45", 0},          // bad first digit spoils the whole time
-               {"1.2.3", 1200},        // only the first dot splits
+               {"12.34x", 12340},  // bad third digit keeps tenths and hundredths
+               {"12.3x4", 12300},  // bad second digit keeps the tenths
+               {"12.x45", 0},      // bad first digit spoils the whole time
+               {"1.2.3", 1200},    // only the first dot splits
                {"1:30.25", 90250},
                {"0:01:30.999", 90999},
                {"12.0009", 12000}});
@@ -76,14 +76,14 @@ TEST(ParseTime, UnreadableWholePartGivesZero) {
 }
 
 TEST(ParseTime, TimesBeyondThirtyTwoBitsReadAsZeroInsteadOfWrapping) {
-  ExpectTimes({{"99999999999", 0},        // not a 32-bit integer at all
-               {"2147483", 2147483000},   // the largest whole second that fits
+  ExpectTimes({{"99999999999", 0},       // not a 32-bit integer at all
+               {"2147483", 2147483000},  // the largest whole second that fits
                {"2147483.647", 2147483647},
-               {"2147483.648", 0},        // the fraction carries it over the top
-               {"2147484", 0},            // seconds fit, milliseconds do not
+               {"2147483.648", 0},  // the fraction carries it over the top
+               {"2147484", 0},      // seconds fit, milliseconds do not
                {"-2147483", -2147483000},
                {"-2147484", 0},
-               {"4294967", 0},            // would wrap to a small positive time in 32 bits
+               {"4294967", 0},  // would wrap to a small positive time in 32 bits
                {"2147483647", 0}});
 }
 
@@ -92,9 +92,16 @@ TEST(ParseLevel, PercentTimes255Over100TruncatedAndNotClamped) {
     const char* text;
     int32_t level;
   };
-  for (const auto& c : std::vector<LevelCase>{
-           {"50", 127}, {"80", 204}, {"100", 255}, {"0", 0}, {"200", 510}, {"-10", -25}, {"1", 2}, {"-1", -2},
-           {"$64", 255}, {"842150450", 2147483647}}) {
+  for (const auto& c : std::vector<LevelCase>{{"50", 127},
+                                              {"80", 204},
+                                              {"100", 255},
+                                              {"0", 0},
+                                              {"200", 510},
+                                              {"-10", -25},
+                                              {"1", 2},
+                                              {"-1", -2},
+                                              {"$64", 255},
+                                              {"842150450", 2147483647}}) {
     int32_t level = 12345;
     EXPECT_TRUE(ParseLevel(c.text, level)) << c.text;
     EXPECT_EQ(level, c.level) << c.text;
