@@ -1,0 +1,156 @@
+// firnadesk-cli write / verify: search the bus once, then write the scenario into the consoles'
+// memory or read it back and compare, with a progress bar on standard error. Ctrl+C cancels at the
+// next cue, as "Отмена" does in the window. "write --verify" reads back what it wrote in the same
+// session (the only way to check a write on the in-process bench, which lives as long as the
+// command).
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli_bus.h"
+#include "cli_command.h"
+#include "devices/controls.h"
+#include "devices/scenario_memory.h"
+#include "show/preflight_checks.h"
+#include "show/project_list.h"
+
+namespace fd::cli {
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) { interrupted = 1; }
+
+// Ctrl+C asks for a cancel for as long as a run lasts; the previous handling comes back after.
+class InterruptCancels {
+ public:
+  InterruptCancels() {
+    interrupted = 0;
+    previous_ = std::signal(SIGINT, OnInterrupt);
+  }
+  ~InterruptCancels() { std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_); }
+  InterruptCancels(const InterruptCancels&) = delete;
+  InterruptCancels& operator=(const InterruptCancels&) = delete;
+
+ private:
+  void (*previous_)(int);
+};
+
+std::string Bar(int percent) {
+  constexpr int kWidth = 30;
+  const int filled = percent < 0 ? 0 : percent > 100 ? kWidth : percent * kWidth / 100;
+  return "[" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(kWidth - filled), ' ') +
+         "]";
+}
+
+// What the operator reads for a result: the window's message, or a plain one for the codes the
+// window shows nothing for.
+std::string ResultText(int code) {
+  if (code == 0) return "OK";
+  if (const char* message = devices::ScenarioResultMessage(code)) return message;
+  if (code == devices::kScenarioMotorTooOld)
+    return "a motor console with firmware below 165 has cues in the scenario: it cannot store them (code -10)";
+  return "failed with code " + std::to_string(code);
+}
+
+void NotePreflight(const char* name, const show::PreflightResult& r) {
+  if (!r.Passed) std::fprintf(stderr, "firnadesk-cli %s: %s %s\n", name, r.Heading.c_str(), r.MemoText().c_str());
+}
+
+int RunMemory(const char* name, bool write, const std::vector<std::string>& args) {
+  BusOptions options;
+  bool busGiven = false;
+  bool thenVerify = false;
+  std::string path;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string error;
+    switch (TakeBusOption(args, i, options, error)) {
+      case OptionMatch::Taken:
+        busGiven = true;
+        continue;
+      case OptionMatch::Bad:
+        return PrintUsage(name, error);
+      case OptionMatch::NotMine:
+        break;
+    }
+    const std::string& a = args[i];
+    if (write && a == "--verify") {
+      thenVerify = true;
+      continue;
+    }
+    if (a.rfind("--", 0) == 0) return PrintUsage(name, "unknown option \"" + a + "\"");
+    if (!path.empty()) return PrintUsage(name, "one scenario file at a time");
+    path = a;
+  }
+  if (path.empty()) return PrintUsage(name, "name the scenario file");
+  // Consoles are written only where the operator said: the bench or a named serial device.
+  if (!busGiven) return PrintUsage(name, "name the bus: --simulate[=BENCH] or --port PATH");
+
+  show::TProjectList list;
+  const show::LoadResult loaded = list.LoadFromFile(path);
+  if (!loaded.Ok()) {
+    std::fprintf(stderr, "firnadesk-cli %s: %s: %s\n", name, path.c_str(), loaded.Message.c_str());
+    return kExitFailure;
+  }
+
+  std::string error;
+  std::unique_ptr<CliBus> bus = CliBus::Open(options, error);
+  if (!bus) {
+    std::fprintf(stderr, "firnadesk-cli %s: %s\n", name, error.c_str());
+    return kExitUsage;
+  }
+  ProgressLine progress;
+  const bool searched = bus->Search(1, [&](int, int address, int percent) {
+    progress.Show(std::string(name) + ": searching " + Bar(percent) + " address " + std::to_string(address));
+  });
+  progress.Clear();
+  if (!searched) {
+    std::fprintf(stderr, "firnadesk-cli %s: the search did not finish in time\n", name);
+    return kExitFailure;
+  }
+  devices::TControls& controls = bus->Controls();
+  controls.SortByID();
+  std::fprintf(stderr, "firnadesk-cli %s: %s, %d cue(s), %d console(s) found on %s\n", name, list.FileName().c_str(),
+               list.Count(), controls.ConsoleCount(), bus->ConverterText().c_str());
+  // The window asks before going on; here the findings are told and the run goes on.
+  NotePreflight(name, show::CheckUnconnected(list.Cues(), controls));
+  if (write) NotePreflight(name, show::CheckScenarioTimes(list.Cues(), controls));
+
+  InterruptCancels interrupt;
+  platform::Platform& host = bus->Host();
+  const char* pass = name;
+  controls.OnMemoryProgress = [&](int percent, int deviceIndex, int consoleId, int channel, bool& cancel) {
+    cancel = interrupted != 0;
+    std::string text = std::string(pass) + ": " + Bar(percent) + " " + std::to_string(percent) + "%";
+    if (deviceIndex >= 0) text += "  console " + std::to_string(consoleId) + ", channel " + std::to_string(channel);
+    progress.Show(text);
+    host.ProcessPendingEvents();
+  };
+  int code = write ? controls.WriteScenario(list.Cues()) : controls.VerifyScenario(list.Cues());
+  const bool verifyingToo = code == 0 && thenVerify;
+  if (verifyingToo) {
+    progress.Clear();
+    std::printf("write: %s\n", ResultText(code).c_str());
+    pass = "verify";
+    code = controls.VerifyScenario(list.Cues());
+  }
+  controls.OnMemoryProgress = nullptr;
+  progress.Clear();
+
+  std::printf("%s%s\n", verifyingToo ? "verify: " : "", ResultText(code).c_str());
+  std::fflush(stdout);
+  return code == 0 ? kExitOk : kExitFailure;
+}
+
+int RunWrite(const std::vector<std::string>& args) { return RunMemory("write", true, args); }
+int RunVerify(const std::vector<std::string>& args) { return RunMemory("verify", false, args); }
+
+const CommandRegistration kWrite{"write", "SCENARIO (--simulate[=BENCH] | --port PATH) [--verify]",
+                                 "search once and write the scenario into the consoles", &RunWrite};
+const CommandRegistration kVerify{"verify", "SCENARIO (--simulate[=BENCH] | --port PATH)",
+                                  "search once and compare the consoles' memory with the scenario", &RunVerify};
+
+}  // namespace
+}  // namespace fd::cli
