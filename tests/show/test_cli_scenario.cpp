@@ -1,0 +1,162 @@
+// firnadesk-cli check, write and verify, run as the operator runs them.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "scenario_files.h"
+
+namespace fd::show {
+namespace {
+
+struct Outcome {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+class CliTest : public ::testing::Test {
+ protected:
+  Outcome Run(const std::string& arguments) {
+    const std::string out = folder.Path("stdout.txt"), err = folder.Path("stderr.txt");
+    const std::string command = std::string("'") + FIRNADESK_CLI + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
+    const int status = std::system(command.c_str());
+    Outcome o;
+    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    o.out = Slurp(out);
+    o.err = Slurp(err);
+    return o;
+  }
+  static std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  std::string Scenario(const std::string& bytes) { return "'" + folder.Write("show.txt", bytes) + "'"; }
+
+  testing::ScenarioFolder folder;
+};
+
+// "Финал" in Windows-1251.
+const std::string kGood =
+    "1\t3\t12\t\xd4\xe8\xed\xe0\xeb\n"
+    "0:01:30.5 4 2 second\r\n"
+    "\n"
+    "1:05 7 #LT#2.5#80\n";
+
+TEST_F(CliTest, CheckReportsTheScenario) {
+  Outcome o = Run("check " + Scenario(kGood));
+  EXPECT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_NE(o.out.find("Cues: 3 (channel cues 2, motion cues 1)"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("Time span: 0:00:01.000 .. 0:01:30.500"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("console 3: 1 channel cue(s) on channel(s) 12"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("console 7: 1 motion cue(s)"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("Warnings: none"), std::string::npos) << o.out;
+}
+
+TEST_F(CliTest, CheckNamesTheWarnings) {
+  Outcome o = Run("check " + Scenario("1.005 3 12\n2 3 600\n2 3 600\n7000 250 1\n"));
+  EXPECT_EQ(o.exitCode, 0) << o.err;
+  for (const char* code :
+       {"[time-10ms]", "[time-2ms]", "[channel-range]", "[duplicate]", "[console-range]", "[time-late]"})
+    EXPECT_NE(o.out.find(code), std::string::npos) << code << "\n" << o.out;
+  EXPECT_NE(o.out.find("1.005 (0:00:01.005) console 3 channel 12"), std::string::npos) << o.out;
+}
+
+TEST_F(CliTest, CheckOfABadFileNamesItsLineAndFails) {
+  Outcome o = Run("check " + Scenario("1 1 1\n\n2 2 2\n00:00:10 1 x\n"));
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_NE(o.err.find("Ошибка загрузки сценария (строка: 4)."), std::string::npos) << o.err;
+  EXPECT_EQ(o.out, "");
+
+  Outcome json = Run("check --json " + Scenario("1 1\n"));
+  EXPECT_EQ(json.exitCode, 1);
+  EXPECT_NE(json.out.find("\"loaded\": false"), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("\"line\": 1"), std::string::npos) << json.out;
+
+  Outcome missing = Run("check '" + folder.Path("missing.txt") + "'");
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find("File not found"), std::string::npos) << missing.err;
+
+  EXPECT_EQ(Run("check").exitCode, 2);
+  EXPECT_EQ(Run("check a.txt b.txt").exitCode, 2);
+  EXPECT_EQ(Run("check a.txt --frobnicate").exitCode, 2);
+}
+
+TEST_F(CliTest, CheckJsonListsEveryCueAsLoaded) {
+  Outcome o = Run("check --json " + Scenario(kGood));
+  EXPECT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_NE(o.out.find("\"cue_count\": 3"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("{\"index\": 0, \"time_text\": \"1\", \"time_ms\": 1000, \"console\": 3, \"channel\": 12, "
+                       "\"kind\": 0, \"kind_name\": \"channel\", \"param1\": null, \"param2\": null, "
+                       "\"comment\": \"Финал\"}"),
+            std::string::npos)
+      << o.out;
+  EXPECT_NE(o.out.find("\"time_text\": \"1:05\", \"time_ms\": 65000, \"console\": 7, \"channel\": null, \"kind\": 53, "
+                       "\"kind_name\": \"LT\", \"param1\": 25, \"param2\": 204"),
+            std::string::npos)
+      << o.out;
+  EXPECT_EQ(o.out.find("\"bus\""), std::string::npos) << "no bus without --simulate or --port";
+}
+
+TEST_F(CliTest, CheckOnTheBenchAddsThePreflightChecks) {
+  // The default bench has consoles 1..7; 50 is not there and console 4 gets a cue at time 0.
+  Outcome o = Run("check " + Scenario("1 3 12\n2 50 1\n0 4 1\n3 7 #C\n") + " --simulate");
+  EXPECT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_NE(o.out.find("consoles found: 7"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("unconnected consoles: В сценарии обнаружены неподключенные пульты... 50"), std::string::npos)
+      << o.out;
+  EXPECT_NE(o.out.find("scenario times: Сценарий может быть воспроизведен некорректно... 4"), std::string::npos)
+      << o.out;
+
+  Outcome json = Run("check --json --simulate " + Scenario("1 3 12\n"));
+  EXPECT_EQ(json.exitCode, 0) << json.err;
+  EXPECT_NE(json.out.find("\"simulated\": true"), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("{\"id\": 7, \"version\": \"168\", \"motor\": true}"), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("\"unconnected\": {\"passed\": true"), std::string::npos) << json.out;
+}
+
+TEST_F(CliTest, WriteThenVerifyOnTheBench) {
+  const std::string scenario = Scenario("1 1 1\n2 2 3\n3 4 5\n4 7 #LT#2.5#80\n5 6 2\n6 5 4\n");
+  Outcome written = Run("write " + scenario + " --simulate --verify");
+  EXPECT_EQ(written.exitCode, 0) << written.err;
+  EXPECT_EQ(written.out, "write: OK\nverify: OK\n");
+
+  Outcome alone = Run("write " + scenario + " --simulate");
+  EXPECT_EQ(alone.exitCode, 0) << alone.err;
+  EXPECT_EQ(alone.out, "OK\n");
+
+  // A new process has a new bench whose memory holds nothing of the write above.
+  Outcome fresh = Run("verify " + scenario + " --simulate");
+  EXPECT_EQ(fresh.exitCode, 1);
+  EXPECT_EQ(fresh.out, "Несовпадение сценария в пультах.\n");
+}
+
+TEST_F(CliTest, WriteReportsWhatTheConsolesCannotHold) {
+  // Console 4 (firmware 168) stores 2 ms steps: the odd millisecond comes back different.
+  Outcome odd = Run("write " + Scenario("3.005 4 5\n") + " --simulate --verify");
+  EXPECT_EQ(odd.exitCode, 1);
+  EXPECT_EQ(odd.out, "write: OK\nverify: Несовпадение сценария в пультах.\n");
+
+  // A motor console below 165 cannot take motion cues.
+  const std::string bench = folder.Write("old.bench", "converters 1\nconsole 9 version 150 letter P channels 8\n");
+  Outcome motor = Run("write " + Scenario("1 9 #C\n") + " --simulate='" + bench + "'");
+  EXPECT_EQ(motor.exitCode, 1);
+  EXPECT_NE(motor.out.find("code -10"), std::string::npos) << motor.out;
+}
+
+TEST_F(CliTest, WriteAndVerifyNeedABusAndALoadableFile) {
+  EXPECT_EQ(Run("write " + Scenario("1 1 1\n")).exitCode, 2) << "no silent write to whatever converter is plugged in";
+  EXPECT_EQ(Run("verify").exitCode, 2);
+  Outcome bad = Run("write " + Scenario("1 1 1\n1 1\n") + " --simulate");
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_NE(bad.err.find("(строка: 2)"), std::string::npos) << bad.err;
+  EXPECT_EQ(bad.out, "");
+}
+
+}  // namespace
+}  // namespace fd::show
