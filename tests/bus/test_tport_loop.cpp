@@ -73,21 +73,6 @@ TEST_F(Loop, StartingWithoutConverterRaisesLostOnceAndRestoredOnceWhenItAppears)
   EXPECT_TRUE(platform.locksFree);
 }
 
-TEST_F(Loop, AConverterThatStopsAnsweringIsReopened) {
-  port->Open();
-  engine->ExecutePass();
-  EXPECT_TRUE(events.empty());
-  // Unplugged: the port still thinks it is open, but its status read fails.
-  port->converterPresent = false;
-  port->onReopen = [this] {
-    if (port->reopens == 2) port->converterPresent = true;
-  };
-  engine->ExecutePass();
-  EXPECT_EQ(events, (std::vector<std::string>{"lost", "restored"}));
-  EXPECT_EQ(port->reopens, 2);
-  EXPECT_GE(port->closes, 1);
-}
-
 TEST_F(Loop, TerminationBreaksOutOfTheReopenLoop) {
   port->converterPresent = false;
   port->onReopen = [this] {

@@ -29,28 +29,6 @@ TEST_F(Scanner, OneFrameBecomesOneMessageWithItsConverter) {
   EXPECT_EQ(hook.RxCount(), 0);
 }
 
-TEST_F(Scanner, GarbageBeforeAFrameIsDroppedWithIt) {
-  hook.PushReceived({0x11, 0x22}, 1);
-  hook.PushReceived(WithCrc(version), 0);
-  hook.PushReceived({0x33, 0x44}, 2);
-  const auto batch = hook.CutMessages();
-  ASSERT_EQ(batch.size(), 1u);
-  EXPECT_EQ(batch[0].first, version);
-  EXPECT_EQ(batch[0].second, 0);  // the converter of the frame's first byte
-  EXPECT_EQ(hook.RxBytes(), Bytes({0x33, 0x44}));
-  EXPECT_EQ(hook.RxConverters(), (std::vector<int>{2, 2}));
-}
-
-TEST_F(Scanner, CodesZeroAndFFAreNeverFramesEvenWithAMatchingCrc) {
-  const auto zero = WithCrc({0x00, 0x10, 0x20, 0x30, 0x40, 0x05});
-  const auto ff = WithCrc({0xFF, 0x10, 0x20, 0x30, 0x40, 0x05});
-  ASSERT_TRUE(FrameCrcMatches(zero.data()));
-  ASSERT_TRUE(FrameCrcMatches(ff.data()));
-  hook.PushReceived(Concat({zero, ff}), 0);
-  EXPECT_TRUE(hook.CutMessages().empty());
-  EXPECT_EQ(hook.RxCount(), 6);
-}
-
 TEST_F(Scanner, ARejectedCodeByteMovesTheScanOnByOneByte) {
   // A real frame whose address byte is chosen so that a 0x00 or 0xFF in front of it makes the
   // first seven bytes a CRC match too: the scanner must reject that and find the frame one later.
@@ -106,28 +84,6 @@ TEST_F(Scanner, AFrameSplitOverTwoPassesIsFound) {
   EXPECT_EQ(batch[0].first, version);
 }
 
-TEST_F(Scanner, AtMost128FramesPerPassTheRestWaits) {
-  std::vector<uint8_t> stream;
-  for (int i = 0; i < 200; ++i) {
-    const auto f = WithCrc({0x70, 'O', 'k', 0, static_cast<uint8_t>(i), static_cast<uint8_t>(1 + i % 199)});
-    stream.insert(stream.end(), f.begin(), f.end());
-  }
-  hook.PushReceived(stream, 0);
-  int seen = 0;
-  std::vector<int> perPass;
-  engine->OnMessage = [&](const Frame6& f, int) {
-    EXPECT_EQ(f[4], seen) << "frames come out in order";
-    ++seen;
-  };
-  for (int pass = 0; pass < 3; ++pass) {
-    const int before = seen;
-    engine->ExecutePass();
-    perPass.push_back(seen - before);
-  }
-  EXPECT_EQ(perPass, (std::vector<int>{128, 72, 0}));
-  EXPECT_EQ(hook.RxCount(), 0);
-}
-
 TEST_F(Scanner, FramesInNoiseComeOutInOrder) {
   std::vector<uint8_t> stream;
   std::vector<Frame6> frames;
@@ -172,17 +128,6 @@ TEST_F(Scanner, TheReceiveBufferNeverOverflows) {
   Frame6 reply{};
   EXPECT_EQ(engine->Exchange({0x85, 0, 0, 0, 0, 4}, 0x7A, -1, 0, reply), kBusOk);
   EXPECT_EQ(hook.RxCount(), TPort::kRxBufferSize);
-}
-
-TEST_F(Scanner, TheBackgroundReadTakesNoMoreThanTheFreeSpace) {
-  hook.PushReceived(std::vector<uint8_t>(TPort::kRxBufferSize - 36, 0x00), 0);
-  port->Deliver(std::vector<uint8_t>(100, 0x00), 0);
-  engine->ExecutePass();
-  EXPECT_EQ(port->Pending(), 64u);  // the rest waits in the converter
-  EXPECT_EQ(hook.RxCount(), 6);     // the pass kept the last six of the full buffer
-  engine->ExecutePass();
-  EXPECT_EQ(port->Pending(), 0u);
-  EXPECT_EQ(hook.RxCount(), 6);
 }
 
 }  // namespace
