@@ -24,8 +24,8 @@ Stream MakeStream(size_t size, int noiseBytes, uint32_t seed) {
   Stream s;
   while (s.bytes.size() + noiseBytes + 7 <= size) {
     for (int i = 0; i < noiseBytes; ++i) s.bytes.push_back(static_cast<uint8_t>(random()));
-    const Frame6 f{0x70, static_cast<uint8_t>(random()), static_cast<uint8_t>(random()), 0, 0,
-                   static_cast<uint8_t>(1 + random() % 199)};
+    const Frame6 f{0x70, static_cast<uint8_t>(random()),          static_cast<uint8_t>(random()), 0,
+                   0,    static_cast<uint8_t>(1 + random() % 199)};
     const auto wire = fd::bus::MakeBusFrame(f);
     s.bytes.insert(s.bytes.end(), wire.begin(), wire.end());
     ++s.frames;

@@ -11,7 +11,8 @@ constexpr std::array<uint8_t, 256> MakeCrcTable() {
   std::array<uint8_t, 256> table{};
   for (int i = 0; i < 256; ++i) {
     uint8_t crc = static_cast<uint8_t>(i);
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? static_cast<uint8_t>((crc >> 1) ^ 0x8C) : static_cast<uint8_t>(crc >> 1);
+    for (int bit = 0; bit < 8; ++bit)
+      crc = (crc & 1) ? static_cast<uint8_t>((crc >> 1) ^ 0x8C) : static_cast<uint8_t>(crc >> 1);
     table[i] = crc;
   }
   return table;

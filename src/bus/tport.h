@@ -88,8 +88,8 @@ class TPort {
   int ReadRecordTime(int address, int channel, int repeatMode, int converter, int& timeMs);
   int ReadRecord(int address, int slot, int repeatMode, int converter, int& timeMs, int& channel);
   int ReadRecordFine(int address, int slot, int repeatMode, int converter, int& timeMs, int& channel);
-  int ReadMotorRecord(int address, int cueNumber, int repeatMode, int converter, int& timeMs, int& cueKind,
-                      int& param1, int& param2);
+  int ReadMotorRecord(int address, int cueNumber, int repeatMode, int converter, int& timeMs, int& cueKind, int& param1,
+                      int& param2);
 
   // --- broadcasts and peer messages (SendFrame to every converter) ------------------------------
   int SyncRun(int timeMs);

@@ -67,7 +67,8 @@ int TPort::QueryPeer(int peerNumber, int converter, int& version, int& instance)
   // Another program answers through its own engine and user-interface thread: give it longer.
   const uint32_t saved = ReplyTimeout.exchange(kPeerReplyTimeoutMs);
   Frame6 reply{};
-  const int r = Exchange(Frame6{kPeerQuery, 0x00, 0x00, InstanceNumber(), s, kPeers}, kPeerAnswer, -1, converter, reply);
+  const int r =
+      Exchange(Frame6{kPeerQuery, 0x00, 0x00, InstanceNumber(), s, kPeers}, kPeerAnswer, -1, converter, reply);
   ReplyTimeout = saved;
   if (r == kBusOk) {
     version = reply[1];

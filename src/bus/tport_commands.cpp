@@ -111,8 +111,7 @@ int TPort::SetLevel(int address, int level, int repeatMode, int converter) {
   return Exchange6(address, 0x84, 0x00, 0x00, b3, b4, repeatMode, converter, reply);
 }
 
-int TPort::ReadStatus(int address, int repeatMode, int converter, double& value1, double& value2,
-                      uint8_t& statusBit) {
+int TPort::ReadStatus(int address, int repeatMode, int converter, double& value1, double& value2, uint8_t& statusBit) {
   value1 = 0;
   value2 = 0;
   statusBit = 2;  // not reported

@@ -80,8 +80,7 @@ void TPort::AppendForeignByte(uint8_t byte, int converter) {
   ++rxCount_;
 }
 
-int TPort::ListenForReply(uint8_t replyCode, int converter, bool anyConverter, Frame6& reply,
-                          int& startConverter) {
+int TPort::ListenForReply(uint8_t replyCode, int converter, bool anyConverter, Frame6& reply, int& startConverter) {
   startConverter = -1;
   const uint32_t window = ReplyTimeout.load();
   const uint32_t t0 = clock_.TickCount();

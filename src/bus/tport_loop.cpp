@@ -70,14 +70,15 @@ void TPort::RecoverConnection() {
       break;
     }
   }
-  if (reopened) HandOver([this] {
+  if (reopened)
+    HandOver([this] {
       if (OnConnectionRestored) OnConnectionRestored();
     });
 }
 
 int TPort::CutMessages() {
-  messageCount_ = CutFrames(rxBuffer_.get(), rxConverter_.get(), rxCount_, messages_.data(),
-                            messageConverters_.data(), kMaxMessages);
+  messageCount_ = CutFrames(rxBuffer_.get(), rxConverter_.get(), rxCount_, messages_.data(), messageConverters_.data(),
+                            kMaxMessages);
   return messageCount_;
 }
 

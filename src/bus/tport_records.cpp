@@ -98,7 +98,8 @@ int TPort::ReadMotorRecord(int address, int cueNumber, int repeatMode, int conve
   if (cueNumber < 0 || 3 * cueNumber + 3 > 0xFFFF) return kBusRefused;
   Frame6 replies[3]{};
   int r = kBusOk;
-  for (int k = 0; k < 3 && r == kBusOk; ++k) r = ReadRecordSlot(address, 3 * cueNumber + k + 1, repeatMode, converter, replies[k]);
+  for (int k = 0; k < 3 && r == kBusOk; ++k)
+    r = ReadRecordSlot(address, 3 * cueNumber + k + 1, repeatMode, converter, replies[k]);
   if (r != kBusOk) return r;
   // The three records of one cue carry the same time.
   for (int k = 1; k < 3; ++k)

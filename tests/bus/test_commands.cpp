@@ -185,7 +185,7 @@ TEST_F(Commands, ReadReadingIsASignedTwoDigitNumber) {
     uint8_t b1, b2, b3;
     double expected;
   } cases[] = {
-      {'-', '1', '2', -12}, {'+', '1', '2', 12}, {0, '0', '7', 7}, {0, ' ', '7', 7},
+      {'-', '1', '2', -12}, {'+', '1', '2', 12}, {0, '0', '7', 7},     {0, ' ', '7', 7},
       {'-', 'x', '2', 0},   {0, '1', 0, 0},      {'-', '9', '9', -99},
   };
   for (const auto& c : cases) {

@@ -201,7 +201,7 @@ TEST_F(Records, ReadMotorRecordDecodesEachKind) {
 TEST_F(Records, ReadMotorRecordChecksTheGroup) {
   MotorMemory memory(*port);
   memory.Store(0, 123, 20, 10, 0x81);
-  memory.slots[2][2] = 124;  // record 1 carries another time
+  memory.slots[2][2] = 124;          // record 1 carries another time
   memory.Store(1, 200, 7, 0, 0x55);  // no motion sub-code in record 2
   memory.Store(2, 300, 7, 0, 0x94);
   memory.slots.erase(8);  // record 1 of cue 2 missing

@@ -126,7 +126,9 @@ TEST_F(Loop, AHandlerMayRunAnExchangeDuringTheHandOver) {
   port->Open();
   port->DeliverFrame({0x01, 0, 0, 0x42, 0, 0xFF});
   int result = 1;
-  engine->OnMessage = [&](const Frame6&, int converter) { result = engine->SendFrame({0x02, 2, 0, 1, 0x42, 0xFF}, converter); };
+  engine->OnMessage = [&](const Frame6&, int converter) {
+    result = engine->SendFrame({0x02, 2, 0, 1, 0x42, 0xFF}, converter);
+  };
   engine->ExecutePass();
   EXPECT_EQ(result, kBusOk);
   ASSERT_EQ(port->sent.size(), 1u);
