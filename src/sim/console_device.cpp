@@ -48,6 +48,11 @@ ConsoleDevice::ConsoleDevice(const ConsoleConfig& config, FireLog& log)
   SetLateUs(config.lateUs);
 }
 
+ConsoleConfig ConsoleDevice::Config() const {
+  std::lock_guard lock(mutex_);
+  return config_;
+}
+
 int ConsoleDevice::ChannelValue(int channel) const {
   std::lock_guard lock(mutex_);
   return RawValue(channel);

@@ -25,7 +25,8 @@ class ConsoleDevice : public ModelDevice {
   void AdvanceTo(uint64_t nowUs, std::vector<Transmission>& out) override;
   void PowerChanged(bool on) override;
 
-  const ConsoleConfig& Config() const { return config_; }
+  // The console's settings as they are now (channel states, status and reading may have changed).
+  ConsoleConfig Config() const;
   bool IsHighVoltage() const { return highVoltage_; }
   bool IsMotor() const { return motor_; }
 
