@@ -51,7 +51,8 @@ class TPort {
 
   // One pass of the engine loop (what the thread repeats). Tests call it without the thread.
   void ExecutePass();
-  // Stops the engine thread and waits for it (also done by the destructor).
+  // Stops the engine thread and waits for it (also done by the destructor). Call it on the
+  // user-interface thread: while waiting it serves a hand-over the engine thread may be blocked in.
   void Terminate();
 
   std::atomic<bool> Polling{true};
@@ -129,7 +130,8 @@ class TPort {
   void HandOver(const std::function<void()>& fn);
   void ThreadMain();
 
-  // The whole frame-carrying commands share these: the request with the address in byte 5.
+  // Most commands build their request through these: code, four data bytes and the address in
+  // byte 5; an address that is not a byte is refused.
   int Send6(int address, uint8_t code, uint8_t d1, uint8_t d2, uint8_t d3, uint8_t d4, int converter);
   int Exchange6(int address, uint8_t code, uint8_t d1, uint8_t d2, uint8_t d3, uint8_t d4, int repeatMode,
                 int converter, Frame6& reply);
