@@ -16,6 +16,7 @@ namespace {
 
 constexpr int kCues = 1'000'000;
 
+// The same millisecond in the three ways a time field can be written.
 std::string TimeField(int ms, int form) {
   int s = ms / 1000, frac = ms % 1000;
   char text[48];
@@ -24,10 +25,10 @@ std::string TimeField(int ms, int form) {
       std::snprintf(text, sizeof text, "%d.%03d", s, frac);
       break;
     case 1:
-      std::snprintf(text, sizeof text, "%d:%02d.%02d", s / 60 % 60, s % 60, frac / 10);
+      std::snprintf(text, sizeof text, "%d:%02d.%03d", s / 60, s % 60, frac);
       break;
     default:
-      std::snprintf(text, sizeof text, "%d:%02d:%02d.%d", s / 3600 % 24, s / 60 % 60, s % 60, frac / 100);
+      std::snprintf(text, sizeof text, "%d:%02d:%02d.%03d", s / 3600, s / 60 % 60, s % 60, frac);
   }
   return text;
 }

@@ -144,15 +144,15 @@ LoadResult TProjectList::LoadFromFile(const std::string& path) {
 
 bool TProjectList::ReadCues(int fd, std::string& buffer, int& lineNumber) {
   std::string carried;
-  devices::CueRecord cue;
 
   auto takeLine = [&](std::string_view line) -> bool {
     ++lineNumber;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) return true;
-    if (!ParseCueLine(line, cue)) return false;
-    cues_.push_back(std::move(cue));
-    return true;
+    // Parsed in place; a line that is no cue leaves nothing behind.
+    if (ParseCueLine(line, cues_.emplace_back())) return true;
+    cues_.pop_back();
+    return false;
   };
 
   for (;;) {

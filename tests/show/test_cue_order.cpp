@@ -33,6 +33,38 @@ TEST(SortCuesByTime, MatchesAStableSortOnManyEqualTimes) {
   }
 }
 
+TEST(SortCuesByTime, MatchesAStableSortOverTheWholeTimeRange) {
+  // Times spread over all 32 bits, clustered and repeated, so that records land in many time ranges
+  // of very different sizes.
+  std::mt19937 random(11);
+  std::vector<CueRecord> cues;
+  for (int i = 0; i < 60000; ++i) {
+    int32_t time;
+    switch (random() % 4) {
+      case 0:
+        time = static_cast<int32_t>(random());
+        break;
+      case 1:
+        time = static_cast<int32_t>(random() % 100);
+        break;
+      case 2:
+        time = i % 2 ? INT32_MAX : INT32_MIN;
+        break;
+      default:
+        time = 5000000 + static_cast<int32_t>(random() % 7);
+    }
+    cues.push_back(Cue(time, i));
+  }
+  std::vector<CueRecord> expected = cues;
+  std::stable_sort(expected.begin(), expected.end(),
+                   [](const CueRecord& a, const CueRecord& b) { return a.TimeMs < b.TimeMs; });
+  SortCuesByTime(cues);
+  for (size_t i = 0; i < cues.size(); ++i) {
+    ASSERT_EQ(cues[i].TimeMs, expected[i].TimeMs) << i;
+    ASSERT_EQ(cues[i].Console, expected[i].Console) << i;
+  }
+}
+
 TEST(SortCuesByTime, ExtremeTimesAndSmallLists) {
   std::vector<CueRecord> none;
   SortCuesByTime(none);
