@@ -14,14 +14,14 @@ class TCommonControl : public TCommonDevice {
  public:
   TCommonControl(bus::TPort& port, platform::Platform& platform, int id);
 
-  char TypeLetter = 0;        // letter of the type answer, refreshed by every GetVersion
-  int32_t ChannelCount = 0;   // from the identification answer
-  double AuxVoltage = 0;      // first value of the status answer
-  double Voltage = 0;         // second value of the status answer, volts; what the row shows
+  char TypeLetter = 0;                     // letter of the type answer, refreshed by every GetVersion
+  int32_t ChannelCount = 0;                // from the identification answer
+  double AuxVoltage = 0;                   // first value of the status answer
+  double Voltage = 0;                      // second value of the status answer, volts; what the row shows
   uint8_t StatusBit = kStatusNotReported;  // 0/1, 2 = not reported
-  double Reading = 0;         // signed two-digit reading (firmware 36B on); kept, not shown
-  int32_t PollCount = 1;      // link statistics window: exchanges counted
-  int32_t GoodCount = 1;      // link statistics window: successful exchanges
+  double Reading = 0;                      // signed two-digit reading (firmware 36B on); kept, not shown
+  int32_t PollCount = 1;                   // link statistics window: exchanges counted
+  int32_t GoodCount = 1;                   // link statistics window: successful exchanges
   // Channel test state per channel: 0 unknown, 1 connected, 2 not connected, 3 error.
   std::array<uint8_t, kChannelTableSize> ChannelState{};
   // Measured value of the latest test (kept from firmware 268 on).

@@ -41,11 +41,16 @@ inline std::string Volts(double v) {
 }
 inline std::string KindText(int kind) {
   switch (kind) {
-    case 2: return "Стандартное ПО управления";
-    case 3: return "Расширенное ПО управления";
-    case 4: return "ПО тестирования и отладки";
-    case 5: return "Резервное ПО управления";
-    default: return "Неизвестное ПО";
+    case 2:
+      return "Стандартное ПО управления";
+    case 3:
+      return "Расширенное ПО управления";
+    case 4:
+      return "ПО тестирования и отладки";
+    case 5:
+      return "Резервное ПО управления";
+    default:
+      return "Неизвестное ПО";
   }
 }
 
@@ -105,7 +110,8 @@ inline std::vector<ExpectedDevice> ExpectedFor(const sim::BenchConfig& bench) {
   }
   for (ExpectedDevice& d : out)
     if (d.idText.empty()) d.idText = std::to_string(d.id);
-  std::stable_sort(out.begin(), out.end(), [](const ExpectedDevice& a, const ExpectedDevice& b) { return a.id < b.id; });
+  std::stable_sort(out.begin(), out.end(),
+                   [](const ExpectedDevice& a, const ExpectedDevice& b) { return a.id < b.id; });
   return out;
 }
 

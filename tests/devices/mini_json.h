@@ -125,10 +125,14 @@ class JsonReader {
     for (int k = 0; k < 4; ++k) {
       const char h = s_[pos_++];
       cp <<= 4;
-      if (h >= '0' && h <= '9') cp |= static_cast<uint32_t>(h - '0');
-      else if (h >= 'a' && h <= 'f') cp |= static_cast<uint32_t>(h - 'a' + 10);
-      else if (h >= 'A' && h <= 'F') cp |= static_cast<uint32_t>(h - 'A' + 10);
-      else return Fail("bad \\u escape");
+      if (h >= '0' && h <= '9')
+        cp |= static_cast<uint32_t>(h - '0');
+      else if (h >= 'a' && h <= 'f')
+        cp |= static_cast<uint32_t>(h - 'a' + 10);
+      else if (h >= 'A' && h <= 'F')
+        cp |= static_cast<uint32_t>(h - 'A' + 10);
+      else
+        return Fail("bad \\u escape");
     }
     return true;
   }
@@ -149,14 +153,30 @@ class JsonReader {
       if (++pos_ >= s_.size()) return Fail("unfinished escape");
       const char e = s_[pos_++];
       switch (e) {
-        case '"': out += '"'; break;
-        case '\\': out += '\\'; break;
-        case '/': out += '/'; break;
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
+        case '"':
+          out += '"';
+          break;
+        case '\\':
+          out += '\\';
+          break;
+        case '/':
+          out += '/';
+          break;
+        case 'b':
+          out += '\b';
+          break;
+        case 'f':
+          out += '\f';
+          break;
+        case 'n':
+          out += '\n';
+          break;
+        case 'r':
+          out += '\r';
+          break;
+        case 't':
+          out += '\t';
+          break;
         case 'u': {
           uint32_t cp = 0;
           if (!Hex4(cp)) return false;

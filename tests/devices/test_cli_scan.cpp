@@ -148,16 +148,17 @@ TEST(CliScan, ListsTheDefaultBenchAsJson) {
 }
 
 TEST(CliScan, ListsPeersRemoteAndRadioOfABenchFile) {
-  const std::string bench = WriteBench("peers.bench",
-                                       "converters 1\n"
-                                       "remote version 0A3\n"
-                                       "console 9 version 151 letter none channels 12 aux 11.0 voltage 23.5 confirm 3C\n"
-                                       "console 120 version 36B letter R channels 8 aux 500.5\n"
-                                       "radio 241 version 1A0\n"
-                                       // Answer delays drawn from these seeds: 11 and 55 ms, so
-                                       // that both answers reach the program in the first pass.
-                                       "peer 10 version 3 seed 5\n"
-                                       "peer 20 version 7 seed 47\n");
+  const std::string bench =
+      WriteBench("peers.bench",
+                 "converters 1\n"
+                 "remote version 0A3\n"
+                 "console 9 version 151 letter none channels 12 aux 11.0 voltage 23.5 confirm 3C\n"
+                 "console 120 version 36B letter R channels 8 aux 500.5\n"
+                 "radio 241 version 1A0\n"
+                 // Answer delays drawn from these seeds: 11 and 55 ms, so
+                 // that both answers reach the program in the first pass.
+                 "peer 10 version 3 seed 5\n"
+                 "peer 20 version 7 seed 47\n");
   std::string error;
   const auto config = sim::LoadBenchFile(bench, error);
   ASSERT_TRUE(config) << error;
@@ -229,7 +230,7 @@ TEST(CliJson, StringsAreEscapedAndAlwaysValid) {
       {std::string("nul\0x", 5), "\"nul\\u0000x\""},
       {"\x01\x1F\x7F", "\"\\u0001\\u001F\\u007F\""},
       {"ПДУ(Р)", "\"ПДУ(Р)\""},
-      {"\xC0\xAF", "\"\\uFFFD\\uFFFD\""},          // overlong
+      {"\xC0\xAF", "\"\\uFFFD\\uFFFD\""},             // overlong
       {"\xED\xA0\x80", "\"\\uFFFD\\uFFFD\\uFFFD\""},  // surrogate
       {"ok\xFF", "\"ok\\uFFFD\""},
       {"\xE2\x82", "\"\\uFFFD\\uFFFD\""},  // cut short

@@ -100,7 +100,7 @@ TEST(Sweep, OnePassFindsEveryKindOfDevice) {
   std::vector<std::pair<int, std::string>> found;
   for (int i = 0; i < c.Count(); ++i) found.emplace_back(c.Items(i)->ID, c.Items(i)->ClassName());
   const std::vector<std::pair<int, std::string>> expected = {
-      {0, "TRemoteControl"}, {1, "TAutoControl"},  {17, "THVControl"},  {199, "TMotorControl"},
+      {0, "TRemoteControl"}, {1, "TAutoControl"},   {17, "THVControl"},   {199, "TMotorControl"},
       {240, "TRadioModule"}, {254, "TRadioModule"}, {255, "TSoftControl"}};
   EXPECT_EQ(found, expected);
   EXPECT_EQ(c.FindByID(210), nullptr) << "200..239 never get an entry";
@@ -258,7 +258,8 @@ TEST(HeardFrames, IdentificationAnswersRegisterOnlyConsolesAndOnlyDuringASearch)
   EXPECT_EQ(c.Count(), 0) << "ignored while not registering";
 
   c.SetSearchMode(smRegister);
-  for (int address : {0, 200, 220, 239, 240, 254}) c.HandleFrame({0x70, 'O', 'k', 0, 16, static_cast<uint8_t>(address)}, 0);
+  for (int address : {0, 200, 220, 239, 240, 254})
+    c.HandleFrame({0x70, 'O', 'k', 0, 16, static_cast<uint8_t>(address)}, 0);
   EXPECT_EQ(c.Count(), 0);
   EXPECT_TRUE(bench.sent.empty()) << "nothing was asked of those addresses";
 
@@ -279,8 +280,8 @@ TEST(HeardFrames, PeerQueriesAreAnsweredForUsOrForEverybody) {
     const uint64_t start = bench.Now();
     c.HandleFrame({0x01, 0, 0, asker, target, 0xFF}, 0);
     ASSERT_EQ(bench.sent.size(), 1u);
-    const bus::Frame6 answer{0x02, static_cast<uint8_t>(support::ProgramMajorVersion()), 0x00, bus::InstanceNumber(),
-                             asker, 0xFF};
+    const bus::Frame6 answer{
+        0x02, static_cast<uint8_t>(support::ProgramMajorVersion()), 0x00, bus::InstanceNumber(), asker, 0xFF};
     EXPECT_EQ(bench.sent[0], answer);
     // The random pause is 0..149 ms; sending takes a few more.
     EXPECT_LE(bench.Now() - start, 149u + 60u);
@@ -306,7 +307,7 @@ TEST(HeardFrames, OtherTrafficIsIgnored) {
   BusBench bench;
   TControls& c = *bench.controls;
   c.SetSearchMode(smRegister);
-  const bus::Frame6 frames[] = {{0x90, 0, 10, 0x80, 0, 0},  {0x03, 0, 0, 0x12, 0, 0xFF}, {0x10, 0, 1, 0x12, 0, 0xFF},
+  const bus::Frame6 frames[] = {{0x90, 0, 10, 0x80, 0, 0},   {0x03, 0, 0, 0x12, 0, 0xFF}, {0x10, 0, 1, 0x12, 0, 0xFF},
                                 {0x7F, 0, '1', '5', '1', 5}, {0x01, 0, 0, 0x12, 0, 0xFE}, {0x02, 2, 0, 0x12, 0, 0xFE}};
   for (const auto& f : frames) c.HandleFrame(f, 0);
   EXPECT_EQ(c.Count(), 0);

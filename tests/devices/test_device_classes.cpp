@@ -30,8 +30,10 @@ TEST(DeviceCreation, EveryClassStartsWithItsKindAndInitialFields) {
     int id;
     uint8_t kind;
     const char* name;
-  } cases[] = {{DeviceClass::Auto, 5, kKindAuto, "TAutoControl"},     {DeviceClass::HV, 6, kKindHV, "THVControl"},
-               {DeviceClass::Motor, 7, kKindMotor, "TMotorControl"}, {DeviceClass::Radio, 241, kKindRadio, "TRadioModule"},
+  } cases[] = {{DeviceClass::Auto, 5, kKindAuto, "TAutoControl"},
+               {DeviceClass::HV, 6, kKindHV, "THVControl"},
+               {DeviceClass::Motor, 7, kKindMotor, "TMotorControl"},
+               {DeviceClass::Radio, 241, kKindRadio, "TRadioModule"},
                {DeviceClass::Remote, 0, kKindRemote, "TRemoteControl"}};
   for (const Case& c : cases) {
     auto device = CreateDevice(c.cls, *bench.port, bench.platform, c.id);

@@ -31,10 +31,8 @@ struct KindCase {
 
 TEST(KindDecision, RegisteredConsolesGetTheirClassAndRepeatMode) {
   const KindCase cases[] = {
-      {'P', 4, std::nullopt, "TMotorControl", -1},
-      {'Q', 16, 0x5A, "THVControl", 0x5A},
-      {'R', 8, std::nullopt, "THVControl", -1},
-      {'S', 4, 0x00, "THVControl", 0},
+      {'P', 4, std::nullopt, "TMotorControl", -1}, {'Q', 16, 0x5A, "THVControl", 0x5A},
+      {'R', 8, std::nullopt, "THVControl", -1},    {'S', 4, 0x00, "THVControl", 0},
       {'S', 16, 0xC3, "TAutoControl", 0xC3},
   };
   BusBench bench;
@@ -98,7 +96,8 @@ TEST(KindDecision, AFailedIdentificationRegistersNothing) {
 TEST(KindDecision, OnlyConsoleRadioAndRemoteAddressesGetObjects) {
   BusBench bench;
   auto& device = bench.AddScripted();
-  for (int address : {200, 220, 239}) device.AddRule(sim::ScriptedDevice::Reply(0x80, address, {0x7F, 0, '1', '0', '0', static_cast<uint8_t>(address)}));
+  for (int address : {200, 220, 239})
+    device.AddRule(sim::ScriptedDevice::Reply(0x80, address, {0x7F, 0, '1', '0', '0', static_cast<uint8_t>(address)}));
   bench.AddRemote(0x0A3);
   bench.AddRadio(250, 0x101);
   for (int address : {200, 220, 239}) EXPECT_EQ(bench.controls->Register(address, 0), nullptr) << address;

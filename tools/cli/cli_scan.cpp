@@ -80,13 +80,13 @@ std::string TextReport(devices::TControls& controls, const CliBus& bus, int pass
   // Column widths from the widest cell (the software text is last and left as it is).
   std::vector<size_t> width(12, 0);
   for (const Row& r : rows) {
-    const std::string* cells[] = {&r.id,   &r.cls,    &r.version, &r.letter, &r.channels,  &r.voltage,
-                                  &r.aux,  &r.status, &r.link,    &r.repeat, &r.converter, &r.result};
+    const std::string* cells[] = {&r.id,  &r.cls,    &r.version, &r.letter, &r.channels,  &r.voltage,
+                                  &r.aux, &r.status, &r.link,    &r.repeat, &r.converter, &r.result};
     for (size_t k = 0; k < 12; ++k) width[k] = std::max(width[k], cells[k]->size());
   }
   for (const Row& r : rows) {
-    const std::string* cells[] = {&r.id,   &r.cls,    &r.version, &r.letter, &r.channels,  &r.voltage,
-                                  &r.aux,  &r.status, &r.link,    &r.repeat, &r.converter, &r.result};
+    const std::string* cells[] = {&r.id,  &r.cls,    &r.version, &r.letter, &r.channels,  &r.voltage,
+                                  &r.aux, &r.status, &r.link,    &r.repeat, &r.converter, &r.result};
     std::string line;
     for (size_t k = 0; k < 12; ++k) {
       // Names left, numbers right.

@@ -10,7 +10,8 @@ namespace {
 void PrintCommandList(std::FILE* out) {
   std::fprintf(out, "usage: firnadesk-cli COMMAND [OPTIONS]\n\ncommands:\n");
   for (const fd::cli::Command& c : fd::cli::Commands())
-    std::fprintf(out, "  %-8s %s\n           %s %s\n", c.Name.c_str(), c.Summary.c_str(), c.Name.c_str(), c.Usage.c_str());
+    std::fprintf(out, "  %-8s %s\n           %s %s\n", c.Name.c_str(), c.Summary.c_str(), c.Name.c_str(),
+                 c.Usage.c_str());
 }
 
 }  // namespace
