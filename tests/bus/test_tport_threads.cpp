@@ -37,14 +37,16 @@ class EngineThread : public ::testing::Test {
   bool RunUntil(const std::function<bool()>& pred) { return rig.platform.RunUntil(pred, kLimitMs); }
   uint64_t SoonUs(uint64_t ms) { return rig.segment.NowUs() + ms * 1000; }
 
-  BenchRig<platform::LoopPlatform> rig;
-  TPort& engine = *rig.engine;
-  ScriptedDevice& device = rig.device;
+  // Touched only on the user-interface thread (this one), by the handlers. Declared before the
+  // rig: the engine's shutdown may still hand a frame over, and these must outlive it.
   const std::thread::id uiThread = std::this_thread::get_id();
-  // Touched only on the user-interface thread (this one), by the handlers.
   std::vector<std::pair<Frame6, int>> messages;
   std::vector<std::string> events;
   bool onUiThread = true;
+
+  BenchRig<platform::LoopPlatform> rig;
+  TPort& engine = *rig.engine;
+  ScriptedDevice& device = rig.device;
 };
 
 TEST_F(EngineThread, UnsolicitedFramesAreReadAndHandedOverToTheUiThread) {
@@ -130,6 +132,7 @@ TEST_F(EngineThread, AHandlerMayExchangeDuringTheHandOver) {
   device.SpeakAt(SoonUs(5), ScriptedDevice::FrameBytes({0x70, 'O', 'k', 0x00, 0x10, 0x05}));
   ASSERT_TRUE(RunUntil([&] { return !versions.empty(); }));
   EXPECT_EQ(versions, std::vector<int>{0x148});
+  engine.OnMessage = nullptr;  // the handler's locals end with the test, the engine a little later
 }
 
 TEST_F(EngineThread, IdentifyKeepsTheBackgroundReaderAwayFromTheConfirmationPair) {
