@@ -1,12 +1,14 @@
 #include "show/project_list.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -76,6 +78,15 @@ bool CountCueLines(int fd, std::string& buffer, size_t& count) {
   return ::lseek(fd, 0, SEEK_SET) == 0;
 }
 
+// A big list is written once from start to end; in 2 MB pages that costs a few hundred page faults
+// instead of tens of thousands. Only advice: nothing changes when the system says no.
+void AskForLargePages(void* start, size_t bytes) {
+  constexpr uintptr_t kLargePage = uintptr_t{2} << 20;
+  const auto first = (reinterpret_cast<uintptr_t>(start) + kLargePage - 1) & ~(kLargePage - 1);
+  const auto end = (reinterpret_cast<uintptr_t>(start) + bytes) & ~(kLargePage - 1);
+  if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+}
+
 std::string BaseName(const std::string& path) {
   size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -122,6 +133,7 @@ LoadResult TProjectList::LoadFromFile(const std::string& path) {
     if (!CountCueLines(file.get(), buffer, hint)) return FailAtLine(1);
     try {
       cues_.reserve(std::min<size_t>(hint, kReserveLimit));
+      AskForLargePages(cues_.data(), cues_.capacity() * sizeof(devices::CueRecord));
     } catch (const std::exception&) {
       // Only a hint: the list grows as it goes.
     }
