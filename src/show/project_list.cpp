@@ -19,9 +19,12 @@
 #include "platform/platform.h"
 #include "show/scenario_line.h"
 #include "support/localizer.h"
+#include "support/file_handle.h"
 #include "support/numbers.h"
 
 namespace fd::show {
+
+using support::FileHandle;
 
 namespace {
 
@@ -40,20 +43,6 @@ std::string FileErrorText(int error) {
       return "I/O error " + std::to_string(error);
   }
 }
-
-class FileHandle {
- public:
-  explicit FileHandle(int fd) : fd_(fd) {}
-  ~FileHandle() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // How many cues the file may hold: its lines that are not empty, read from the start, the file
 // left at its start again. Only a hint for the list's size. False when the file cannot be
@@ -112,12 +101,12 @@ LoadResult TProjectList::LoadFromFile(const std::string& path) {
   Clear();
 
   FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (file.get() < 0) {
+  if (file.Get() < 0) {
     int error = errno;
     return LoadResult{LoadStatus::OpenFailed, 0, FileErrorText(error)};
   }
   struct stat info {};
-  if (::fstat(file.get(), &info) != 0) info.st_mode = 0;
+  if (::fstat(file.Get(), &info) != 0) info.st_mode = 0;
   if (S_ISDIR(info.st_mode)) {
     return LoadResult{LoadStatus::OpenFailed, 0, FileErrorText(EISDIR)};
   }
@@ -130,7 +119,7 @@ LoadResult TProjectList::LoadFromFile(const std::string& path) {
   // reading the file twice. Capped, so that a file of blank lines cannot claim gigabytes.
   if (S_ISREG(info.st_mode)) {
     size_t hint = 0;
-    if (!CountCueLines(file.get(), buffer, hint)) return FailAtLine(1);
+    if (!CountCueLines(file.Get(), buffer, hint)) return FailAtLine(1);
     try {
       cues_.reserve(std::min<size_t>(hint, kReserveLimit));
       AskForLargePages(cues_.data(), cues_.capacity() * sizeof(devices::CueRecord));
@@ -141,7 +130,7 @@ LoadResult TProjectList::LoadFromFile(const std::string& path) {
   int lineNumber = 0;
   bool ok = false;
   try {
-    ok = ReadCues(file.get(), buffer, lineNumber);
+    ok = ReadCues(file.Get(), buffer, lineNumber);
   } catch (const std::bad_alloc&) {
     // A file too big for the memory fails like a file that cannot be read, at the line reached.
     ok = false;

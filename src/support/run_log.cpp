@@ -14,6 +14,7 @@
 
 #include "support/cp1251.h"
 #include "support/date_text.h"
+#include "support/file_handle.h"
 #include "support/numbers.h"
 
 namespace fd::support {
@@ -50,25 +51,6 @@ LogState& State() {
   static LogState* state = new LogState;
   return *state;
 }
-
-class FileHandle {
- public:
-  explicit FileHandle(int fd) : fd_(fd) {}
-  ~FileHandle() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  int Get() const { return fd_; }
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 // The start of a line as the log keeps it: the low 32 bits of the offset, signed, so that from
 // 2 GiB on it is negative and the line is no longer replaced. From 4 GiB the low bits would turn

@@ -9,6 +9,7 @@
 
 #include "support/numbers.h"
 #include "support/tw_strings.h"
+#include "support/file_handle.h"
 #include "support/version_marker.h"
 
 namespace fd::support {
@@ -31,20 +32,6 @@ consteval std::array<unsigned char, N - 1> Scramble(const char (&text)[N]) {
 constexpr auto kScrambledMarker = Scramble(FIRNADESK_VERSION_MARKER);
 // Read at run time, so the compiler cannot unscramble the marker into a constant of its own.
 volatile unsigned char gMarkerKey = kMarkerKey;
-
-class FileHandle {
- public:
-  explicit FileHandle(int fd) : fd_(fd) {}
-  ~FileHandle() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  int Get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Appends up to one chunk; false on a read error. eof is set when the file has no more.
 bool ReadChunk(int fd, std::string& buffer, bool& eof) {
