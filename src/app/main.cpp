@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/converter_source.h"
 #include "app/main_form.h"
+#include "app/memory_form.h"
 #include "app/qt_platform.h"
 #include "app/session_automation.h"
 
@@ -36,11 +38,22 @@ int main(int argc, char** argv) {
 
   fd::app::QtPlatform platform;
 
+  // The converter first, so that a bad bench file is reported before any window opens.
+  std::string converterError;
+  std::unique_ptr<fd::app::ConverterSource> converter =
+      fd::app::ConverterSource::Make(parsed.Options.Converter, platform.GetClock(), converterError);
+  if (!converter) {
+    std::fprintf(stderr, "firnadesk: %s\n", converterError.c_str());
+    return 2;
+  }
+  fd::app::StartupEnvironment environment = fd::app::StartupEnvironment::Default();
+  environment.Converter = converter.get();
+
   // The single windows of the program, created in this order and living until it ends.
-  fd::app::TMainForm mainForm(platform, parsed.Options);
+  fd::app::TMainForm mainForm(platform, parsed.Options, environment);
   fd::app::MainForm = &mainForm;
   // WarningForm (the red warning banner) is created here.
-  // MemoryForm (progress of writing and verifying the scenario) is created here.
+  fd::app::TMemoryForm memoryForm(platform, &mainForm);
   // ExternalWarningForm (additional devices found by a search) is created here.
   // PresentWarningForm (the pre-flight check dialog) is created here.
 

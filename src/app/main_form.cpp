@@ -16,6 +16,7 @@
 
 #include "app/color_scheme.h"
 #include "app/operating_mode.h"
+#include "bus/usb_port.h"
 #include "support/date_text.h"
 #include "support/run_log.h"
 #include "support/run_log_name.h"
@@ -102,7 +103,14 @@ TMainForm::TMainForm(platform::Platform& platform, const CommandLineOptions& opt
   FormCreate();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+  // The engine thread may be waiting to hand a frame over: serve it and stop the thread before
+  // the registry it hands frames to goes away.
+  if (Port) {
+    Port->OnMessage = nullptr;
+    Port->Terminate();
+  }
+}
 
 QString TMainForm::CaptionText() {
   return QStringLiteral("Управление запуском (версия: ") + QString::fromStdString(support::ProgramVersionText()) +
@@ -486,10 +494,35 @@ void TMainForm::NameRunLog() {
 }
 
 void TMainForm::CreateWorkingObjects() {
-  // Here the bus engine (converter limit 1, thread suspended) and the device registry are created,
-  // then the scenario list and the show player with their events, the audio indicator is set, the
-  // registry's and the engine's events are connected, and the engine opens the converter chosen in
-  // options_.Converter. Each comes with its own part of the console.
+  ConverterSource* converter = environment_.Converter;
+  if (converter == nullptr) {
+    std::string error;
+    ownConverter_ = ConverterSource::Make(options_.Converter, platform_.GetClock(), error);
+    if (!ownConverter_) {
+      // A bench file that cannot be loaded: say so and look for real converters instead.
+      platform_.ShowMessage(error, "Ошибка");
+      ownConverter_ = ConverterSource::Make(ConverterChoice{}, platform_.GetClock(), error);
+    }
+    converter = ownConverter_.get();
+  }
+
+  // The bus engine with a converter limit of 1 (its thread starts with Open), then the registry.
+  Port = std::make_unique<bus::TPortProto>(platform_,
+                                           std::make_unique<bus::TUSBPort>(converter->Driver(), platform_.GetClock(), 1));
+  Controls = std::make_unique<devices::TControls>(*Port, platform_);
+
+  // The scenario list. The show player, the audio indicator and the converter warnings join here
+  // with the parts of the console that use them.
+  Project = std::make_unique<show::TProjectList>(platform_);
+
+  Port->OnMessage = [this](const bus::Frame6& frame, int converterIndex) { PortDeviceEvent(frame, converterIndex); };
+
+  // A missing converter is no error here: the engine reports the lost link from its thread.
+  Port->Open();
+}
+
+void TMainForm::PortDeviceEvent(const bus::Frame6& frame, int converter) {
+  Controls->HandleFrame(frame, converter);
 }
 
 void TMainForm::ApplyColorScheme() {

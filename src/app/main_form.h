@@ -10,10 +10,14 @@
 #include <memory>
 
 #include "app/command_line.h"
+#include "app/converter_source.h"
 #include "app/led_shape.h"
 #include "app/startup_environment.h"
+#include "bus/tport.h"
+#include "devices/controls.h"
 #include "platform/platform.h"
 #include "platform/timer.h"
+#include "show/project_list.h"
 
 namespace fd::app {
 
@@ -54,6 +58,15 @@ class TMainForm : public QWidget {
   bool Testing = false;
   bool TestStop = false;
   int32_t FlashPhase = 0;
+
+  // --- working objects, created at start-up and living as long as the window
+  std::unique_ptr<bus::TPortProto> Port;         // the bus engine
+  std::unique_ptr<devices::TControls> Controls;  // the device registry
+  std::unique_ptr<show::TProjectList> Project;   // the loaded scenario
+
+  // Every frame the bus engine hears unsolicited: the registry first (announcements during a
+  // search, other operator programs' queries).
+  void PortDeviceEvent(const bus::Frame6& frame, int converter);
 
   // Stands for the show player's "playing" state until the player is created here: while it is
   // set the window refuses to close.
@@ -141,8 +154,8 @@ class TMainForm : public QWidget {
   void FormCreate();
   void ReadColorScheme();
   void NameRunLog();
-  // Creates the bus engine, the device registry, the scenario list and the show player and
-  // installs this window's handlers into them; filled in as those parts join the console.
+  // Creates the bus engine, the device registry and the scenario list, installs this window's
+  // handlers into them and starts the engine on the chosen converter.
   void CreateWorkingObjects();
   void FormShow();
   bool FormCloseQuery();
@@ -151,6 +164,8 @@ class TMainForm : public QWidget {
   platform::Platform& platform_;
   CommandLineOptions options_;
   StartupEnvironment environment_;
+  // The converter the engine talks through when the program entry did not hand one over.
+  std::unique_ptr<ConverterSource> ownConverter_;
 };
 
 // The program's main window while it exists; the other windows reach it through here.

@@ -7,6 +7,8 @@
 
 namespace fd::app {
 
+class ConverterSource;
+
 // Where the main window finds the outside world at start-up: the folder beside which the run log
 // lives, the settings store of the colour scheme and today's date. The program uses Default();
 // tests point these at temporary places.
@@ -15,6 +17,9 @@ struct StartupEnvironment {
   QString SettingsOrganization = QStringLiteral("tollwick");
   QString SettingsApplication = QStringLiteral("firnadesk");
   std::function<std::time_t()> Now;
+  // The converter chosen on the command line, made by the program entry (which reports a bad
+  // bench file before any window opens). Without one the window makes its own from the options.
+  ConverterSource* Converter = nullptr;
 
   static StartupEnvironment Default();
 };
