@@ -13,6 +13,6 @@ ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 300
 
 echo "== engine tests under ThreadSanitizer"
 BUILD_DIR=build-tsan scripts/setup.sh -DFIRNADESK_TSAN=ON -DFIRNADESK_BUILD_APP=OFF -DFIRNADESK_BUILD_BENCH=OFF \
-  -DCMAKE_BUILD_TYPE=Debug "-DFIRNADESK_TEST_AREAS=platform;bus"
+  -DCMAKE_BUILD_TYPE=Debug "-DFIRNADESK_TEST_AREAS=platform;bus;sim"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir build-tsan --output-on-failure -L threads --timeout 300 --no-tests=error
