@@ -1,4 +1,4 @@
 # How fast the bus engine cuts frames out of a noisy byte stream.
-firnadesk_benchmark(scanner_bench
+firnadesk_benchmark(bench_scanner
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/scanner_bench.cpp
   LIBS firnadesk_bus)
