@@ -65,7 +65,10 @@ void TPort::RecoverConnection() {
     if (terminated_) break;
     // Under PortLock: no exchange may use converter handles while they are being replaced.
     std::lock_guard lock(portLock_);
-    if (port_->Reopen()) {
+    // A converter that is listed but cannot be opened (held by another program) reopens "open"
+    // and fails its very next status read. Counting that as restored would make the operator's
+    // warning come and go every 100 ms; the link is back only when the status can be read.
+    if (port_->Reopen() && port_->BytesAvailable() >= 0) {
       reopened = true;
       break;
     }

@@ -162,6 +162,44 @@ TEST_F(EngineOnBench, StartingWithoutConverterRaisesLostOnceAndRestoredOnce) {
   rig.segment.DetachDevice(plugger);
 }
 
+TEST_F(EngineOnBench, AConverterHeldByAnotherProgramStaysLostUntilItCanBeOpened) {
+  // Lets the converter go when bench time reaches a moment, as the other program would.
+  struct Holder : sim::BusDevice {
+    sim::BusSegment* segment = nullptr;
+    uint64_t releaseAtUs = 0;
+    void OnFrame(const BusFrame&, uint64_t, std::vector<sim::Transmission>&) override {}
+    void AdvanceTo(uint64_t nowUs, std::vector<sim::Transmission>&) override {
+      if (releaseAtUs != 0 && nowUs >= releaseAtUs) {
+        segment->SetOpenable(0, true);
+        releaseAtUs = 0;
+      }
+    }
+  } holder;
+  holder.segment = &rig.segment;
+  rig.segment.AttachDevice(holder);
+
+  // Listed but refused: the port reopens "open" each time, yet its status cannot be read.
+  engine.ClosePort();
+  rig.segment.SetOpenable(0, false);
+  holder.releaseAtUs = BenchUs() + 450'000;
+  std::vector<std::string> events;
+  engine.OnConnectionLost = [&] { events.push_back("lost"); };
+  engine.OnConnectionRestored = [&] { events.push_back("restored"); };
+  const uint64_t before = Now();
+  engine.ExecutePass();
+  // One loss, then nothing until the converter is really usable again.
+  EXPECT_EQ(events, (std::vector<std::string>{"lost", "restored"}));
+  EXPECT_GE(Now() - before, 500u);
+  EXPECT_LT(Now() - before, 600u);
+  EXPECT_EQ(rig.port->BytesAvailable(), 0);
+  for (int i = 0; i < 3; ++i) engine.ExecutePass();
+  EXPECT_EQ(events.size(), 2u);
+  Frame6 reply{};
+  device.AddRule(ScriptedDevice::Reply(0x85, 4, answer));
+  EXPECT_EQ(engine.Exchange(request, 0x7A, -1, 0, reply), kBusOk);
+  rig.segment.DetachDevice(holder);
+}
+
 TEST_F(EngineOnBench, ExchangesWithoutConverterReportThePortClosed) {
   engine.ClosePort();
   rig.segment.Unplug(0);

@@ -44,6 +44,37 @@ TEST_F(Exchange, ALateAnswerToTheSecondTransmissionIsHeardInTheThirdWindow) {
   EXPECT_EQ(port->sent.size(), 2u);
 }
 
+TEST_F(Exchange, TheSecondTransmissionsResultIsNotExamined) {
+  // The repeat goes out unconfirmed (no echo), yet the engine still listens twice more and takes
+  // the answer that comes in the last window.
+  int sends = 0;
+  port->onSend = [&](const std::vector<uint8_t>&, int) {
+    if (++sends == 2) {
+      port->sendResult = -2;
+      port->DeliverFrame(answer, 0, 120);
+    }
+  };
+  Frame6 reply{};
+  EXPECT_EQ(engine->Exchange(request, 0x7A, 0, 0, reply), kBusOk);
+  EXPECT_EQ(reply, answer);
+  EXPECT_EQ(port->sent.size(), 2u);
+  EXPECT_EQ(sentEvents, (std::vector<Frame6>{request, request}));
+  ASSERT_EQ(receivedEvents.size(), 1u);
+
+  // Without an answer the result is that of the last window, not of the failed repeat.
+  sends = 0;
+  port->sendResult = -100;
+  sentEvents.clear();
+  port->onSend = [&](const std::vector<uint8_t>&, int) {
+    if (++sends == 2) port->sendResult = -2;
+  };
+  const uint64_t before = Now();
+  EXPECT_EQ(engine->Exchange(request, 0x7A, 0, 0, reply), kBusNoReply);
+  EXPECT_EQ(sentEvents.size(), 2u);
+  EXPECT_GE(Now() - before, 2 * kSend + 3 * 70);
+  port->sendResult = -100;
+}
+
 TEST_F(Exchange, TheWindowCoversHuntAndRestTogether) {
   // The reply start comes at 60 ms, the rest only at 100 ms: too late for the 70 ms window.
   port->onSend = [&](const std::vector<uint8_t>&, int) {

@@ -73,6 +73,24 @@ TEST_F(Loop, StartingWithoutConverterRaisesLostOnceAndRestoredOnceWhenItAppears)
   EXPECT_TRUE(platform.locksFree);
 }
 
+TEST_F(Loop, ReopeningHoldsThePortLock) {
+  // An exchange on another thread must not use converter handles while they are being replaced.
+  port->converterPresent = false;
+  std::vector<std::future<bool>> probes;
+  bool lockedDuringReopen = true;
+  port->onReopen = [&] {
+    probes.push_back(std::async(std::launch::async, [this] { return engine->Connected(); }));
+    lockedDuringReopen =
+        lockedDuringReopen && probes.back().wait_for(std::chrono::milliseconds(50)) == std::future_status::timeout;
+    if (port->reopens == 2) port->converterPresent = true;
+  };
+  engine->ExecutePass();
+  for (auto& probe : probes) probe.get();  // each got the lock once the attempt was over
+  EXPECT_EQ(port->reopens, 2);
+  EXPECT_TRUE(lockedDuringReopen);
+  EXPECT_EQ(events, (std::vector<std::string>{"lost", "restored"}));
+}
+
 TEST_F(Loop, TerminationBreaksOutOfTheReopenLoop) {
   port->converterPresent = false;
   port->onReopen = [this] {
