@@ -68,10 +68,12 @@ class BusBench {
     config.version = version;
     return static_cast<sim::RemoteDevice&>(segment.AddDevice(std::make_unique<sim::RemoteDevice>(config)));
   }
-  sim::PeerDevice& AddPeer(int instance, int major = 2) {
+  // seed 0: the answer delays follow from the instance number.
+  sim::PeerDevice& AddPeer(int instance, int major = 2, uint32_t seed = 0) {
     sim::PeerConfig config;
     config.instance = instance;
     config.majorVersion = major;
+    config.seed = seed;
     return static_cast<sim::PeerDevice&>(segment.AddDevice(std::make_unique<sim::PeerDevice>(config)));
   }
   sim::ScriptedDevice& AddScripted() {
