@@ -2,6 +2,8 @@
 // cue, in the record form of each console's firmware generation.
 #include "devices/scenario_memory.h"
 
+#include <vector>
+
 #include "devices/common_control.h"
 #include "devices/controls.h"
 #include "devices/device_codes.h"
@@ -15,13 +17,25 @@ enum class Pass { Write, Verify };
 
 bool IsConsoleId(int id) { return id >= 1 && id <= 199; }
 
+// What a run needs of a cue. The progress events let the window handle input, and a command run
+// from there may load another scenario into the list or sort the registry: the run goes on with
+// the cues and consoles it started with, never with a mixture or a freed record.
+struct StoredCue {
+  int32_t TimeMs;
+  int32_t Console;
+  int32_t Channel;
+  int32_t CueKind;
+  int32_t Param1;
+  int32_t Param2;
+};
+
 // One console's turn: every cue addressed to it, then (write only) the filler records.
 class ConsoleTurn {
  public:
   ConsoleTurn(TCommonControl& console, Pass pass) : console_(console), port_(console.Port()), pass_(pass) {}
 
   // Handles one cue of this console. Returns the result code and the channel the progress names.
-  int Cue(const CueRecord& cue, int& progressChannel) {
+  int Cue(const StoredCue& cue, int& progressChannel) {
     const bool motor = console_.Kind == kKindMotor;
     if (motor) {
       progressChannel = 1;
@@ -35,7 +49,8 @@ class ConsoleTurn {
       return r;
     }
 
-    progressChannel = IsMotionCue(cue.CueKind) ? 1 : cue.Channel + 1;
+    // Channels are shown from 1; the loader's wrapped lowest number must not overflow here.
+    progressChannel = IsMotionCue(cue.CueKind) ? 1 : static_cast<int>(static_cast<uint32_t>(cue.Channel) + 1u);
     // A motion cue for a console that is no motor console has no channel: skipped like above.
     if (IsMotionCue(cue.CueKind)) return bus::kBusOk;
 
@@ -65,11 +80,11 @@ class ConsoleTurn {
  private:
   bool Fine() const { return console_.Version >= kVersionConfirmedWrite; }
 
-  int WriteMotor(const CueRecord& cue) {
+  int WriteMotor(const StoredCue& cue) {
     return port_.WriteMotorRecord(console_.ID, cue.TimeMs, cue.CueKind, cue.Param1, cue.Param2, console_.RepeatMode,
                                   console_.Converter);
   }
-  int VerifyMotor(const CueRecord& cue) {
+  int VerifyMotor(const StoredCue& cue) {
     int time = 0, kind = 0, p1 = 0, p2 = 0;
     int r = port_.ReadMotorRecord(console_.ID, record_, console_.RepeatMode, console_.Converter, time, kind, p1, p2);
     if (r != bus::kBusOk) return r;
@@ -78,10 +93,10 @@ class ConsoleTurn {
   }
 
   // Below 148: one cell per channel, addressed by the channel.
-  int WriteCell(const CueRecord& cue) {
+  int WriteCell(const StoredCue& cue) {
     return port_.WriteRecordNoReply(console_.ID, cue.Channel, cue.TimeMs, console_.Converter);
   }
-  int VerifyCell(const CueRecord& cue) {
+  int VerifyCell(const StoredCue& cue) {
     int time = 0;
     int r = port_.ReadRecordTime(console_.ID, cue.Channel, console_.RepeatMode, console_.Converter, time);
     if (r != bus::kBusOk) return r;
@@ -94,7 +109,7 @@ class ConsoleTurn {
     if (Fine()) return port_.WriteRecord(console_.ID, channel, time, console_.RepeatMode, console_.Converter);
     return port_.WriteRecordNoReply(console_.ID, channel, time, console_.Converter);
   }
-  int VerifyListRecord(const CueRecord& cue) {
+  int VerifyListRecord(const StoredCue& cue) {
     int time = 0, channel = 0;
     int r = Fine() ? port_.ReadRecordFine(console_.ID, record_, console_.RepeatMode, console_.Converter, time, channel)
                    : port_.ReadRecord(console_.ID, record_, console_.RepeatMode, console_.Converter, time, channel);
@@ -111,22 +126,30 @@ class ConsoleTurn {
 
 int RunScenario(TControls& controls, std::vector<CueRecord>& list, Pass pass) {
   SortCuesByTime(list);
+  std::vector<StoredCue> cues;
+  cues.reserve(list.size());
+  for (const CueRecord& c : list) cues.push_back({c.TimeMs, c.Console, c.Channel, c.CueKind, c.Param1, c.Param2});
+
   int result = bus::kBusOk;
   bool cancel = false;
-  const int64_t cueCount = static_cast<int64_t>(list.size());
-  const int deviceCount = controls.Count();
+  const int64_t cueCount = static_cast<int64_t>(cues.size());
 
   // Pending events run inside the progress events; a device that leaves the registry meanwhile
-  // stays allocated until the run is over.
+  // stays allocated until the run is over, and every console is visited once, at the position it
+  // had when the run began.
   TControls::Hold hold(controls);
+  std::vector<TCommonDevice*> devices;
+  for (int i = 0; i < controls.Count(); ++i) devices.push_back(controls.Items(i));
+  const int deviceCount = static_cast<int>(devices.size());
+
   for (int i = 0; i < deviceCount && result == bus::kBusOk && !cancel; ++i) {
-    auto* console = dynamic_cast<TCommonControl*>(controls.Items(i));
+    auto* console = dynamic_cast<TCommonControl*>(devices[static_cast<size_t>(i)]);
     if (!console || !IsConsoleId(console->ID)) continue;
     console->CheckLink();  // channel count, and the console starts its records from the first
 
     ConsoleTurn turn(*console, pass);
     for (int64_t j = 0; j < cueCount && result == bus::kBusOk && !cancel; ++j) {
-      const CueRecord& cue = list[static_cast<size_t>(j)];
+      const StoredCue& cue = cues[static_cast<size_t>(j)];
       if (cue.Console != console->ID) continue;
       int progressChannel = 0;
       result = turn.Cue(cue, progressChannel);

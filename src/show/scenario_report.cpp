@@ -110,7 +110,7 @@ ScenarioSummary SummarizeScenario(const std::vector<CueRecord>& cues, const std:
     ConsoleUse& use = summary.Consoles[cue.Console];
     if (IsChannelCue(cue)) {
       ++use.ChannelCues;
-      use.Channels.insert(cue.Channel + 1);
+      use.Channels.insert(static_cast<int>(static_cast<uint32_t>(cue.Channel) + 1u));  // file numbers, wrap-safe
     } else {
       ++use.MotionCues;
     }

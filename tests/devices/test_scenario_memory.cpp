@@ -367,6 +367,38 @@ TEST_F(ScenarioMemoryTest, CuesOfTheWrongKindAreCountedButNeitherSentNorRead) {
   EXPECT_EQ(SentTo(0x92, 2), 6);
 }
 
+TEST_F(ScenarioMemoryTest, ARunKeepsTheCuesAndConsolesItStartedWith) {
+  // The progress events let the window handle input: here another scenario is loaded into the
+  // list and the remote control, first in the registry, leaves it, both at the first event.
+  auto& first = bench.AddConsole(1, 0x165, 'S', 4);
+  auto& second = bench.AddConsole(2, 0x165, 'S', 4);
+  auto& remote = bench.AddRemote();
+  RegisterAll({0, 1, 2});
+  bench.controls->SetSearchMode(smSweep);
+  ASSERT_TRUE(bench.platform.AdvanceUntil([&] { return bench.controls->ScanAddress() == 0; }, 120'000, 5));
+  bench.controls->SetSearchMode(smNone);
+
+  std::vector<CueRecord> list = {Channel(1000, 1, 1), Channel(2000, 1, 2), Channel(3000, 2, 3)};
+  bool replaced = false;
+  bench.controls->OnMemoryProgress = [&](int percent, int index, int id, int channel, bool&) {
+    events.push_back({percent, index, id, channel});
+    if (replaced) return;
+    replaced = true;
+    std::vector<CueRecord> other = {Channel(5000, 1, 4), Channel(6000, 1, 4), Channel(7000, 2, 4)};
+    list.swap(other);  // the records the run began with are freed here
+    bench.PowerOff(remote);
+    bench.controls->ScanTick();
+    ASSERT_EQ(bench.controls->FindByID(0), nullptr);
+  };
+  EXPECT_EQ(bench.controls->WriteScenario(list), 0);
+  ASSERT_TRUE(replaced);
+  EXPECT_EQ(RecordAt(first, 1), std::make_pair(1000, 1));
+  EXPECT_EQ(RecordAt(first, 2), std::make_pair(2000, 2)) << "not the cue of the scenario loaded meanwhile";
+  EXPECT_EQ(RecordAt(second, 1), std::make_pair(3000, 3)) << "the console after the removed entry is not skipped";
+  EXPECT_EQ(RecordAt(second, 2), std::make_pair(kFillerTime, 2));
+  EXPECT_EQ(events, (std::vector<Progress>{{33, 1, 1, 1}, {44, 1, 1, 2}, {89, 2, 2, 3}, {100, -1, -1, -1}}));
+}
+
 TEST_F(ScenarioMemoryTest, ConsoleThatStoppedAnsweringPassesTheEnginesCodeThrough) {
   auto& fine = bench.AddConsole(1, 0x165, 'S', 4);
   auto& mid = bench.AddConsole(2, 0x150, 'S', 4);
