@@ -188,6 +188,37 @@ TEST(ConsolePoll, HighVoltageReadsTenthsAndMotorShowsItsFirstValue) {
   EXPECT_DOUBLE_EQ(motor->Voltage, 11.5) << "a motor console's supply is its first status value";
 }
 
+TEST(ConsoleResults, LastResultIsTheLetterTheCountAndTheStatusNotTheSideRequests) {
+  // A high-voltage console that answers its version, identification and status but neither the
+  // type letter, the parameter nor the reading.
+  BusBench bench;
+  auto& device = bench.AddScripted();
+  device.AddRule(sim::ScriptedDevice::Reply(0x80, 60, {0x7F, 0x00, '3', '6', 'B', 60}));
+  device.AddRule(sim::ScriptedDevice::Reply(0x8F, 60, {0x70, 'O', 'k', 0x00, 0x08, 60}));
+  device.AddRule(sim::ScriptedDevice::Reply(0x85, 60, {0x7A, 0x0C, 0xE4, 0x5D, 0xC0, 60}));
+  auto hv = Make<THVControl>(bench, DeviceClass::HV, 60);
+
+  EXPECT_EQ(hv->GetVersion(), 0x36B) << "the version read before the letter counts";
+  EXPECT_EQ(hv->LastResult, bus::kBusNoReply) << "the letter request is the latest exchange";
+  EXPECT_EQ(hv->TypeLetter, 0);
+
+  hv->HVParameter = 9;
+  hv->UpdateInfo();
+  EXPECT_EQ(hv->Version, 0x36B);
+  EXPECT_EQ(hv->ChannelCount, 8);
+  EXPECT_EQ(hv->LastResult, 0) << "the parameter request does not touch LastResult";
+  EXPECT_EQ(hv->HVParameter, 0);
+  EXPECT_EQ(device.HeardCount(0x82), 1);
+
+  hv->Reading = 5;
+  hv->Poll();
+  EXPECT_EQ(device.HeardCount(0x8D), 1);
+  EXPECT_EQ(hv->LastResult, 0) << "a failed reading does not touch LastResult";
+  EXPECT_EQ(hv->Reading, 0);
+  EXPECT_NEAR(hv->AuxVoltage, 330.0, 1e-9);  // 0x0CE4 tenths
+  EXPECT_DOUBLE_EQ(hv->Voltage, 24.0);       // 0x5DC0 thousandths
+}
+
 TEST(LinkStatistics, TenFailuresShowNineThenZero) {
   BusBench bench;
   TAutoControl console(*bench.port, bench.platform, 9);
