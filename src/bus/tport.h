@@ -112,7 +112,8 @@ class TPort {
   friend class TPortTestHook;
 
   // One listening window of an exchange (PortLock held): hunt for the reply start, then read the
-  // rest of the frame. Exchange (anyConverter false) hunts on converter, or with -1 on whichever
+  // rest of the frame. A candidate that fails its CRC goes to the receive buffer up to the next
+  // byte that could start the reply, and the window carries on. Exchange (anyConverter false) hunts on converter, or with -1 on whichever
   // converter speaks first and then on that one, and reads the rest from converter as given.
   // ExchangeAny (anyConverter true) hunts on every converter and reads the rest from the converter
   // the reply start came from. startConverter receives that converter, -1 without a reply start.

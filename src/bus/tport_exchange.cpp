@@ -1,6 +1,7 @@
 // The bus engine's exchange side: opening, sending frames and request/reply exchanges. Everything
 // here runs on the caller's thread (the user-interface thread) under PortLock.
 #include <algorithm>
+#include <array>
 
 #include "bus/tport.h"
 
@@ -86,38 +87,75 @@ int TPort::ListenForReply(uint8_t replyCode, int converter, bool anyConverter, F
   const uint32_t t0 = clock_.TickCount();
   auto open = [&] { return platform::TicksSince(t0, clock_.TickCount()) <= window; };
 
+  // The candidate reply collected so far and the converter each of its bytes came from.
   BusFrame frame{};
+  std::array<int, kFrameSize> frameFrom{};
+  int got = 0;
   int rx = converter;
   bool started = false;
-  do {
-    uint8_t byte = 0;
-    int from = anyConverter ? -1 : rx;
-    const int got = ReadFromPort(&byte, 1, from);
-    // A port that reports itself closed cannot deliver anything more in this window.
-    if (got < 0) break;
-    if (got == 0) continue;
-    if (rx == -1 || anyConverter) rx = from;
-    if (byte == replyCode) {
+  bool accepted = false;
+  for (;;) {
+    if (got == 0) {
+      // Hunt for a reply start byte by byte.
+      bool found = false;
+      do {
+        uint8_t byte = 0;
+        int from = anyConverter ? -1 : rx;
+        const int n = ReadFromPort(&byte, 1, from);
+        // A port that reports itself closed cannot deliver anything more in this window.
+        if (n < 0) break;
+        if (n == 0) continue;
+        if (rx == -1 || anyConverter) rx = from;
+        if (byte == replyCode) {
+          frame[0] = byte;
+          frameFrom[0] = from;
+          found = true;
+          break;
+        }
+        // Somebody else's traffic: the engine loop will find it in the receive buffer.
+        AppendForeignByte(byte, from);
+      } while (open());
+      if (!found) break;
+      got = 1;
       started = true;
-      frame[0] = byte;
+      startConverter = frameFrom[0];
+    }
+
+    // The rest of the frame, read only as far as it goes, so nothing after it is taken. With -1
+    // the read reports which converter the bytes came from, in case they are handed on.
+    const int restFrom = anyConverter ? frameFrom[0] : converter;
+    do {
+      int from = restFrom;
+      const int n = ReadFromPort(frame.data() + got, kFrameSize - got, from);
+      if (n < 0) break;
+      for (int i = got; i < got + n; ++i) frameFrom[i] = from;
+      got += n;
+    } while (got < kFrameSize && open());
+    if (got < kFrameSize) break;
+    if (FrameCrcMatches(frame.data())) {
+      accepted = true;
       break;
     }
-    // Somebody else's traffic: the engine loop will find it in the receive buffer.
-    AppendForeignByte(byte, from);
-  } while (open());
-  if (!started) return kBusNoReply;
-  startConverter = rx;
 
-  int got = 1;
-  const int restFrom = anyConverter ? rx : converter;
-  do {
-    int from = restFrom;
-    const int n = port_->Read(frame.data() + got, kFrameSize - got, from);
-    if (n < 0) break;
-    got += n;
-  } while (got < kFrameSize && open());
-  if (got < kFrameSize || !FrameCrcMatches(frame.data())) return kBusTransferError;
+    // Not a reply: the start byte was somebody else's (or the reply was garbled). Hand over the
+    // bytes up to the next candidate start and carry on while the window is open, so that a
+    // foreign frame that merely contains the reply code neither hides the answer behind it nor
+    // gets lost to the engine loop.
+    int next = 1;
+    while (next < kFrameSize && frame[next] != replyCode) ++next;
+    for (int i = 0; i < next; ++i) AppendForeignByte(frame[i], frameFrom[i]);
+    got = kFrameSize - next;
+    std::copy(frame.begin() + next, frame.end(), frame.begin());
+    std::copy(frameFrom.begin() + next, frameFrom.end(), frameFrom.begin());
+    if (got > 0) startConverter = frameFrom[0];
+    if (!open()) break;
+  }
 
+  if (!accepted) {
+    // An incomplete candidate stays in the byte stream for the engine loop.
+    for (int i = 0; i < got; ++i) AppendForeignByte(frame[i], frameFrom[i]);
+    return started ? kBusTransferError : kBusNoReply;
+  }
   std::copy_n(frame.begin(), 6, reply.begin());
   if (OnFrameReceived) OnFrameReceived(reply);
   return kBusOk;

@@ -43,7 +43,8 @@ TEST_F(EngineOnBench, RepeatedExchangeWithoutAnswerTransmitsTwiceAndListensThree
   Frame6 reply{};
   const uint64_t before = Now();
   EXPECT_EQ(engine.Exchange(request, 0x7A, 0, 0, reply), kBusNoReply);
-  EXPECT_EQ(Now() - before, kSend + kWindow + kSend + kWindow + kWindow);
+  EXPECT_GT(Now() - before, 2 * kSend + 3 * 70);
+  EXPECT_LE(Now() - before, 2 * kSend + 3 * 90);
   EXPECT_EQ(sentEvents.size(), 2u);
   EXPECT_EQ(device.HeardCount(0x85), 2);
   const auto wire = rig.FromConverter();
@@ -220,6 +221,104 @@ TEST_F(EngineOnBench, ExchangeAnyLearnsTheConverter) {
   EXPECT_EQ(converter, 0);
   converter = 3;
   EXPECT_EQ(engine.ExchangeAny({0x80, 0x00, 0x01, 0x02, 0x03, 0x06}, 0x7F, converter, reply), kBusNoReply);
+  EXPECT_EQ(converter, -1);
+}
+
+// Another operator program's peer answer, 02 V 00 number asker FF, whose number is `code`; with
+// crcToo the asker is chosen so that the CRC byte is `code` as well.
+Frame6 PeerAnswerHolding(uint8_t code, bool crcToo) {
+  for (int asker = 1; asker < 255; ++asker) {
+    const Frame6 f{0x02, 0x02, 0x00, code, static_cast<uint8_t>(asker), 0xFF};
+    if ((MakeBusFrame(f)[6] == code) == crcToo) return f;
+  }
+  return {};
+}
+
+int CountOf(const std::vector<uint8_t>& bytes, uint8_t b) { return static_cast<int>(std::count(bytes.begin(), bytes.end(), b)); }
+
+TEST_F(EngineOnBench, AForeignFrameHoldingTheReplyCodeDoesNotHideTheReplyBehindIt) {
+  const Frame6 version{0x7F, 0x00, '1', '6', '5', 0x05};
+  const Frame6 probe{0x80, 0x00, 0x01, 0x02, 0x03, 0x05};
+  for (const bool crcToo : {false, true}) {
+    SCOPED_TRACE(crcToo ? "number and CRC are the reply code" : "the number is the reply code");
+    const Frame6 foreign = PeerAnswerHolding(0x7F, crcToo);
+    const auto foreignBytes = ScriptedDevice::FrameBytes(foreign);
+    ASSERT_EQ(CountOf(foreignBytes, 0x7F), crcToo ? 2 : 1);
+    device.ClearRules();
+    auto rule = ScriptedDevice::Reply(0x80, 0x05, version);
+    rule.looseBefore = foreignBytes;  // right before the answer, back to back
+    device.AddRule(rule);
+    messages.clear();
+
+    Frame6 reply{};
+    int converter = -1;
+    const uint64_t before = Now();
+    EXPECT_EQ(engine.ExchangeAny(probe, 0x7F, converter, reply), kBusOk);
+    EXPECT_EQ(reply, version);
+    EXPECT_EQ(converter, 0);
+    EXPECT_LT(Now() - before, 20u) << "taken as soon as it is complete";
+    // The foreign frame is whole in the receive buffer, and nothing of the reply is.
+    EXPECT_EQ(TPortTestHook(engine).RxBytes(), foreignBytes);
+    engine.ExecutePass();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].first, foreign);
+    EXPECT_EQ(messages[0].second, 0);
+  }
+
+  // The same for a directed exchange on its converter: one transmission is enough.
+  const Frame6 foreign = PeerAnswerHolding(0x7A, true);
+  auto rule = ScriptedDevice::Reply(0x85, 4, answer);
+  rule.looseBefore = ScriptedDevice::FrameBytes(foreign);
+  device.ClearRules();
+  device.ClearHeard();
+  device.AddRule(rule);
+  messages.clear();
+  Frame6 reply{};
+  EXPECT_EQ(engine.Exchange(request, 0x7A, 0, 0, reply), kBusOk);
+  EXPECT_EQ(reply, answer);
+  EXPECT_EQ(device.HeardCount(0x85), 1);
+  engine.ExecutePass();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].first, foreign);
+}
+
+TEST_F(EngineOnBench, AGarbledReplyAloneIsATransferErrorAtTheEndOfItsWindow) {
+  auto garbled = ScriptedDevice::Reply(0x85, 4, answer);
+  garbled.garble = true;
+  device.AddRule(garbled);
+  auto garbledBytes = ScriptedDevice::FrameBytes(answer);
+  garbledBytes.back() ^= 0xFF;
+  ASSERT_EQ(CountOf(garbledBytes, 0x7A), 1);
+
+  Frame6 reply{};
+  uint64_t before = Now();
+  EXPECT_EQ(engine.Exchange(request, 0x7A, -1, 0, reply), kBusTransferError);
+  // A valid reply could still have followed, so the window runs to its end: past the reply
+  // time-out, by less than one 20 ms byte read (the reads are no longer in step with t0).
+  EXPECT_GT(Now() - before, kSend + 70);
+  EXPECT_LE(Now() - before, kSend + 90);
+  EXPECT_EQ(device.HeardCount(0x85), 1);
+  EXPECT_EQ(TPortTestHook(engine).RxBytes(), garbledBytes) << "handed on, not dropped";
+  engine.ExecutePass();
+  EXPECT_TRUE(messages.empty());
+
+  // Repeated: two transmissions and three windows; the result is the last window's, so a garbled
+  // frame heard in the third window makes it a transfer error too.
+  device.ClearHeard();
+  sentEvents.clear();
+  before = Now();
+  device.SpeakAt(rig.segment.Poll() + (2 * (kSend + kWindow) + 30) * 1000, garbledBytes);
+  EXPECT_EQ(engine.Exchange(request, 0x7A, 0, 0, reply), kBusTransferError);
+  EXPECT_GT(Now() - before, 2 * kSend + 3 * 70);
+  EXPECT_LE(Now() - before, 2 * kSend + 3 * 90);
+  EXPECT_EQ(sentEvents.size(), 2u);
+  EXPECT_EQ(device.HeardCount(0x85), 2);
+
+  // Nothing at all in the window is still no reply start.
+  int converter = 3;
+  before = Now();
+  EXPECT_EQ(engine.ExchangeAny({0x80, 0x00, 0x01, 0x02, 0x03, 0x06}, 0x7F, converter, reply), kBusNoReply);
+  EXPECT_EQ(Now() - before, kSend + kWindow);
   EXPECT_EQ(converter, -1);
 }
 

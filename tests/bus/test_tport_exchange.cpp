@@ -84,6 +84,8 @@ TEST_F(Exchange, TheWindowCoversHuntAndRestTogether) {
   };
   Frame6 reply{};
   EXPECT_EQ(engine->Exchange(request, 0x7A, -1, 0, reply), kBusTransferError);
+  // What was collected stays in the byte stream: it may be the start of somebody else's frame.
+  EXPECT_EQ(TPortTestHook(*engine).RxBytes(), Bytes({0x7A}));
   // A longer reply time-out lets the same answer in.
   engine->ReplyTimeout = 150;
   EXPECT_EQ(engine->Exchange(request, 0x7A, -1, 0, reply), kBusOk);

@@ -182,6 +182,34 @@ TEST(Sweep, AConsoleSwitchedOffIsRemovedAtItsNextProbe) {
   EXPECT_NE(bench.controls->FindByID(6), nullptr);
 }
 
+TEST(Sweep, APeerAnswerHoldingTheVersionReplyCodeDoesNotRemoveTheRemoteControl) {
+  BusBench bench;
+  sim::RemoteConfig config;
+  config.version = 0x0A3;
+  config.lateUs = 8000;  // its answer follows the other program's, without overlapping it
+  bench.segment.AddDevice(std::make_unique<sim::RemoteDevice>(config));
+  TCommonDevice* remote = bench.controls->Register(0, 0);
+  ASSERT_NE(remote, nullptr);
+  ASSERT_STREQ(remote->ClassName(), "TRemoteControl");
+
+  // Another program answers a peer sweep just as the remote control is probed. Its answer holds
+  // 0x7F, the version reply code: as its number, or as the asker when that is our own number.
+  const uint8_t number = bus::InstanceNumber() == 0x7F ? 0x33 : 0x7F;
+  const bus::Frame6 peerAnswer{0x02, 2, 0x00, number, bus::InstanceNumber(), 0xFF};
+  auto& other = bench.AddScripted();
+  other.AddRule(sim::ScriptedDevice::Reply(0x80, 0, peerAnswer, 500));
+
+  Steps steps;
+  steps.Attach(*bench.controls);
+  bench.controls->SetSearchMode(smRegister | smSweep);
+  ASSERT_TRUE(RunSteps(bench, steps, 16 + 2));  // 240..255, then 0 and 1
+  ASSERT_EQ(steps.addresses[16], 0);
+  EXPECT_GE(other.HeardCount(0x80), 1) << "the probe of address 0 was answered by both";
+  EXPECT_EQ(bench.controls->FindByID(0), remote) << "the same entry, still registered";
+  // The other program's answer was not cut apart either: it registered as a peer.
+  EXPECT_NE(bench.controls->FindSoft(number), nullptr);
+}
+
 TEST(Sweep, AConsoleSwitchedOffWithoutASearchStaysRegistered) {
   BusBench bench;
   auto& five = bench.AddConsole(5, 0x151);
