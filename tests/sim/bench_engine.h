@@ -22,6 +22,9 @@ class BenchEngine : public ::testing::Test {
  protected:
   // The default bench, or the bench described by text.
   void Build(const std::string& text = "") {
+    // A second Build replaces the bench: the engine over the old one goes first.
+    passes.reset();
+    engine.reset();
     if (text.empty()) {
       bench = Bench::LoadDefault(platform.GetClock());
     } else {
