@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Set-up and build, then every test: the whole suite, and the engine's threaded tests again under
-# ThreadSanitizer. Exits non-zero on any failure.
+# Set-up and build, then every test: the whole suite; the threaded tests of the engine and the bench
+# again under ThreadSanitizer; the core's tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -16,3 +17,6 @@ BUILD_DIR=build-tsan scripts/setup.sh -DFIRNADESK_TSAN=ON -DFIRNADESK_BUILD_APP=
   -DCMAKE_BUILD_TYPE=Debug "-DFIRNADESK_TEST_AREAS=platform;bus;sim"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir build-tsan --output-on-failure -L threads --timeout 300 --no-tests=error
+
+echo "== core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+scripts/run-asan.sh
