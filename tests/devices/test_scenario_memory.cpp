@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "cue_builders.h"
 #include "bench_fixture.h"
 #include "devices/common_control.h"
 #include "devices/scenario_memory.h"
@@ -13,25 +14,8 @@ namespace {
 
 using testing::BusBench;
 
-CueRecord Channel(int32_t time, int32_t console, int32_t fileChannel) {
-  CueRecord cue;
-  cue.TimeMs = time;
-  cue.Console = console;
-  cue.Channel = fileChannel - 1;
-  cue.CueKind = ChannelCue;
-  return cue;
-}
-
-CueRecord Motion(int32_t time, int32_t console, int32_t kind, int32_t p1, int32_t p2) {
-  CueRecord cue;
-  cue.TimeMs = time;
-  cue.Console = console;
-  cue.Channel = -1;
-  cue.CueKind = kind;
-  cue.Param1 = p1;
-  cue.Param2 = p2;
-  return cue;
-}
+using testing_cues::Channel;
+using testing_cues::Motion;
 
 struct Progress {
   int percent, deviceIndex, consoleId, channel;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cue_builders.h"
 #include "devices/device_codes.h"
 #include "show/scenario_report.h"
 
@@ -13,25 +14,8 @@ namespace {
 
 using devices::CueRecord;
 
-CueRecord Channel(int32_t time, int32_t console, int32_t fileChannel) {
-  CueRecord cue;
-  cue.TimeMs = time;
-  cue.Console = console;
-  cue.Channel = fileChannel - 1;
-  cue.CueKind = devices::ChannelCue;
-  return cue;
-}
-
-CueRecord Motion(int32_t time, int32_t console, int32_t kind, int32_t p1 = 255, int32_t p2 = 0) {
-  CueRecord cue;
-  cue.TimeMs = time;
-  cue.Console = console;
-  cue.Channel = -1;
-  cue.CueKind = kind;
-  cue.Param1 = p1;
-  cue.Param2 = p2;
-  return cue;
-}
+using testing_cues::Channel;
+using testing_cues::Motion;
 
 // The cue indexes a warning names, or nothing when the warning is absent.
 std::vector<int> Flagged(const ScenarioSummary& s, const std::string& code) {
