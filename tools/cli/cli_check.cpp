@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli_bus.h"
+#include "cli_scenario_args.h"
 #include "cli_command.h"
 #include "cli_json.h"
 #include "devices/common_control.h"
@@ -232,33 +233,12 @@ void Print(const std::string& text) {
 }
 
 int RunCheck(const std::vector<std::string>& args) {
-  BusOptions options;
-  bool busGiven = false;
-  bool json = false;
-  std::string path;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string error;
-    switch (TakeBusOption(args, i, options, error)) {
-      case OptionMatch::Taken:
-        busGiven = true;
-        continue;
-      case OptionMatch::Bad:
-        return PrintUsage("check", error);
-      case OptionMatch::NotMine:
-        break;
-    }
-    const std::string& a = args[i];
-    if (a == "--json") {
-      json = true;
-    } else if (a.rfind("--", 0) == 0) {
-      return PrintUsage("check", "unknown option \"" + a + "\"");
-    } else if (path.empty()) {
-      path = a;
-    } else {
-      return PrintUsage("check", "one scenario file at a time");
-    }
-  }
-  if (path.empty()) return PrintUsage("check", "name the scenario file");
+  ScenarioArgs parsed;
+  if (std::string bad = ParseScenarioArgs(args, {"--json"}, parsed); !bad.empty()) return PrintUsage("check", bad);
+  const BusOptions& options = parsed.bus;
+  const bool busGiven = parsed.busGiven;
+  const bool json = parsed.Has("--json");
+  const std::string& path = parsed.path;
 
   show::TProjectList list;
   const show::LoadResult loaded = list.LoadFromFile(path);

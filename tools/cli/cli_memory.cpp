@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli_bus.h"
+#include "cli_scenario_args.h"
 #include "cli_command.h"
 #include "devices/controls.h"
 #include "devices/scenario_memory.h"
@@ -60,31 +61,13 @@ void NotePreflight(const char* name, const show::PreflightResult& r) {
 }
 
 int RunMemory(const char* name, bool write, const std::vector<std::string>& args) {
-  BusOptions options;
-  bool busGiven = false;
-  bool thenVerify = false;
-  std::string path;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string error;
-    switch (TakeBusOption(args, i, options, error)) {
-      case OptionMatch::Taken:
-        busGiven = true;
-        continue;
-      case OptionMatch::Bad:
-        return PrintUsage(name, error);
-      case OptionMatch::NotMine:
-        break;
-    }
-    const std::string& a = args[i];
-    if (write && a == "--verify") {
-      thenVerify = true;
-      continue;
-    }
-    if (a.rfind("--", 0) == 0) return PrintUsage(name, "unknown option \"" + a + "\"");
-    if (!path.empty()) return PrintUsage(name, "one scenario file at a time");
-    path = a;
-  }
-  if (path.empty()) return PrintUsage(name, "name the scenario file");
+  ScenarioArgs parsed;
+  const std::vector<std::string> flags = write ? std::vector<std::string>{"--verify"} : std::vector<std::string>{};
+  if (std::string bad = ParseScenarioArgs(args, flags, parsed); !bad.empty()) return PrintUsage(name, bad);
+  const BusOptions& options = parsed.bus;
+  const bool busGiven = parsed.busGiven;
+  const bool thenVerify = parsed.Has("--verify");
+  const std::string& path = parsed.path;
   // Consoles are written only where the operator said: the bench or a named serial device.
   if (!busGiven) return PrintUsage(name, "name the bus: --simulate[=BENCH] or --port PATH");
 
