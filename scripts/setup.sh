@@ -8,7 +8,9 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core fonts-liberation
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev
+  libcli11-dev nlohmann-json3-dev locales
+  xvfb xauth xdotool fonts-dejavu-core fonts-liberation
 )
 
 missing=()

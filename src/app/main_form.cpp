@@ -15,7 +15,7 @@
 #include <system_error>
 
 #include "app/color_scheme.h"
-#include "app/operating_mode.h"
+#include "show/operating_mode.h"
 #include "bus/usb_port.h"
 #include "support/date_text.h"
 #include "support/run_log.h"
@@ -457,7 +457,7 @@ void TMainForm::FormCreate() {
   support::WriteLog(kDashLine, 1);
 
   FlashPhase = 0;
-  OperatingMode = omWait;
+  show::OperatingMode = show::omWait;
   Testing = false;
   Searching = false;
   LinkLost = false;

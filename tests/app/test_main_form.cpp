@@ -12,7 +12,7 @@
 #include "app/app_test_support.h"
 #include "app/color_scheme.h"
 #include "app/main_form.h"
-#include "app/operating_mode.h"
+#include "show/operating_mode.h"
 #include "support/cp1251.h"
 #include "support/run_log.h"
 
@@ -136,9 +136,9 @@ class MainFormTest : public QObject {
   void cleanup() { fd::support::ResetRunLog(); }
 
   void startupClearsTheStateAndNamesTheLog() {
-    OperatingMode = omLaunch;
+    show::OperatingMode = show::omLaunch;
     auto form = MakeForm();
-    QCOMPARE(int(OperatingMode), int(omWait));
+    QCOMPARE(int(show::OperatingMode), int(show::omWait));
     QCOMPARE(form->FlashPhase, 0);
     QCOMPARE(form->RowCount, 0);
     QCOMPARE(form->PollIndex, 0);

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace fd::app {
+namespace fd::show {
 
 // The console's operating mode: waiting, ready to launch, launch (the show runs). Written by the
 // main window; the show player reports it to peers that ask for our state.
@@ -10,4 +10,4 @@ enum : uint8_t { omWait = 0, omReady = 1, omLaunch = 2 };
 
 extern uint8_t OperatingMode;
 
-}  // namespace fd::app
+}  // namespace fd::show

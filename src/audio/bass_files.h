@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace fd::audio {
+
+// The soundtrack: an audio file decoded to PCM (16-bit, or 8-bit when the source is 8-bit; the
+// file's own rate and channel count), and a player of such a file on the audio device.
+//
+// Process-wide: the first object created opens the audio device and decides AudioReady; the last
+// one destroyed closes the device again. A device that cannot be opened is not retried by later
+// objects; files still load (and then play nowhere).
+bool AudioReady();
+int InstanceCount();
+
+// An audio file read as a stream of decoded bytes.
+class TFileAbstract {
+ public:
+  virtual ~TFileAbstract() = default;
+
+  std::string FileName;
+
+  virtual void SetFileName(const std::string& name) { FileName = name; }
+  virtual void Open() = 0;
+  virtual void Close() = 0;
+  virtual int32_t Size() const = 0;  // decoded length in bytes
+  virtual int32_t Position() = 0;    // decoded bytes from the start
+  virtual bool Eof() { return Position() >= Size(); }
+  virtual int Seek(int32_t bytes) = 0;  // 0 when the position was taken
+  virtual int32_t ReadData(void* buffer, int32_t count) = 0;  // decoded bytes read
+  virtual uint8_t ReadByte() = 0;
+};
+
+// Laid out like the standard wave format header; the format tag is never set.
+struct WaveFormat {
+  uint16_t FormatTag = 0;
+  uint16_t Channels = 0;
+  uint32_t SamplesPerSec = 0;
+  uint32_t AvgBytesPerSec = 0;
+  uint16_t BlockAlign = 0;  // bytes per sample frame
+  uint16_t BitsPerSample = 0;
+};
+
+class DecodedStream;  // the decoder behind a file (FFmpeg)
+
+// A decoding stream over one file: WAV, MP3, WMA and whatever else the decoder knows.
+class TBassFile : public TFileAbstract {
+ public:
+  TBassFile();
+  ~TBassFile() override;
+  TBassFile(const TBassFile&) = delete;
+  TBassFile& operator=(const TBassFile&) = delete;
+
+  WaveFormat Format;
+  int32_t Duration = 0;  // milliseconds
+
+  // Opens FileName; on failure Loaded() stays false and nothing else changes.
+  void Open() override;
+  void Close() override;
+  bool Loaded() const { return loaded_; }
+
+  int32_t Size() const override { return size_; }
+  int32_t Position() override;
+  int Seek(int32_t bytes) override;
+  int32_t ReadData(void* buffer, int32_t count) override;
+  uint8_t ReadByte() override;
+
+ protected:
+  std::unique_ptr<DecodedStream> stream_;
+  int32_t size_ = 0;
+  bool loaded_ = false;
+};
+
+// The soundtrack as the show plays it: the same stream, sent to the audio device.
+class TBassPlayer : public TBassFile {
+ public:
+  TBassPlayer();
+  ~TBassPlayer() override;
+
+  void Open() override;
+  void Close() override;
+  // Starts playing at the byte that Ms stands for (rounded to the nearest byte, ties to even): the
+  // first sample heard is the one at that byte. A position beyond the end plays nothing.
+  void PlayFrom(int32_t ms);
+  void Stop();
+  bool IsPlaying();
+};
+
+}  // namespace fd::audio
