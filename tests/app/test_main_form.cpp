@@ -136,9 +136,9 @@ class MainFormTest : public QObject {
   void cleanup() { fd::support::ResetRunLog(); }
 
   void startupClearsTheStateAndNamesTheLog() {
-    show::OperatingMode = show::omLaunch;
+    fd::show::OperatingMode = fd::show::omLaunch;
     auto form = MakeForm();
-    QCOMPARE(int(show::OperatingMode), int(show::omWait));
+    QCOMPARE(int(fd::show::OperatingMode), int(fd::show::omWait));
     QCOMPARE(form->FlashPhase, 0);
     QCOMPARE(form->RowCount, 0);
     QCOMPARE(form->PollIndex, 0);
