@@ -59,6 +59,13 @@ class TControls {
   platform::Timer& ScanTimer() { return *scanTimer_; }
   // One step of the sweep (the ScanTimer's handler).
   void ScanTick();
+  // Probes one address as the sweep does: an answer registers the device, silence removes an
+  // entry already listed there. True when the address answered.
+  bool ProbeAddress(int address);
+  // Registers just what a scenario needs instead of sweeping all 256 addresses: the radio
+  // modules, the remote control and the listed consoles (addresses outside 1..199 and repeats
+  // are passed over), each probed once, in that order. Returns how many answered.
+  int SearchListed(const std::vector<int>& consoles);
 
   // A frame that the bus engine delivered unsolicited, with the converter it came from.
   void HandleFrame(const bus::Frame6& frame, int converter);

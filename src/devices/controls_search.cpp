@@ -1,4 +1,6 @@
 // The registry's bus search: the address sweep, the peer protocol, and frames heard on the bus.
+#include <algorithm>
+
 #include "bus/bus_frame.h"
 #include "devices/controls.h"
 #include "devices/device_factory.h"
@@ -62,15 +64,7 @@ void TControls::ScanTick() {
     DropStalePeers();
     port_.SendPeerSweep();
   } else {
-    const bus::Frame6 probe{kVersionRequest, 0x00, 0x01, 0x02, 0x03, static_cast<uint8_t>(address)};
-    int converter = -1;
-    bus::Frame6 reply{};
-    if (port_.ExchangeAny(probe, kVersionReply, converter, reply) == bus::kBusOk) {
-      Register(address, converter);
-    } else if (TCommonDevice* gone = FindByID(address)) {
-      RemoveAt(IndexOf(gone));
-      if (auto handler = OnChange) handler(address);
-    }
+    ProbeAddress(address);
   }
 
   // A handler that restarted or ended the search has set the sweep already.
@@ -80,6 +74,40 @@ void TControls::ScanTick() {
     if (generation != searchGeneration_) return;
   }
   scanAddress_ = (address + 1) % 256;
+}
+
+bool TControls::ProbeAddress(int address) {
+  if (address < 0 || address >= bus::kPeerAddress) return false;
+  Hold hold(*this);
+  const bus::Frame6 probe{kVersionRequest, 0x00, 0x01, 0x02, 0x03, static_cast<uint8_t>(address)};
+  int converter = -1;
+  bus::Frame6 reply{};
+  if (port_.ExchangeAny(probe, kVersionReply, converter, reply) == bus::kBusOk) {
+    Register(address, converter);
+    return true;
+  }
+  if (TCommonDevice* gone = FindByID(address)) {
+    RemoveAt(IndexOf(gone));
+    if (auto handler = OnChange) handler(address);
+  }
+  return false;
+}
+
+int TControls::SearchListed(const std::vector<int>& consoles) {
+  std::vector<int> addresses;
+  for (int a = bus::kFirstRadioAddress; a <= bus::kLastRadioAddress; ++a) addresses.push_back(a);
+  addresses.push_back(bus::kRemoteControlAddress);
+  std::vector<int> listed;
+  for (int id : consoles)
+    if (IsConsoleAddress(id)) listed.push_back(id);
+  std::sort(listed.begin(), listed.end());
+  listed.erase(std::unique(listed.begin(), listed.end()), listed.end());
+  addresses.insert(addresses.end(), listed.begin(), listed.end());
+
+  int answered = 0;
+  for (int address : addresses)
+    if (ProbeAddress(address)) ++answered;
+  return answered;
 }
 
 void TControls::HandleFrame(const bus::Frame6& frame, int converter) {

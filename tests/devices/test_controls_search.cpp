@@ -384,3 +384,42 @@ TEST(SweepReentrancy, AHandlerCannotStartANestedStepAndARestartFromAHandlerBegin
 
 }  // namespace
 }  // namespace fd::devices
+
+namespace fd::devices {
+namespace {
+
+// A scenario command registers only what the scenario names: the listed consoles that answer,
+// every radio module and the remote control, one probe each, and nothing it did not ask for.
+TEST(ListedSearch, RegistersTheNamedConsolesRadiosAndRemoteOnly) {
+  testing::BusBench bench;
+  auto& console3 = bench.AddConsole(3, 0x151);
+  bench.AddConsole(7, 0x165);
+  bench.AddConsole(9, 0x268);
+  bench.AddRadio(244);
+  bench.AddRemote();
+  const uint64_t start = bench.Now();
+
+  EXPECT_EQ(bench.controls->SearchListed({9, 3, 3, 5, 0, 200, -1}), 4) << "3, 9, radio 244, remote";
+  std::vector<int> ids;
+  for (int i = 0; i < bench.controls->Count(); ++i) ids.push_back(bench.controls->Items(i)->ID);
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(ids, (std::vector<int>{0, 3, 9, 244}));
+  // Asked: the 15 radio addresses, the remote and consoles 3, 5 and 9; never console 7.
+  std::set<int> asked;
+  for (const auto& f : bench.sent)
+    if (f[0] == 0x80) asked.insert(f[5]);
+  std::set<int> expected{0, 3, 5, 9};
+  for (int a = 240; a <= 254; ++a) expected.insert(a);
+  EXPECT_EQ(asked, expected);
+  // Far below a 256-address sweep (about 18 s at 70 ms a probe).
+  EXPECT_LT(bench.Now() - start, 5'000u);
+
+  // A listed console that falls silent leaves the registry on the next listed search.
+  bench.PowerOff(console3);
+  EXPECT_EQ(bench.controls->SearchListed({3, 9}), 3);
+  EXPECT_EQ(bench.controls->FindByID(3), nullptr);
+  EXPECT_NE(bench.controls->FindByID(9), nullptr);
+}
+
+}  // namespace
+}  // namespace fd::devices
