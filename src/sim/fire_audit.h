@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "sim/fire_log.h"
+
+namespace fd::sim {
+
+// What a show asked of the bench: one cue. Channels are the wire's (1-based), as in the fire log.
+struct PlannedFire {
+  int line = 0;  // in the scenario file, for the report
+  int32_t timeMs = 0;
+  int console = 0;
+  FireKind kind = FireKind::Channel;
+  int channel = 0;
+  uint8_t motionCode = 0;  // motions: the motor sub-code
+};
+
+struct FireMatch {
+  PlannedFire planned;
+  std::optional<FireEntry> fired;  // the first firing that answered this cue
+  double latenessMs = 0;           // show time of that firing minus the cue's time
+};
+
+// The show as the bench saw it: each cue with its firing, the firings nobody asked for, and the
+// firings that repeat a cue already fired (a console talked to with repeated exchanges hears its
+// fire command up to three times and fires each time).
+struct FireAudit {
+  std::vector<FireMatch> cues;
+  std::vector<FireEntry> unplanned;
+  std::vector<FireEntry> repeated;
+
+  int Fired() const;
+  int NotFired() const { return static_cast<int>(cues.size()) - Fired(); }
+  // Lateness percentile (0..100) over the fired cues; 0 when none fired.
+  double LatenessPercentile(double percent) const;
+};
+
+// Matches the fire log against the cues, in time order: each cue takes the earliest firing of
+// its console and channel (or motion) not taken yet that came no earlier than `earlyMs` before it.
+// The show clock started at bench time showStartUs with show time startPositionMs.
+FireAudit AuditFires(std::vector<PlannedFire> planned, const std::vector<FireEntry>& log, uint64_t showStartUs,
+                     int32_t startPositionMs, double earlyMs = 50);
+
+}  // namespace fd::sim
