@@ -148,6 +148,12 @@ void BusSegment::AddTransmissionLocked(const Talker& talker, uint64_t startUs, s
     } else if (corruptOnWire_ > 0) {
       --corruptOnWire_;
       bytes[k] ^= 0xFF;
+      ++corrupted_;
+    } else if (corruptionRate_ > 0 &&
+               std::uniform_real_distribution<double>(0, 1)(corruptionRandom_) < corruptionRate_) {
+      // Any change but none: a flipped bit pattern picked at random.
+      bytes[k] ^= static_cast<uint8_t>(std::uniform_int_distribution<int>(1, 255)(corruptionRandom_));
+      ++corrupted_;
     }
   }
   tx->bytes = std::move(bytes);
@@ -438,6 +444,18 @@ void BusSegment::CorruptOnWire(int n) {
   CatchUp();
   std::lock_guard lock(mutex_);
   corruptOnWire_ = std::max(n, 0);
+}
+
+void BusSegment::SetCorruptionRate(double fraction, uint32_t seed) {
+  CatchUp();
+  std::lock_guard lock(mutex_);
+  corruptionRate_ = std::clamp(fraction, 0.0, 1.0);
+  corruptionRandom_.seed(seed);
+}
+
+uint64_t BusSegment::CorruptedCount() {
+  std::lock_guard lock(mutex_);
+  return corrupted_;
 }
 
 std::vector<WireRecord> BusSegment::WireLog() {

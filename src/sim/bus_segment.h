@@ -36,6 +36,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -100,6 +101,11 @@ class BusSegment {
   // The next n bytes put on the wire by anyone are heard by nobody / are heard changed by everyone.
   void DropOnWire(int n);
   void CorruptOnWire(int n);
+  // From now on each byte put on the wire is heard changed with this probability (0 switches it
+  // off), drawn from a generator seeded with `seed` so that a run can be repeated.
+  void SetCorruptionRate(double fraction, uint32_t seed = 1);
+  // Bytes changed so far by CorruptOnWire and SetCorruptionRate together.
+  uint64_t CorruptedCount();
 
   std::vector<WireRecord> WireLog();
   void ClearWireLog();
@@ -170,6 +176,9 @@ class BusSegment {
   std::deque<std::shared_ptr<Tx>> log_;
   int dropOnWire_ = 0;
   int corruptOnWire_ = 0;
+  double corruptionRate_ = 0;
+  std::minstd_rand corruptionRandom_;
+  uint64_t corrupted_ = 0;
   uint64_t nextSession_ = 1;
 };
 

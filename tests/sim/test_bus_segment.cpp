@@ -322,6 +322,45 @@ TEST_F(SegmentTest, DropAndCorruptBytesOnTheWire) {
   segment.DetachDevice(device);
 }
 
+// A soak corrupts a share of all bytes at random: about that share is changed, each changed byte
+// differs from what was sent, and the same seed changes the same bytes.
+TEST_F(SegmentTest, RandomCorruptionChangesAboutItsShareOfBytesRepeatably) {
+  auto readAll = [&](size_t count) {
+    Bytes heard;
+    while (heard.size() < count) {
+      const Bytes chunk = ReadBytes(h0, static_cast<uint32_t>(count - heard.size()));
+      if (chunk.empty()) break;
+      heard.insert(heard.end(), chunk.begin(), chunk.end());
+    }
+    return heard;
+  };
+  auto run = [&](uint32_t seed) {
+    segment.SetCorruptionRate(0.05, seed);
+    const uint64_t before = segment.CorruptedCount();
+    Bytes sent(2000);
+    for (size_t i = 0; i < sent.size(); ++i) sent[i] = static_cast<uint8_t>(i * 7);
+    for (size_t at = 0; at < sent.size(); at += 100) WriteBytes(h0, Bytes(sent.begin() + at, sent.begin() + at + 100));
+    const Bytes heard = readAll(sent.size());
+    EXPECT_EQ(heard.size(), sent.size());
+    size_t changed = 0;
+    for (size_t i = 0; i < std::min(heard.size(), sent.size()); ++i) changed += heard[i] != sent[i];
+    EXPECT_EQ(segment.CorruptedCount() - before, changed);
+    return heard;
+  };
+  const Bytes first = run(42);
+  const Bytes again = run(42);
+  EXPECT_EQ(first, again);
+  size_t changed = 0;
+  for (size_t i = 0; i < first.size(); ++i) changed += first[i] != static_cast<uint8_t>(i * 7);
+  EXPECT_GT(changed, 50u);
+  EXPECT_LT(changed, 150u);
+  segment.SetCorruptionRate(0);
+  const uint64_t off = segment.CorruptedCount();
+  WriteBytes(h0, Bytes(100, 0x55));
+  EXPECT_EQ(readAll(100), Bytes(100, 0x55));
+  EXPECT_EQ(segment.CorruptedCount(), off);
+}
+
 TEST_F(SegmentTest, PurgeForgetsArrivedBytesAndTakesBackUnsentOnes) {
   WriteBytes(h0, Bytes{1, 2, 3, 4, 5, 6});
   clock.Sleep(2);  // bytes 1..3 arrived, 4 is on the wire
