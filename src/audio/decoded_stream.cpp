@@ -4,11 +4,16 @@
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavutil/log.h>
 }
 
 namespace fd::audio {
 
 std::unique_ptr<DecodedStream> DecodedStream::Open(const std::string& fileName, std::string& error) {
+  // The decoders' notes on ordinary files (padding, timestamps) are no news for the operator's
+  // terminal; errors still show.
+  static std::once_flag quietDecoders;
+  std::call_once(quietDecoders, [] { av_log_set_level(AV_LOG_ERROR); });
   AVFormatContext* container = KindForFileName(fileName) == StreamKind::Wma ? OpenWmaStream(fileName, error)
                                                                             : OpenGeneralStream(fileName, error);
   if (container == nullptr) return nullptr;
