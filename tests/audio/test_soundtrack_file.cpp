@@ -1,6 +1,7 @@
 // The soundtrack as a decoded file: format, lengths, which demuxer a name goes to, bad files,
 // reopening, and reading the decoded bytes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -126,11 +127,15 @@ TEST(SoundtrackOpen, ABadFileLeavesNothingLoadedAndTheObjectUsable) {
   const std::string wav = support::testing::ReadBytes(Sounds().Ramp16);
   std::string noChannels = wav;
   noChannels[22] = 0;  // channel count
+  std::filesystem::create_directory(dir / "folder.wav");
+  ASSERT_EQ(mkfifo((dir / "pipe.mp3").c_str(), 0600), 0);
   const struct {
     const char* name;
-    bool exists;
+    bool exists;  // else made above, or missing
     std::string content;
   } cases[] = {
+      {"folder.wav", false, ""},
+      {"pipe.mp3", false, ""},
       {"missing.wav", false, ""},
       {"empty.wav", true, ""},
       {"garbage.mp3", true, std::string(4096, '\x5a')},
