@@ -109,8 +109,8 @@ void SetDeliveryHook(DeliveryHook hook) {
   g_hook = std::move(hook);
 }
 
-void ReportDelivery(const uint8_t* pcm, int32_t count) {
-  if (g_hook) g_hook(pcm, count);
+void ReportDelivery(Tap tap, const uint8_t* data, int32_t count) {
+  if (g_hook) g_hook(tap, data, count);
 }
 
 }  // namespace fd::audio
