@@ -153,10 +153,6 @@ std::string EncodeTone(const std::string& path, const char* muxer, const char* e
   return {};
 }
 
-}  // namespace fd::audio::testing
-
-namespace fd::audio::testing {
-
 const SoundSet& Sounds() {
   static SoundSet set;
   static const bool made = [](SoundSet& s) {

@@ -77,23 +77,12 @@ TEST(SoundtrackFormat, EachKindOfFileDecodesToItsOwnRateChannelsAndWidth) {
 }
 
 TEST(SoundtrackBranch, OnlyTheWmaExtensionInAnyCaseGoesToTheWindowsMediaDemuxer) {
-  const struct {
-    const char* name;
-    StreamKind kind;
-  } cases[] = {
-      {"show.wma", StreamKind::Wma},
-      {"SHOW.WMA", StreamKind::Wma},
-      {"Show.WmA", StreamKind::Wma},
-      {"/music/a.b/track.wma", StreamKind::Wma},
-      {"show.mp3", StreamKind::General},
-      {"show.wav", StreamKind::General},
-      {"show.wma.mp3", StreamKind::General},
-      {"/music/x.wma/track", StreamKind::General},
-      {"wma", StreamKind::General},
-      {"show.wmav", StreamKind::General},
-      {"", StreamKind::General},
-  };
-  for (const auto& c : cases) EXPECT_EQ(KindForFileName(c.name), c.kind) << c.name;
+  for (const char* name : {"show.wma", "SHOW.WMA", "Show.WmA", "/music/a.b/track.wma"}) {
+    EXPECT_EQ(KindForFileName(name), StreamKind::Wma) << name;
+  }
+  for (const char* name : {"show.mp3", "show.wav", "show.wma.mp3", "/music/x.wma/track", "wma", "show.wmav", ""}) {
+    EXPECT_EQ(KindForFileName(name), StreamKind::General) << name;
+  }
 }
 
 TEST(SoundtrackOpen, AFileLoadsByItsNameAndContentOrFailsLeavingTheObjectUsable) {
