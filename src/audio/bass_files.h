@@ -28,7 +28,7 @@ class TFileAbstract {
   virtual int32_t Size() const = 0;  // decoded length in bytes
   virtual int32_t Position() = 0;    // decoded bytes from the start
   virtual bool Eof() { return Position() >= Size(); }
-  virtual int Seek(int32_t bytes) = 0;  // 0 when the position was taken
+  virtual int Seek(int32_t bytes) = 0;                        // 0 when the position was taken
   virtual int32_t ReadData(void* buffer, int32_t count) = 0;  // decoded bytes read
   virtual uint8_t ReadByte() = 0;
 };
@@ -44,6 +44,7 @@ struct WaveFormat {
 };
 
 class DecodedStream;  // the decoder behind a file (FFmpeg)
+class Voice;          // a file on the output device
 
 // A decoding stream over one file: WAV, MP3, WMA and whatever else the decoder knows.
 class TBassFile : public TFileAbstract {
@@ -56,36 +57,52 @@ class TBassFile : public TFileAbstract {
   WaveFormat Format;
   int32_t Duration = 0;  // milliseconds
 
-  // Opens FileName; on failure Loaded() stays false and nothing else changes.
+  // Opens FileName, releasing the stream open before; on failure Loaded() stays false and Format,
+  // Size and Duration keep their values. The whole file is decoded here (see DecodedStream).
   void Open() override;
   void Close() override;
   bool Loaded() const { return loaded_; }
 
   int32_t Size() const override { return size_; }
+  // Without a loaded stream: Position, Seek and ReadData give -1, ReadByte 0.
   int32_t Position() override;
+  // A position between two sample frames goes down to the frame it falls in; one outside
+  // [0, Size] is refused (-1) and the position kept.
   int Seek(int32_t bytes) override;
-  int32_t ReadData(void* buffer, int32_t count) override;
-  uint8_t ReadByte() override;
+  int32_t ReadData(void* buffer, int32_t count) override;  // 0 at the end, -1 for a bad request
+  uint8_t ReadByte() override;                             // 0 at the end
+
+  // Why the last Open failed (empty after a success), for the run log.
+  const std::string& OpenError() const { return openError_; }
 
  protected:
   std::unique_ptr<DecodedStream> stream_;
   int32_t size_ = 0;
   bool loaded_ = false;
+  std::string openError_;
 };
 
-// The soundtrack as the show plays it: the same stream, sent to the audio device.
+// The soundtrack as the show plays it: the same stream, sent to the audio device. Its Position is
+// where the output has taken the sound up to, at most one device buffer (about 23 ms) ahead of
+// what is heard.
 class TBassPlayer : public TBassFile {
  public:
   TBassPlayer();
   ~TBassPlayer() override;
 
+  // Fails (Loaded() false) when the device is open but cannot play this file's format. Without a
+  // device the file still loads and plays nowhere: IsPlaying stays false.
   void Open() override;
   void Close() override;
   // Starts playing at the byte that Ms stands for (rounded to the nearest byte, ties to even): the
-  // first sample heard is the one at that byte. A position beyond the end plays nothing.
+  // first sample heard is the one at that byte. A position beyond the end plays nothing. A time
+  // before the start plays that much silence first, so the soundtrack keeps in step with the clock.
   void PlayFrom(int32_t ms);
   void Stop();
   bool IsPlaying();
+
+ private:
+  std::unique_ptr<Voice> voice_;
 };
 
 }  // namespace fd::audio
