@@ -188,6 +188,23 @@ TEST_F(PlayerDirectTest, HighVoltageConsoleIsToldTheLevelOfItsNextCue) {
   EXPECT_EQ(console.HVStopCount(), 1);
 }
 
+TEST_F(PlayerDirectTest, ResumedHighVoltageConsoleQueuesOnlyTheCuesStillToCome) {
+  sim::ConsoleConfig config;
+  config.address = 9;
+  config.typeLetter = 'Q';
+  b.AddConsole(config);
+  b.Register({9});
+  b.Load({Channel(1000, 9, 1), Channel(2000, 9, 2), Channel(2000, 9, 3), Channel(3000, 9, 4)});
+  b.player->Start(0);
+  b.Advance(2000);
+  b.player->Stop(true);
+  const size_t mark = b.sent.size();
+  b.player->Start(b.player->Clock);
+  ASSERT_TRUE(b.RunUntilStopped(3000));
+  // Only the cue at 3 s is left: its level first, then it fires as the console's last queued cue.
+  EXPECT_EQ(b.SentWith(0x84, mark), (std::vector<Frame6>{{0x84, 0, 0, 0x80, 0x80, 9}, {0x84, 4, 0, 0x80, 0x01, 9}}));
+}
+
 // The queue holds one level per table entry; a cue outside the table is never sent and so takes
 // no place in it, and the console keeps hearing the level of the channel it really fires next.
 TEST_F(PlayerDirectTest, LevelQueueStaysWithinItsTable) {
