@@ -2,11 +2,10 @@
 // with the show clock, and which stops silence it.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <fstream>
+#include <cstdlib>
 #include <string>
-#include <vector>
 
+#include "audio/sound_files.h"
 #include "player_bench.h"
 
 namespace fd::show {
@@ -15,30 +14,10 @@ namespace {
 using testing::PlayerBench;
 using testing_cues::Channel;
 
-constexpr int kRate = 8000;  // 8-bit mono: one byte a sample, 8000 bytes a second
-
-void PutLe(std::ofstream& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-// A plain PCM WAV of the given length, 8-bit mono.
-void WriteWav(const std::string& path, int seconds) {
-  const uint32_t data = static_cast<uint32_t>(kRate * seconds);
-  std::ofstream out(path, std::ios::binary);
-  out << "RIFF";
-  PutLe(out, 36 + data, 4);
-  out << "WAVEfmt ";
-  PutLe(out, 16, 4);
-  PutLe(out, 1, 2);  // PCM
-  PutLe(out, 1, 2);  // mono
-  PutLe(out, kRate, 4);
-  PutLe(out, kRate, 4);
-  PutLe(out, 1, 2);
-  PutLe(out, 8, 2);
-  out << "data";
-  PutLe(out, data, 4);
-  for (uint32_t i = 0; i < data; ++i) out.put(static_cast<char>(0x80 + (i % 32)));
-}
+// 8-bit mono: one byte a sample, 8000 bytes a second.
+constexpr int kRate = 8000;
+// The device is SDL's dummy output unless the environment names another.
+const bool kDummyOutput = (setenv("SDL_AUDIODRIVER", "dummy", 0), true);
 
 TEST(PlayerSoundtrack, FileThatCannotBeLoadedIsReportedToTheOperator) {
   PlayerBench b;
@@ -56,7 +35,7 @@ TEST(PlayerSoundtrack, PlaysInStepWithTheClockAndOnlyTheOperatorsStopSilencesIt)
   b.AddConsole(3, 0x165);
   b.Register({3});
   b.Load({Channel(1000, 3, 1), Channel(4000, 3, 2)});
-  WriteWav(b.logDir / "track.wav", 10);
+  audio::testing::WriteRampWav(b.logDir / "track.wav", 1, kRate, 8, 10 * kRate);
   ASSERT_TRUE(b.player->LoadSoundtrack(b.logDir / "track.wav"));
   EXPECT_TRUE(b.platform.messages.empty());
 
