@@ -2,10 +2,11 @@
 // with the show clock, and which stops silence it.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
-#include "audio/sound_files.h"
 #include "player_bench.h"
 
 namespace fd::show {
@@ -18,6 +19,19 @@ using testing_cues::Channel;
 constexpr int kRate = 8000;
 // The device is SDL's dummy output unless the environment names another.
 const bool kDummyOutput = (setenv("SDL_AUDIODRIVER", "dummy", 0), true);
+
+// A plain PCM WAV, 8-bit mono, of the given length.
+void WriteWav(const std::string& path, int seconds) {
+  const uint32_t data = static_cast<uint32_t>(kRate * seconds);
+  std::string bytes = "RIFF....WAVEfmt ";
+  for (uint32_t v : {16u, 0x00010001u, uint32_t{kRate}, uint32_t{kRate}, 0x00080001u})
+    for (int i = 0; i < 4; ++i) bytes += static_cast<char>((v >> (8 * i)) & 0xFF);
+  bytes += "data";
+  for (int i = 0; i < 4; ++i) bytes += static_cast<char>((data >> (8 * i)) & 0xFF);
+  for (int i = 0; i < 4; ++i) bytes[4 + static_cast<size_t>(i)] = static_cast<char>(((36 + data) >> (8 * i)) & 0xFF);
+  bytes.append(data, '\x80');
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 
 TEST(PlayerSoundtrack, FileThatCannotBeLoadedIsReportedToTheOperator) {
   PlayerBench b;
@@ -35,7 +49,7 @@ TEST(PlayerSoundtrack, PlaysInStepWithTheClockAndOnlyTheOperatorsStopSilencesIt)
   b.AddConsole(3, 0x165);
   b.Register({3});
   b.Load({Channel(1000, 3, 1), Channel(4000, 3, 2)});
-  audio::testing::WriteRampWav(b.logDir / "track.wav", 1, kRate, 8, 10 * kRate);
+  WriteWav(b.logDir / "track.wav", 10);
   ASSERT_TRUE(b.player->LoadSoundtrack(b.logDir / "track.wav"));
   EXPECT_TRUE(b.platform.messages.empty());
 
