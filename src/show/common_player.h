@@ -8,6 +8,7 @@
 #include "audio/bass_files.h"
 #include "bus/tport.h"
 #include "devices/controls.h"
+#include "devices/hv_control.h"
 #include "platform/platform.h"
 #include "platform/timer.h"
 #include "show/project_list.h"
@@ -35,7 +36,7 @@ class TCommonPlayer {
   int32_t StartPosition = 0;
   int32_t Clock = 0;  // show time in ms; set by the window while stopped to choose the next start
   uint32_t StartTick = 0;
-  int32_t NextCue = 0;  // first cue not yet handled; set by the window while stopped
+  int32_t NextCue = 0;           // first cue not yet handled; set by the window while stopped
   TProjectList* Cues = nullptr;  // not owned; assigned once by the window
 
   std::function<void(int32_t clockMs)> OnProgress;
@@ -52,6 +53,51 @@ class TCommonPlayer {
   virtual void HandleBusMessage(const bus::Frame6& message);
   virtual void FireCue(int32_t console, int32_t channel, bool recordOnly);
   virtual bool IsPlaying() const;
+
+  // The show timer is repeating and sits on a 25 ms grid; in direct mode this single-shot timer
+  // wakes the player at the next cue's own millisecond, so a cue does not wait for the grid.
+  std::unique_ptr<platform::Timer> WakeTimer;
+  uint32_t LastProgressTick = 0;
+  uint32_t LastSyncTick = 0;
+  uint32_t LastIdleTick = 0;
+  static constexpr int32_t ProgressInterval = 100;
+  static constexpr int32_t IdleInterval = 1000;
+  static constexpr int32_t SyncInterval = 1000;
+  static constexpr uint32_t ShowTimerInterval = 25;
+  // What the show waits after its last cue before it stops.
+  static constexpr uint32_t EndOfShowWait = 500;
+  // A stop broadcast heard this long after our own stop, while we are stopped, is taken as another
+  // program's answer to ours (see ObeyExternalStop).
+  static constexpr uint32_t StopAnswerWindow = 2000;
+
+ protected:
+  // Fills the level queues of the high-voltage consoles with the channel cues from fromMs on (from
+  // NextCue, which Start has set) and tells each console the level of its first one.
+  virtual void PrepareLevelQueues(int32_t fromMs);
+  // The level a high-voltage console is told for the channel after the one it fires now.
+  int32_t NextLevel(devices::THVControl& console);
+  // Points the wake-up timer at the next due cue (direct mode, while playing); disarms it otherwise.
+  void ArmWakeTimer();
+  void RunDirectCues();
+  void RunAutonomousStep(uint32_t now);
+  void EndShow();
+  void ReportProgress(uint32_t now);
+  void ReportIdle();
+  void ObeyExternalStop();
+  int32_t CueCount() const;
+  void NoteStopPoint();
+  bool ResumesPastHandledCues(int32_t fromMs, int32_t first) const;
+
+  platform::Platform& platform_;
+  bus::TPort& port_;
+  devices::TControls& controls_;
+  // Whether stop frames went out since the latest Start, and when.
+  bool stopSent_ = false;
+  uint32_t stopSentTick_ = 0;
+  // Where the latest stop left the clock and the cue index.
+  bool stopPointValid_ = false;
+  int32_t stoppedClock_ = 0;
+  int32_t stoppedNextCue_ = 0;
 };
 
 }  // namespace fd::show

@@ -1,0 +1,163 @@
+// The show player's life cycle: start, stop, the soundtrack, and what it hears on the bus.
+#include "show/common_player.h"
+
+#include "bus/bus_frame.h"
+#include "devices/device_codes.h"
+#include "show/operating_mode.h"
+#include "support/localizer.h"
+
+namespace fd::show {
+
+namespace {
+
+constexpr uint8_t kStateQuery = 0x03;
+constexpr uint8_t kStateAnswer = 0x04;
+constexpr uint8_t kRunStop = 0x90;
+
+}  // namespace
+
+TCommonPlayer::TCommonPlayer(platform::Platform& platform, bus::TPort& port, devices::TControls& controls)
+    : Soundtrack(std::make_unique<audio::TBassPlayer>()),
+      ShowTimer(platform.CreateTimer()),
+      WakeTimer(platform.CreateTimer()),
+      platform_(platform),
+      port_(port),
+      controls_(controls) {
+  ShowTimer->SetEnabled(false);
+  ShowTimer->SetInterval(ShowTimerInterval);
+  ShowTimer->OnTimer = [this] { OnTimerTick(); };
+  WakeTimer->SetEnabled(false);
+  WakeTimer->OnTimer = [this] {
+    // Platform timers repeat; this one is meant to fire once per arming.
+    WakeTimer->SetEnabled(false);
+    OnTimerTick();
+  };
+}
+
+TCommonPlayer::~TCommonPlayer() {
+  ShowTimer->SetEnabled(false);
+  ShowTimer->OnTimer = nullptr;
+  WakeTimer->SetEnabled(false);
+  WakeTimer->OnTimer = nullptr;
+}
+
+bool TCommonPlayer::IsPlaying() const { return ShowTimer->Enabled(); }
+
+int32_t TCommonPlayer::CueCount() const { return Cues != nullptr ? Cues->Count() : 0; }
+
+void TCommonPlayer::Start(int32_t fromMs) {
+  const int32_t count = CueCount();
+  int32_t first = 0;
+  while (first < count && Cues->Items(first).TimeMs < fromMs) ++first;
+  if (!ResumesPastHandledCues(fromMs, first)) NextCue = first;
+
+  PrepareLevelQueues(fromMs);
+
+  StartTick = platform_.GetClock().TickCount();
+  LastProgressTick = StartTick;
+  LastSyncTick = StartTick;
+  LastIdleTick = StartTick;
+  Clock = fromMs;
+  StartPosition = fromMs;
+
+  if (Soundtrack && Soundtrack->Loaded()) Soundtrack->PlayFrom(Clock);
+  ShowTimer->SetEnabled(true);
+  stopSent_ = false;
+  if (LaunchMode == lmAutonomous) port_.SyncRun(Clock);
+  port_.AnnounceStart(Clock);
+  ArmWakeTimer();
+  if (OnStateChange) OnStateChange();
+}
+
+void TCommonPlayer::Stop(bool stopSound) {
+  ShowTimer->SetEnabled(false);
+  WakeTimer->SetEnabled(false);
+  port_.SyncStop(Clock);
+  port_.AnnounceStop(Clock);
+  stopSent_ = true;
+  stopSentTick_ = platform_.GetClock().TickCount();
+  NoteStopPoint();
+  if (stopSound && Soundtrack && Soundtrack->Loaded() && Soundtrack->IsPlaying()) Soundtrack->Stop();
+
+  // The registry must not free a console under us while its exchange runs.
+  devices::TControls::Hold hold(controls_);
+  for (int i = 0; i < controls_.Count(); ++i) {
+    devices::TCommonDevice* device = controls_.Items(i);
+    if (device == nullptr || device->Kind != devices::kKindHV) continue;
+    port_.HVStop(device->ID, device->RepeatMode, device->Converter);
+  }
+  if (OnStateChange) OnStateChange();
+}
+
+void TCommonPlayer::NoteStopPoint() {
+  stopPointValid_ = true;
+  stoppedClock_ = Clock;
+  stoppedNextCue_ = NextCue;
+}
+
+// A run stopped at the very millisecond of a cue it had already sent (the wake-up timer makes that
+// common) leaves Clock equal to that cue's time; resuming with Start(Clock) would send it again.
+// When Clock and NextCue are still as the stop left them, the cues between the first one at the
+// start time and NextCue are exactly those handled cues, and they are not sent twice. A start the
+// window chose itself (another clock or another cue) finds the values changed and starts as asked.
+bool TCommonPlayer::ResumesPastHandledCues(int32_t fromMs, int32_t first) const {
+  if (!stopPointValid_ || fromMs != Clock || Clock != stoppedClock_ || NextCue != stoppedNextCue_) return false;
+  if (NextCue <= first || NextCue > CueCount()) return false;
+  for (int32_t i = first; i < NextCue; ++i)
+    if (Cues->Items(i).TimeMs != fromMs) return false;
+  return true;
+}
+
+void TCommonPlayer::HandleBusMessage(const bus::Frame6& message) {
+  if (message[5] == bus::kPeerAddress) {
+    if (message[4] != 0 && message[4] != bus::InstanceNumber()) return;
+    if (message[0] == kStateQuery) {
+      const bus::Frame6 answer{kStateAnswer,
+                               static_cast<uint8_t>(OperatingMode & 0x0F),
+                               static_cast<uint8_t>(LaunchMode & 0x0F),
+                               bus::InstanceNumber(),
+                               message[3],
+                               bus::kPeerAddress};
+      port_.SendFrame(answer, -1);
+    }
+    return;
+  }
+  if (message[0] == kRunStop && message[3] == 0) ObeyExternalStop();
+}
+
+// Our own Stop broadcasts the very stop frame that we obey, so a second operator program on the
+// bus answers our stop with one of its own, and without a rule the two would answer each other for
+// ever. The rule: while stopped, this player sends stop frames at most once until its next Start.
+//  - Playing, or stopped without having sent a stop since the latest Start (or ever): obey in full,
+//    as a stop from the remote control is obeyed: stop frames, high-voltage stops, the state change
+//    and the emergency event.
+//  - Stopped and our stop frames already out: send nothing. Within StopAnswerWindow of our own stop
+//    the frame is the other programs' answer to it, and the operator who just stopped the show is
+//    not shown an emergency; later it is somebody pressing stop again, and the operator sees it.
+// Every program transmits in answer at most once per stopped spell, so the exchange ends after one
+// round whatever the delays on the bus.
+void TCommonPlayer::ObeyExternalStop() {
+  if (IsPlaying() || !stopSent_) {
+    Stop(false);
+    if (OnEmergencyStop) OnEmergencyStop();
+    return;
+  }
+  const uint32_t since = platform::TicksSince(stopSentTick_, platform_.GetClock().TickCount());
+  if (since < StopAnswerWindow) return;
+  if (OnEmergencyStop) OnEmergencyStop();
+}
+
+bool TCommonPlayer::LoadSoundtrack(const std::string& name) {
+  CloseSoundtrack();
+  Soundtrack->SetFileName(name);
+  Soundtrack->Open();
+  if (!Soundtrack->Loaded())
+    platform_.ShowMessage(support::LocalText(90, "Ошибка загрузки фонограммы"), support::LocalText(91, "Ошибка"));
+  return Soundtrack->Loaded();
+}
+
+void TCommonPlayer::CloseSoundtrack() {
+  if (Soundtrack && Soundtrack->Loaded()) Soundtrack->Close();
+}
+
+}  // namespace fd::show

@@ -1,0 +1,136 @@
+// The show clock: what the player does on every tick of its timer.
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "devices/motor_control.h"
+#include "show/common_player.h"
+
+namespace fd::show {
+
+namespace {
+
+// The show time at a tick count. The elapsed time is taken as unsigned so that the tick counter's
+// wrap is harmless; a sum beyond the 32-bit show time holds at its end instead of turning negative.
+int32_t ShowTimeAt(int32_t startPosition, uint32_t startTick, uint32_t now) {
+  const int64_t t = static_cast<int64_t>(startPosition) + platform::TicksSince(startTick, now);
+  return static_cast<int32_t>(std::min<int64_t>(t, std::numeric_limits<int32_t>::max()));
+}
+
+void SendMotion(devices::TMotorControl& motor, const devices::CueRecord& cue) {
+  switch (cue.CueKind) {
+    case devices::MotionC:
+      motor.MotorC(cue.Param1);
+      break;
+    case devices::MotionL:
+      motor.MotorL(cue.Param1);
+      break;
+    case devices::MotionR:
+      motor.MotorR(cue.Param1);
+      break;
+    case devices::MotionLT:
+      motor.MotorLT(cue.Param1, cue.Param2);
+      break;
+    case devices::MotionRT:
+      motor.MotorRT(cue.Param1, cue.Param2);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+void TCommonPlayer::OnTimerTick() {
+  if (Busy) return;
+  Busy = true;
+  const uint32_t now = platform_.GetClock().TickCount();
+  Clock = ShowTimeAt(StartPosition, StartTick, now);
+  if (LaunchMode == lmDirect) {
+    RunDirectCues();
+  } else {
+    if (Clock < 0) Clock = 0;
+    RunAutonomousStep(now);
+  }
+  ReportProgress(now);
+  ReportIdle();
+  ArmWakeTimer();
+  Busy = false;
+}
+
+void TCommonPlayer::RunDirectCues() {
+  // Every cue that fell due since the last pass goes out now, in list order. NextCue moves past
+  // each cue as it is sent, so a show stopped in the middle of a burst resumes with the rest.
+  while (IsPlaying() && NextCue >= 0 && NextCue < CueCount()) {
+    const devices::CueRecord cue = Cues->Items(NextCue);
+    if (cue.TimeMs > Clock) break;
+    ++NextCue;
+    if (devices::IsMotionCue(cue.CueKind)) {
+      // Only a motor console knows the motion commands; anything else skips the cue.
+      auto* motor = dynamic_cast<devices::TMotorControl*>(controls_.FindByID(cue.Console));
+      if (motor != nullptr) SendMotion(*motor, cue);
+    } else {
+      FireCue(cue.Console, cue.Channel, false);
+    }
+  }
+  if (IsPlaying() && NextCue >= CueCount()) EndShow();
+}
+
+void TCommonPlayer::RunAutonomousStep(uint32_t now) {
+  if (platform::TicksSince(LastSyncTick, now) >= static_cast<uint32_t>(SyncInterval)) {
+    port_.SyncRun(Clock);
+    LastSyncTick = now;
+  }
+  // The consoles fire by themselves; the list only follows them, one cue a tick.
+  if (NextCue >= 0 && NextCue < CueCount()) {
+    const devices::CueRecord cue = Cues->Items(NextCue);
+    if (cue.TimeMs <= Clock) {
+      ++NextCue;
+      if (cue.CueKind == devices::ChannelCue) FireCue(cue.Console, cue.Channel, true);
+    }
+  }
+  const int64_t lastTime = Cues != nullptr ? Cues->LastTime() : 0;
+  if (IsPlaying() && Clock >= lastTime + static_cast<int64_t>(EndOfShowWait)) EndShow();
+}
+
+void TCommonPlayer::EndShow() {
+  platform_.GetClock().Sleep(EndOfShowWait);
+  Stop(false);
+  Clock = Cues != nullptr ? Cues->LastTime() : 0;
+  // A start from here resumes after the cues already sent at the last cue's time.
+  NoteStopPoint();
+}
+
+void TCommonPlayer::ReportProgress(uint32_t now) {
+  if (!OnProgress) return;
+  // The final clock after a stop is always reported.
+  if (platform::TicksSince(LastProgressTick, now) < static_cast<uint32_t>(ProgressInterval) && IsPlaying()) return;
+  // Taken when the report goes out, not when the pass began: a pass held up by its cues must not
+  // bring the next report closer than the interval.
+  LastProgressTick = platform_.GetClock().TickCount();
+  OnProgress(Clock);
+}
+
+void TCommonPlayer::ReportIdle() {
+  if (!OnIdle || !IsPlaying()) return;
+  const uint32_t now = platform_.GetClock().TickCount();
+  if (platform::TicksSince(LastIdleTick, now) < static_cast<uint32_t>(IdleInterval)) return;
+  if (NextCue < 0 || NextCue >= CueCount()) return;
+  if (static_cast<int64_t>(Cues->Items(NextCue).TimeMs) - Clock <= IdleInterval) return;
+  BeforeIdle();
+  OnIdle();
+  LastIdleTick = platform_.GetClock().TickCount();
+}
+
+void TCommonPlayer::ArmWakeTimer() {
+  WakeTimer->SetEnabled(false);
+  if (!IsPlaying() || LaunchMode != lmDirect || NextCue < 0 || NextCue >= CueCount()) return;
+  // From the start of the run, never from the previous arming, so that no error accumulates.
+  const int64_t dueElapsed = static_cast<int64_t>(Cues->Items(NextCue).TimeMs) - StartPosition;
+  const int64_t elapsed = platform::TicksSince(StartTick, platform_.GetClock().TickCount());
+  const int64_t delay = std::clamp<int64_t>(dueElapsed - elapsed, 1, std::numeric_limits<int32_t>::max());
+  WakeTimer->SetInterval(static_cast<uint32_t>(delay));
+  WakeTimer->SetEnabled(true);
+}
+
+}  // namespace fd::show
