@@ -31,7 +31,7 @@ double FireAudit::LatenessPercentile(double percent) const {
 }
 
 FireAudit AuditFires(std::vector<PlannedFire> planned, const std::vector<FireEntry>& log, uint64_t showStartUs,
-                     int32_t startPositionMs, double earlyMs) {
+                     int32_t startPositionMs, double earlyMs, double lateMs) {
   std::stable_sort(planned.begin(), planned.end(),
                    [](const PlannedFire& a, const PlannedFire& b) { return a.timeMs < b.timeMs; });
   auto showTimeMs = [&](const FireEntry& e) {
@@ -43,7 +43,8 @@ FireAudit AuditFires(std::vector<PlannedFire> planned, const std::vector<FireEnt
     FireMatch match{cue, std::nullopt, 0};
     for (size_t i = 0; i < log.size(); ++i) {
       if (taken[i] || !SameTarget(cue, log[i])) continue;
-      if (showTimeMs(log[i]) < cue.timeMs - earlyMs) continue;
+      const double at = showTimeMs(log[i]);
+      if (at < cue.timeMs - earlyMs || at > cue.timeMs + lateMs) continue;
       taken[i] = true;
       match.fired = log[i];
       match.latenessMs = showTimeMs(log[i]) - cue.timeMs;

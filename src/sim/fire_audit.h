@@ -39,9 +39,10 @@ struct FireAudit {
 };
 
 // Matches the fire log against the cues, in time order: each cue takes the earliest firing of
-// its console and channel (or motion) not taken yet that came no earlier than `earlyMs` before it.
+// its console and channel (or motion) not taken yet that came no earlier than `earlyMs` before it
+// and no later than `lateMs` after it (a firing seconds later belongs to a later cue, or to none).
 // The show clock started at bench time showStartUs with show time startPositionMs.
 FireAudit AuditFires(std::vector<PlannedFire> planned, const std::vector<FireEntry>& log, uint64_t showStartUs,
-                     int32_t startPositionMs, double earlyMs = 50);
+                     int32_t startPositionMs, double earlyMs = 50, double lateMs = 1000);
 
 }  // namespace fd::sim
