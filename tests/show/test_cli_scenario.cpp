@@ -78,8 +78,9 @@ TEST_F(CliTest, CheckOfABadFileNamesItsLineAndFails) {
   EXPECT_NE(json.out.find("\"loaded\": false"), std::string::npos) << json.out;
   EXPECT_NE(json.out.find("\"line\": 1"), std::string::npos) << json.out;
 
+  // A file that cannot be read is an input problem (2), not a scenario fault (1).
   Outcome missing = Run("check '" + folder.Path("missing.txt") + "'");
-  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_EQ(missing.exitCode, 2);
   EXPECT_NE(missing.err.find("File not found"), std::string::npos) << missing.err;
 
   EXPECT_EQ(Run("check").exitCode, 2);
