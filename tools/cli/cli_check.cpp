@@ -99,7 +99,9 @@ void AddCapacityWarnings(const std::vector<CueRecord>& cues, const BusFindings& 
     const bool channel = cue.CueKind == devices::ChannelCue;
     if (channel && !fw->second.Motor && FileChannel(cue) > count->second) beyond.Cues.push_back(static_cast<int>(i));
     // Below 148 a console keeps one cell per channel, so only the channel number can be too big.
-    if (channel != fw->second.Motor && fw->second.Version >= 0x148) stored[cue.Console].push_back(static_cast<int>(i));
+    // A motor console keeps its motions in groups of records of its own: only firing consoles are
+    // counted here.
+    if (channel && !fw->second.Motor && fw->second.Version >= 0x148) stored[cue.Console].push_back(static_cast<int>(i));
   }
   if (!beyond.Cues.empty()) summary.Warnings.push_back(beyond);
   show::ScenarioWarning tooMany{"more-cues-than-records", "more cues for a console than it has records (", {}};

@@ -24,7 +24,16 @@ namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
 
-void OnInterrupt(int) { interrupted = 1; }
+// The first Ctrl+C cancels at the next cue; a second one, when the line is stuck between cues,
+// ends the program at once.
+void OnInterrupt(int) {
+  if (interrupted) {
+    std::signal(SIGINT, SIG_DFL);
+    std::raise(SIGINT);
+    return;
+  }
+  interrupted = 1;
+}
 
 // Ctrl+C asks for a cancel for as long as a run lasts; the previous handling comes back after.
 class InterruptCancels {
