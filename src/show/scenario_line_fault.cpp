@@ -52,9 +52,20 @@ std::string MotionFault(std::string_view text) {
   return {};
 }
 
-}  // namespace
+bool AllDigits(std::string_view text) {
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
 
-std::string CueLineFault(std::string_view line) {
+// The reason, with a note when the time is unreadable as well: two faults on one line are often one
+// shifted field.
+std::string WithTime(std::string reason, std::string_view time) {
+  if (reason.empty() || TimeReadsCleanly(time)) return reason;
+  return reason + "; the time " + Quoted(time) + " does not read as a time either";
+}
+
+std::string FieldFault(std::string_view line) {
   LineFields fields(line);
   const std::string_view time = fields.NextToken();
   const std::string_view console = fields.NextToken();
@@ -65,6 +76,32 @@ std::string CueLineFault(std::string_view line) {
   if (target.front() == '#') return MotionFault(target.substr(1));
   if (!IsInteger(target)) return "the channel " + Quoted(target) + " is not a whole number";
   return {};
+}
+
+}  // namespace
+
+std::string CueLineFault(std::string_view line) {
+  LineFields fields(line);
+  return WithTime(FieldFault(line), fields.NextToken());
+}
+
+bool TimeReadsCleanly(std::string_view text) {
+  const size_t dot = text.find('.');
+  const std::string_view whole = text.substr(0, dot);
+  if (dot != std::string_view::npos && !AllDigits(text.substr(dot + 1))) return false;
+  size_t parts = 0;
+  size_t start = 0;
+  for (size_t i = 0; i <= whole.size(); ++i) {
+    if (i < whole.size() && whole[i] != ':') continue;
+    const std::string_view part = whole.substr(start, i - start);
+    if (part.empty() || !AllDigits(part)) return false;
+    ++parts;
+    start = i + 1;
+  }
+  if (parts > 3) return false;
+  // Clock parts past their range, and any time past 24 days, read as 0: only a time of zeros may.
+  if (ParseTime(text) != 0) return true;
+  return whole.find_first_not_of("0:") == std::string_view::npos;
 }
 
 }  // namespace fd::show

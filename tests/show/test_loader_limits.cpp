@@ -101,12 +101,28 @@ TEST(LoaderLimits, EveryRefusedLineHasAReasonAndEveryGoodLineNone) {
       {"1 1 #L#5x", "the percentage \"5x\" is not a whole number that fits"},
       {"1 1 #RT#1#2147483647", "the percentage \"2147483647\" is not a whole number that fits"},
       {"1 1 " + std::string(100, '9'), "the channel \"" + std::string(40, '9') + "...\" is not a whole number"},
+      {"1:7O 1 x", "the channel \"x\" is not a whole number; the time \"1:7O\" does not read as a time either"},
+      {"3 12", "the channel (or #motion) is missing after the console"},
+      {"x1 1 1", ""},  // an unreadable time alone never refuses a line
   };
   for (const Case& c : cases) {
     devices::CueRecord cue;
     EXPECT_EQ(ParseCueLine(c.line, cue), c.reason.empty()) << c.line;
     EXPECT_EQ(CueLineFault(c.line), c.reason) << c.line;
   }
+}
+
+TEST(LoaderLimits, TimesThatDoNotReadAsWrittenAreToldApart) {
+  struct Case {
+    std::string text;
+    bool clean;
+  } cases[] = {
+      {"0", true},       {"90", true},    {"1:30", true},      {"0:01:30.5", true}, {"23:59:59.999", true},
+      {"0:00:00", true}, {"1.", true},    {"1.2345", true},    {"", false},         {"x1", false},
+      {"1:3O", false},   {"1:60", false}, {"24:00:00", false}, {"1:2:3:4", false},  {"1.x", false},
+      {"+5", false},     {"-5", false},   {"1,5", false},      {"99999999", false}, {"1::2", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(TimeReadsCleanly(c.text), c.clean) << c.text;
 }
 
 TEST(LoaderLimits, FilesThatLookLikeUtf8GetAHint) {

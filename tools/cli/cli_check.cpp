@@ -18,6 +18,7 @@
 #include "devices/device_codes.h"
 #include "show/preflight_checks.h"
 #include "show/project_list.h"
+#include "show/scenario_line_fault.h"
 #include "show/scenario_report.h"
 #include "support/terminal_text.h"
 
@@ -117,6 +118,15 @@ void AddCapacityWarnings(const std::vector<CueRecord>& cues, const BusFindings& 
   std::sort(tooMany.Cues.begin(), tooMany.Cues.end());
   tooMany.Text += consoles + ")";
   summary.Warnings.push_back(tooMany);
+}
+
+// The loader never refuses a time: one it cannot read plays at 0 or at the part it could read.
+void AddTimeWarnings(const std::vector<CueRecord>& cues, show::ScenarioSummary& summary) {
+  show::ScenarioWarning unreadable{
+      "time-unreadable", "time that does not read as s, m:s or h:m:s[.fff]: the cue plays at the time shown", {}};
+  for (size_t i = 0; i < cues.size(); ++i)
+    if (!show::TimeReadsCleanly(cues[i].TimeText)) unreadable.Cues.push_back(static_cast<int>(i));
+  if (!unreadable.Cues.empty()) summary.Warnings.push_back(unreadable);
 }
 
 std::string VersionText(int version) {
@@ -322,6 +332,7 @@ int RunCheck(const ScenarioArgs& parsed) {
   }
 
   show::ScenarioSummary summary = show::SummarizeScenario(list.Cues(), findings ? &findings->firmware : nullptr);
+  AddTimeWarnings(list.Cues(), summary);
   if (findings) AddCapacityWarnings(list.Cues(), *findings, summary);
   if (json)
     PrintJsonReport(path, list, summary, findings.get());
