@@ -12,6 +12,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdio>
 #include <iostream>
@@ -23,16 +24,16 @@
 #include "bench_server.h"
 #include "platform/steady_clock.h"
 #include "sim/bench.h"
+#include "support/exit_status.h"
 #include "support/terminal_text.h"
 
 namespace {
 
-constexpr const char* kUsage = "usage: firnadesk-bench [BENCH] [--link PATH]\n";
+using fd::support::kExitFailure;
+using fd::support::kExitOk;
+using fd::support::kExitUsage;
 
-// Exit statuses, the same as firnadesk-cli's.
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;  // bad usage, or a bench file that cannot be read or used
+constexpr const char* kUsage = "usage: firnadesk-bench [BENCH] [--link PATH]\n";
 
 // A command line longer than this cannot be a command: it is refused and skipped up to its end.
 constexpr size_t kMaxCommandLine = 4096;
@@ -47,41 +48,50 @@ struct Options {
   std::string linkPath;
 };
 
-// 0 to go on, otherwise the exit code.
+// 0 to go on, -1 to end with success (help), otherwise the exit code.
 int ParseOptions(int argc, char** argv, Options& options) {
-  bool benchGiven = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "-h" || arg == "--help") {
-      std::cout << kUsage;
-      return -1;
-    }
-    if (arg == "--link" || arg.rfind("--link=", 0) == 0) {
-      if (arg == "--link") {
-        if (i + 1 >= argc) {
-          Fail("--link needs a path");
-          return kExitUsage;
-        }
-        options.linkPath = argv[++i];
-      } else {
-        options.linkPath = arg.substr(7);
-      }
-      if (options.linkPath.empty() || options.linkPath[0] == '-') {
-        Fail(options.linkPath.empty() ? "--link needs a path"
-                                      : "--link needs a path, not the option \"" + options.linkPath + "\"");
-        return kExitUsage;
-      }
-    } else if (!arg.empty() && arg[0] == '-') {
-      Fail("unknown option " + arg);
-      std::cerr << kUsage;
-      return kExitUsage;
-    } else if (benchGiven) {
-      Fail("only one bench file, please (got " + options.benchPath + " and " + arg + ")");
-      return kExitUsage;
-    } else {
-      options.benchPath = arg;
-      benchGiven = true;
-    }
+  CLI::App app{"serves a virtual bench on a pseudo-terminal for --port; commands on standard input", "firnadesk-bench"};
+  // Leftovers are told in this program's words below, not the parser's.
+  app.allow_extras();
+  app.footer(
+      "exit status: 0 success, 1 the bench failed (its pseudo-terminal, its output), 2 bad usage or a bench file\n"
+      "that cannot be read or used");
+  app.add_option("BENCH", options.benchPath, "a bench file (the shipped bench without one)");
+  app.add_option("--link", options.linkPath, "a symlink kept pointing at the pseudo-terminal")
+      ->type_name("PATH")
+      ->check(CLI::Validator(
+          [](std::string& value) -> std::string {
+            if (value.empty()) return "--link needs a path";
+            if (value[0] == '-') return "--link needs a path, not the option \"" + value + "\"";
+            return {};
+          },
+          "", "path"));
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp&) {
+    std::cout << app.help();
+    return -1;
+  } catch (const CLI::ArgumentMismatch&) {
+    Fail("--link needs a path");
+    return kExitUsage;
+  } catch (const CLI::ValidationError& e) {
+    std::string message = e.what();
+    const size_t colon = message.find(": ");
+    if (colon != std::string::npos && message.compare(0, 2, "--") == 0) message.erase(0, colon + 2);
+    Fail(message);
+    return kExitUsage;
+  } catch (const CLI::ParseError& e) {
+    Fail(e.what());
+    std::cerr << kUsage;
+    return kExitUsage;
+  }
+  for (const std::string& extra : app.remaining()) {
+    if (!extra.empty() && extra[0] == '-')
+      Fail("unknown option " + extra);
+    else
+      Fail("only one bench file, please (got " + options.benchPath + " and " + extra + ")");
+    std::cerr << kUsage;
+    return kExitUsage;
   }
   return 0;
 }

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "support/exit_status.h"
+
 namespace CLI {
 class App;
 class Option;
@@ -23,10 +25,10 @@ class Option;
 namespace fd::cli {
 
 // Exit statuses shared by every command of firnadesk-cli and by firnadesk-bench.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;      // the operation failed: a device, a difference, a scenario fault
-inline constexpr int kExitUsage = 2;        // bad usage, or an input that cannot be read
-inline constexpr int kExitNoConverter = 3;  // no converter to talk to
+using support::kExitFailure;
+using support::kExitNoConverter;
+using support::kExitOk;
+using support::kExitUsage;
 
 // What a command declares its options on.
 class CommandLine {
