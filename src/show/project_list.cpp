@@ -92,6 +92,11 @@ std::string TooLargeText(uint64_t limitBytes) {
   return "Файл сценария больше " + std::to_string(limitBytes >> 20) + " МБ.";
 }
 
+std::string LineTooLongText(uint64_t limitBytes, int line) {
+  return "Строка сценария длиннее " + std::to_string(limitBytes >> 20) + " МБ (строка: " + support::NumberText(line) +
+         ").";
+}
+
 std::string OutOfMemoryText(int line) {
   return "Недостаточно памяти для загрузки сценария (строка: " + support::NumberText(line) + ").";
 }
@@ -169,10 +174,9 @@ LoadResult TProjectList::ReadFile(int fd, const struct stat& info, ReadState& st
   if (!ReadCues(fd, buffer, state)) {
     LoadResult failed;
     if (state.status == LoadStatus::TooLarge)
-      failed = Fail(state.status, state.lineNumber,
-                    state.bytes > maxBytes_ ? TooLargeText(maxBytes_)
-                                            : "Строка сценария длиннее " + std::to_string(maxLineBytes_ >> 20) +
-                                                  " МБ (строка: " + support::NumberText(state.lineNumber) + ").");
+      failed =
+          Fail(state.status, state.lineNumber,
+               state.bytes > maxBytes_ ? TooLargeText(maxBytes_) : LineTooLongText(maxLineBytes_, state.lineNumber));
     else
       failed = Fail(LoadStatus::LineError, state.lineNumber, LoadErrorText(state.lineNumber));
     failed.Reason = state.reason;

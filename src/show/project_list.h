@@ -100,8 +100,10 @@ class TProjectList {
 
 // "Ошибка загрузки сценария (строка: 12)."
 std::string LoadErrorText(int line);
-// The window's texts for a file past the limits and for a file that does not fit in memory.
+// The window's texts for a file or a line past the limits and for a file that does not fit in
+// memory.
 std::string TooLargeText(uint64_t limitBytes);
+std::string LineTooLongText(uint64_t limitBytes, int line);
 std::string OutOfMemoryText(int line);
 
 }  // namespace fd::show

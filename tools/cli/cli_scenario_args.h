@@ -5,6 +5,7 @@
 
 #include "cli_bus.h"
 #include "cli_command.h"
+#include "show/project_list.h"
 
 namespace fd::cli {
 
@@ -23,17 +24,10 @@ struct ScenarioArgs {
 // out holds them. A missing file or a second one is a usage error.
 void AddScenarioArgs(CommandLine& line, const std::vector<std::string>& allowedFlags, ScenarioArgs& out);
 
-}  // namespace fd::cli
-
-namespace fd::show {
-struct LoadResult;
-}
-
-namespace fd::cli {
-
 // The message and exit status of a scenario that did not load: the window's message, then for a
-// bad line the reason, and a hint when the file looks like UTF-8. A file that cannot be read gives
-// kExitUsage, a scenario fault (a bad line, a file past the limits) kExitFailure.
+// bad line the reason, and a hint when the file looks like UTF-8. A file that cannot be read or is
+// past the size limits gives kExitUsage; a bad line or a scenario too big for the memory
+// kExitFailure.
 std::string LoadFailureText(const show::LoadResult& result);
 int LoadFailureExit(const show::LoadResult& result);
 
