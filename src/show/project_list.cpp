@@ -132,7 +132,7 @@ LoadResult TProjectList::LoadFromFile(const std::string& path) {
   struct stat info {};
   if (::fstat(file.Get(), &info) != 0) info.st_mode = 0;
   if (S_ISDIR(info.st_mode)) {
-    return LoadResult{LoadStatus::OpenFailed, 0, FileErrorText(EISDIR), {}, {}};
+    return LoadResult{LoadStatus::OpenFailed, 0, FileErrorText(EISDIR), "it is a directory", {}};
   }
   // A file known to be too big is refused before a byte of it is read.
   if (S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) > maxBytes_)

@@ -36,8 +36,8 @@ struct LoadResult {
   LoadStatus Status = LoadStatus::Loaded;
   int Line = 0;  // 1-based, counting empty lines; LineError, TooLarge and OutOfMemory only
   std::string Message;
-  // Why the line is not a cue ("the channel \"x\" is not a whole number"), for the command-line
-  // tools; empty for a read failure and for any other status.
+  // Why the line is not a cue ("the channel \"x\" is not a whole number"), or "it is a directory"
+  // for a folder, for the command-line tools; empty otherwise.
   std::string Reason;
   // Set when the bytes look like another encoding than Windows-1251 (a UTF-8 byte-order mark, or
   // text that is valid UTF-8); whether the load succeeded or not.

@@ -130,7 +130,8 @@ TEST_F(HostileInput, DirectoriesAndDevicesAreNoInput) {
   Write("plain.txt", "not a terminal\n");
   Write("good.txt", "1 1 1\n");
   RunTable({
-      {"directory as a scenario", "\"$CLI\" check \"$DIR\"", 2, "err", "File access denied"},
+      {"directory as a scenario", "\"$CLI\" check \"$DIR\"", 2, "err",
+       "cannot read the file (File access denied: it is a directory)"},
       {"directory as the cli's bench", "\"$CLI\" scan --simulate=\"$DIR\"", 2, "err", "cannot read the file"},
       {"directory as the bench tool's bench", "\"$BENCH\" \"$DIR\" </dev/null", 2, "err", "cannot read the file"},
       {"/dev/null as a port", "\"$CLI\" scan --port /dev/null", 2, "err", "/dev/null: not a serial device"},

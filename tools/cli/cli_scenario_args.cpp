@@ -30,6 +30,8 @@ void AddScenarioArgs(CommandLine& line, const std::vector<std::string>& allowedF
 }
 
 std::string LoadFailureText(const show::LoadResult& result) {
+  if (result.Status == show::LoadStatus::OpenFailed)
+    return "cannot read the file (" + result.Message + (result.Reason.empty() ? "" : ": " + result.Reason) + ")";
   std::string text = result.Message;
   if (!result.Reason.empty()) text += " Line " + std::to_string(result.Line) + ": " + result.Reason + ".";
   if (!result.EncodingHint.empty()) text += " (" + result.EncodingHint + ")";
