@@ -251,6 +251,11 @@ TEST_F(HostileInput, OneConventionForExitCodesAndMessages) {
        "Ошибка загрузки сценария (строка: 1)."},
       {"write without a bus", "\"$CLI\" write '" + good + "'", 2, "err", "name the bus"},
       {"help", "\"$CLI\" scan --help", 0, "out", "--passes"},
+      // Only where no USB serial converter is plugged in (a test machine); elsewhere the case is moot.
+      {"no converter",
+       "ls /sys/bus/usb-serial/devices 2>/dev/null | grep -q . && { echo 'no FTDI converter found' >&2; exit 3; }; "
+       "\"$CLI\" scan",
+       3, "err", "no FTDI converter found"},
       {"the bench tool's unknown option", "\"$BENCH\" --frobnicate", 2, "err", "unknown option --frobnicate"},
       {"the bench tool's option where the link should be", "\"$BENCH\" --link --help", 2, "err",
        "--link needs a path, not the option \"--help\""},
