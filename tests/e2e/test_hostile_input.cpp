@@ -207,6 +207,8 @@ TEST_F(HostileInput, BadScenarioLinesSayWhatAndWhere) {
                    "time shown\n    1:3O (0:00:00.000) console 1 channel 1"});
   cases.push_back({"a byte-order mark", "\"$CLI\" check '" + bom + "'", 0, "err", "scenario files are Windows-1251"});
   cases.push_back({"UTF-8 text", "\"$CLI\" check '" + utf8 + "'", 0, "err", "reads as UTF-8 text"});
+  cases.push_back({"UTF-8 text in JSON", "\"$CLI\" check --json '" + utf8 + "'", 0, "out",
+                   "\"encoding_hint\": \"scenario files are Windows-1251, but this one reads as UTF-8 text\""});
   cases.push_back(
       {"Windows-1251 needs no hint", "\"$CLI\" check '" + cp1251 + "' 2>&1", 0, "out", "Cues: 1", "Windows-1251"});
   RunTable(cases);

@@ -216,12 +216,13 @@ void PrintMember(const std::string& key, const Json& value, bool last = false) {
 }
 
 // Member by member and cue by cue: a scenario of a million cues is never held as one text.
-void PrintJsonReport(const std::string& path, const show::TProjectList& list, const show::ScenarioSummary& s,
-                     const BusFindings* bus) {
+void PrintJsonReport(const std::string& path, const show::LoadResult& loaded, const show::TProjectList& list,
+                     const show::ScenarioSummary& s, const BusFindings* bus) {
   Print("{\n");
   PrintMember("path", path);
   PrintMember("file", list.FileName());
   PrintMember("loaded", true);
+  if (!loaded.EncodingHint.empty()) PrintMember("encoding_hint", loaded.EncodingHint);
   PrintMember("cue_count", s.Count);
   PrintMember("first_ms", s.Count ? Json(s.FirstMs) : Json(nullptr));
   PrintMember("last_ms", s.Count ? Json(s.LastMs) : Json(nullptr));
@@ -335,7 +336,7 @@ int RunCheck(const ScenarioArgs& parsed) {
   AddTimeWarnings(list.Cues(), summary);
   if (findings) AddCapacityWarnings(list.Cues(), *findings, summary);
   if (json)
-    PrintJsonReport(path, list, summary, findings.get());
+    PrintJsonReport(path, loaded, list, summary, findings.get());
   else
     Print(TextReport(list, summary, findings.get()));
   return kExitOk;
