@@ -6,6 +6,8 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "bus/tty_driver.h"
@@ -78,6 +80,15 @@ std::string SerialDeviceProblem(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return {};  // opening it says what is wrong
   if (!S_ISCHR(info.st_mode)) return "not a serial device";
+  // A device the kernel lists as a tty (ttyUSB0, ttyS0) is not opened here: each open of a real
+  // line moves its modem lines, and the driver opens it soon enough. Anything else, a
+  // pseudo-terminal or /dev/null, is asked.
+  if (char* real = ::realpath(path.c_str(), nullptr)) {
+    const std::string name = std::filesystem::path(real).filename().string();
+    std::free(real);
+    struct stat listed {};
+    if (!name.empty() && ::stat(("/sys/class/tty/" + name).c_str(), &listed) == 0) return {};
+  }
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return {};
   const bool terminal = ::isatty(fd) == 1;
