@@ -18,8 +18,9 @@
 #include "devices/controls.h"
 #include "platform/platform.h"
 #include "show/scenario_line.h"
-#include "support/localizer.h"
+#include "show/scenario_line_fault.h"
 #include "support/file_handle.h"
+#include "support/localizer.h"
 #include "support/numbers.h"
 
 namespace fd::show {
@@ -87,12 +88,35 @@ std::string LoadErrorText(int line) {
   return support::LocalText(94, "Ошибка загрузки сценария (строка:") + " " + support::NumberText(line) + ").";
 }
 
-LoadResult TProjectList::FailAtLine(int line) {
+std::string TooLargeText(uint64_t limitBytes) {
+  return "Файл сценария больше " + std::to_string(limitBytes >> 20) + " МБ.";
+}
+
+std::string LineTooLongText(uint64_t limitBytes, int line) {
+  return "Строка сценария длиннее " + std::to_string(limitBytes >> 20) + " МБ (строка: " + support::NumberText(line) +
+         ").";
+}
+
+std::string OutOfMemoryText(int line) {
+  return "Недостаточно памяти для загрузки сценария (строка: " + support::NumberText(line) + ").";
+}
+
+// Where a read stands, and what stopped it.
+struct TProjectList::ReadState {
+  int lineNumber = 0;
+  uint64_t bytes = 0;
+  LoadStatus status = LoadStatus::LineError;
+  std::string reason;
+  std::string encodingHint;
+  bool sniffed = false;
+};
+
+LoadResult TProjectList::Fail(LoadStatus status, int line, std::string message) {
   Clear();
   LoadResult result;
-  result.Status = LoadStatus::LineError;
+  result.Status = status;
   result.Line = line;
-  result.Message = LoadErrorText(line);
+  result.Message = std::move(message);
   if (platform_) platform_->ShowMessage(result.Message, support::LocalText(91, "Ошибка"));
   return result;
 }
@@ -103,14 +127,34 @@ LoadResult TProjectList::LoadFromFile(const std::string& path) {
   FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.Get() < 0) {
     int error = errno;
-    return LoadResult{LoadStatus::OpenFailed, 0, FileErrorText(error)};
+    return LoadResult{LoadStatus::OpenFailed, 0, FileErrorText(error), {}, {}};
   }
   struct stat info {};
   if (::fstat(file.Get(), &info) != 0) info.st_mode = 0;
   if (S_ISDIR(info.st_mode)) {
-    return LoadResult{LoadStatus::OpenFailed, 0, FileErrorText(EISDIR)};
+    return LoadResult{LoadStatus::OpenFailed, 0, FileErrorText(EISDIR), "it is a directory", {}};
   }
+  // A file known to be too big is refused before a byte of it is read.
+  if (S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) > maxBytes_)
+    return Fail(LoadStatus::TooLarge, 1, TooLargeText(maxBytes_));
 
+  ReadState state;
+  LoadResult result;
+  try {
+    result = ReadFile(file.Get(), info, state);
+  } catch (const std::bad_alloc&) {
+    result =
+        Fail(LoadStatus::OutOfMemory, std::max(state.lineNumber, 1), OutOfMemoryText(std::max(state.lineNumber, 1)));
+  } catch (const std::length_error&) {
+    result =
+        Fail(LoadStatus::OutOfMemory, std::max(state.lineNumber, 1), OutOfMemoryText(std::max(state.lineNumber, 1)));
+  }
+  if (result.Ok()) fileName_ = BaseName(path);
+  result.EncodingHint = state.encodingHint;
+  return result;
+}
+
+LoadResult TProjectList::ReadFile(int fd, const struct stat& info, ReadState& state) {
   // Lines are cut out of the read buffer in place; only a line that spans two reads is copied.
   static constexpr size_t kChunk = 1 << 20;
   static constexpr size_t kReserveLimit = 1 << 21;
@@ -119,7 +163,7 @@ LoadResult TProjectList::LoadFromFile(const std::string& path) {
   // reading the file twice. Capped, so that a file of blank lines cannot claim gigabytes.
   if (S_ISREG(info.st_mode)) {
     size_t hint = 0;
-    if (!CountCueLines(file.Get(), buffer, hint)) return FailAtLine(1);
+    if (!CountCueLines(fd, buffer, hint)) return Fail(LoadStatus::LineError, 1, LoadErrorText(1));
     try {
       cues_.reserve(std::min<size_t>(hint, kReserveLimit));
       AskForLargePages(cues_.data(), cues_.capacity() * sizeof(devices::CueRecord));
@@ -127,32 +171,62 @@ LoadResult TProjectList::LoadFromFile(const std::string& path) {
       // Only a hint: the list grows as it goes.
     }
   }
-  int lineNumber = 0;
-  bool ok = false;
-  try {
-    ok = ReadCues(file.Get(), buffer, lineNumber);
-  } catch (const std::bad_alloc&) {
-    // A file too big for the memory fails like a file that cannot be read, at the line reached.
-    ok = false;
-    if (lineNumber == 0) lineNumber = 1;
+  if (!ReadCues(fd, buffer, state)) {
+    LoadResult failed;
+    if (state.status == LoadStatus::TooLarge)
+      failed =
+          Fail(state.status, state.lineNumber,
+               state.bytes > maxBytes_ ? TooLargeText(maxBytes_) : LineTooLongText(maxLineBytes_, state.lineNumber));
+    else
+      failed = Fail(LoadStatus::LineError, state.lineNumber, LoadErrorText(state.lineNumber));
+    failed.Reason = state.reason;
+    return failed;
   }
-  if (!ok) return FailAtLine(lineNumber);
-
   SortByTime();
-  fileName_ = BaseName(path);
   return LoadResult{};
 }
 
-bool TProjectList::ReadCues(int fd, std::string& buffer, int& lineNumber) {
+namespace {
+
+// Scenario files are Windows-1251; a file saved as UTF-8 loads with garbled texts (or times), so
+// the first read is looked at for the signs of UTF-8.
+std::string EncodingHintOf(std::string_view head) {
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  if (head.substr(0, kBom.size()) == kBom)
+    return "scenario files are Windows-1251, but this one starts with a UTF-8 byte-order mark";
+  size_t sequences = 0;
+  for (size_t i = 0; i < head.size();) {
+    const unsigned char c = static_cast<unsigned char>(head[i]);
+    size_t length = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    if (length == 0 || (length == 2 && c < 0xC2)) return {};
+    if (i + length > head.size()) break;  // cut by the end of the read
+    for (size_t k = 1; k < length; ++k)
+      if ((static_cast<unsigned char>(head[i + k]) & 0xC0) != 0x80) return {};
+    if (length > 1) ++sequences;
+    i += length;
+  }
+  if (sequences == 0) return {};
+  return "scenario files are Windows-1251, but this one reads as UTF-8 text";
+}
+
+}  // namespace
+
+bool TProjectList::ReadCues(int fd, std::string& buffer, ReadState& state) {
   std::string carried;
+  int& lineNumber = state.lineNumber;
 
   auto takeLine = [&](std::string_view line) -> bool {
     ++lineNumber;
+    if (line.size() > maxLineBytes_) {
+      state.status = LoadStatus::TooLarge;
+      return false;
+    }
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) return true;
     // Parsed in place; a line that is no cue leaves nothing behind.
     if (ParseCueLine(line, cues_.emplace_back())) return true;
     cues_.pop_back();
+    state.reason = CueLineFault(line);
     return false;
   };
 
@@ -165,9 +239,25 @@ bool TProjectList::ReadCues(int fd, std::string& buffer, int& lineNumber) {
     }
     if (got == 0) break;
     std::string_view chunk(buffer.data(), static_cast<size_t>(got));
+    if (!state.sniffed) {
+      state.sniffed = true;
+      state.encodingHint = EncodingHintOf(chunk);
+    }
+    state.bytes += static_cast<uint64_t>(got);
+    if (state.bytes > maxBytes_) {
+      ++lineNumber;
+      state.status = LoadStatus::TooLarge;
+      return false;
+    }
     for (;;) {
       size_t lf = chunk.find('\n');
       if (lf == std::string_view::npos) {
+        // A line that never ends is refused at the limit instead of filling the memory.
+        if (carried.size() + chunk.size() > maxLineBytes_) {
+          ++lineNumber;
+          state.status = LoadStatus::TooLarge;
+          return false;
+        }
         carried.append(chunk);
         break;
       }

@@ -6,6 +6,8 @@
 
 #include "devices/cue_record.h"
 
+struct stat;
+
 namespace fd::platform {
 class Platform;
 }
@@ -21,12 +23,25 @@ enum class LoadStatus {
   OpenFailed,  // the file could not be opened; Message is the file error ("File not found")
   LineError,   // a line is not a cue (or reading failed there); Line names it, Message is the
                // text the operator was shown
+  TooLarge,    // the file or one of its lines passed the read limits; Line is the line reached
+  OutOfMemory  // the cues did not fit in memory; Line is the line reached
 };
+
+// Far above any real show (a million cues take about 20 MB): a file beyond this is refused once it
+// passes the limit, without reading the rest. A line beyond the line limit is refused the same way.
+inline constexpr uint64_t kMaxScenarioBytes = uint64_t{256} << 20;
+inline constexpr uint64_t kMaxScenarioLineBytes = uint64_t{16} << 20;
 
 struct LoadResult {
   LoadStatus Status = LoadStatus::Loaded;
-  int Line = 0;  // 1-based, counting empty lines; LineError only
+  int Line = 0;  // 1-based, counting empty lines; LineError, TooLarge and OutOfMemory only
   std::string Message;
+  // Why the line is not a cue ("the channel \"x\" is not a whole number"), or "it is a directory"
+  // for a folder, for the command-line tools; empty otherwise.
+  std::string Reason;
+  // Set when the bytes look like another encoding than Windows-1251 (a UTF-8 byte-order mark, or
+  // text that is valid UTF-8); whether the load succeeded or not.
+  std::string EncodingHint;
 
   bool Ok() const { return Status == LoadStatus::Loaded; }
 };
@@ -42,6 +57,12 @@ class TProjectList {
   // Replaces the contents with the cues of the file (Windows-1251, LF or CR LF). On any failure
   // the list is empty and FileName() is empty.
   LoadResult LoadFromFile(const std::string& path);
+
+  // Lower limits than the defaults, for tests that cannot afford 256 MB.
+  void SetReadLimits(uint64_t fileBytes, uint64_t lineBytes) {
+    maxBytes_ = fileBytes;
+    maxLineBytes_ = lineBytes;
+  }
 
   void Clear();
   int Count() const { return static_cast<int>(cues_.size()); }
@@ -63,17 +84,26 @@ class TProjectList {
   const std::vector<devices::CueRecord>& Cues() const { return cues_; }
 
  private:
-  LoadResult FailAtLine(int line);
-  // Appends the cues of the file's lines; false at the first line that is not a cue or cannot be
-  // read, with lineNumber naming it.
-  bool ReadCues(int fd, std::string& buffer, int& lineNumber);
+  struct ReadState;
+  LoadResult ReadFile(int fd, const struct stat& info, ReadState& state);
+  LoadResult Fail(LoadStatus status, int line, std::string message);
+  // Appends the cues of the file's lines; false at the first line that is not a cue, cannot be read
+  // or passes a limit, with the state naming it.
+  bool ReadCues(int fd, std::string& buffer, ReadState& state);
 
   platform::Platform* platform_ = nullptr;
   std::vector<devices::CueRecord> cues_;
   std::string fileName_;
+  uint64_t maxBytes_ = kMaxScenarioBytes;
+  uint64_t maxLineBytes_ = kMaxScenarioLineBytes;
 };
 
 // "Ошибка загрузки сценария (строка: 12)."
 std::string LoadErrorText(int line);
+// The window's texts for a file or a line past the limits and for a file that does not fit in
+// memory.
+std::string TooLargeText(uint64_t limitBytes);
+std::string LineTooLongText(uint64_t limitBytes, int line);
+std::string OutOfMemoryText(int line);
 
 }  // namespace fd::show

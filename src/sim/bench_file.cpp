@@ -1,5 +1,12 @@
 #include "sim/bench_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bitset>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -16,6 +23,19 @@ struct LineError {
   std::string reason;
 };
 
+// A token of the file as an error quotes it: cut short, so that one huge token cannot flood the
+// operator's terminal.
+std::string Quoted(const std::string& token) {
+  constexpr size_t kShown = 40;
+  if (token.size() <= kShown) return "\"" + token + "\"";
+  return "\"" + token.substr(0, kShown) + "...\"";
+}
+
+std::string Shown(const std::string& token) {
+  const std::string quoted = Quoted(token);
+  return quoted.substr(1, quoted.size() - 2);
+}
+
 std::vector<std::string> Words(const std::string& line) {
   std::vector<std::string> words;
   std::istringstream in(line.substr(0, line.find('#')));
@@ -28,9 +48,9 @@ long Integer(const std::string& text, long low, long high, const std::string& wh
   long value = 0;
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (ec != std::errc() || ptr != end) throw LineError{what + " must be a whole number, not \"" + text + "\""};
+  if (ec != std::errc() || ptr != end) throw LineError{what + " must be a whole number, not " + Quoted(text)};
   if (value < low || value > high)
-    throw LineError{what + " must be " + std::to_string(low) + ".." + std::to_string(high) + ", not " + text};
+    throw LineError{what + " must be " + std::to_string(low) + ".." + std::to_string(high) + ", not " + Shown(text)};
   return value;
 }
 
@@ -39,8 +59,8 @@ long Hex(const std::string& text, int maxDigits, const std::string& what) {
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, value, 16);
   if (text.empty() || static_cast<int>(text.size()) > maxDigits || ec != std::errc() || ptr != end || value < 0)
-    throw LineError{what + " must be at most " + std::to_string(maxDigits) + " hexadecimal digits, not \"" + text +
-                    "\""};
+    throw LineError{what + " must be at most " + std::to_string(maxDigits) + " hexadecimal digits, not " +
+                    Quoted(text)};
   return value;
 }
 
@@ -49,10 +69,10 @@ double Decimal(const std::string& text, double low, double high, const std::stri
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::fixed);
   if (ec != std::errc() || ptr != end || !std::isfinite(value))
-    throw LineError{what + " must be a decimal number, not \"" + text + "\""};
+    throw LineError{what + " must be a decimal number, not " + Quoted(text)};
   if (value < low || value > high) {
     std::ostringstream range;
-    range << what << " must be " << low << ".." << high << ", not " << text;
+    range << what << " must be " << low << ".." << high << ", not " << Shown(text);
     throw LineError{range.str()};
   }
   return value;
@@ -62,24 +82,32 @@ uint64_t Milliseconds(const std::string& text, const std::string& what) {
   return static_cast<uint64_t>(std::llround(Decimal(text, 0.0, 10000.0, what) * 1000.0));
 }
 
-// "3", "3,7", "2-5,9": wire channel numbers.
-std::vector<int> ChannelList(const std::string& text) {
-  std::vector<int> channels;
-  std::string item;
-  std::istringstream in(text);
-  while (std::getline(in, item, ',')) {
+// "3", "3,7", "2-5,9": wire channel numbers, kept as ranges. A line may hold any number of ranges;
+// they are never expanded into one entry per channel, so the work stays proportional to the line.
+struct ChannelRange {
+  int first = 0;
+  int last = 0;
+};
+
+void ReadChannelRanges(const std::string& text, std::vector<ChannelRange>& ranges) {
+  if (text.empty() || text.back() == ',') throw LineError{"channel list " + Quoted(text) + " is incomplete"};
+  size_t start = 0;
+  for (;;) {
+    const size_t comma = text.find(',', start);
+    const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     const size_t dash = item.find('-');
+    ChannelRange range;
     if (dash == std::string::npos) {
-      channels.push_back(static_cast<int>(Integer(item, 1, 511, "a channel number")));
+      range.first = range.last = static_cast<int>(Integer(item, 1, 511, "a channel number"));
     } else {
-      const int first = static_cast<int>(Integer(item.substr(0, dash), 1, 511, "a channel number"));
-      const int last = static_cast<int>(Integer(item.substr(dash + 1), 1, 511, "a channel number"));
-      if (last < first) throw LineError{"channel range \"" + item + "\" runs backwards"};
-      for (int c = first; c <= last; ++c) channels.push_back(c);
+      range.first = static_cast<int>(Integer(item.substr(0, dash), 1, 511, "a channel number"));
+      range.last = static_cast<int>(Integer(item.substr(dash + 1), 1, 511, "a channel number"));
+      if (range.last < range.first) throw LineError{"channel range " + Quoted(item) + " runs backwards"};
     }
+    ranges.push_back(range);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
   }
-  if (channels.empty() || text.back() == ',') throw LineError{"channel list \"" + text + "\" is incomplete"};
-  return channels;
 }
 
 // Reads the "key value" pairs after the device word and its number.
@@ -87,7 +115,7 @@ class Properties {
  public:
   Properties(const std::vector<std::string>& words, size_t first) {
     for (size_t i = first; i < words.size(); i += 2) {
-      if (i + 1 >= words.size()) throw LineError{"\"" + words[i] + "\" needs a value"};
+      if (i + 1 >= words.size()) throw LineError{Quoted(words[i]) + " needs a value"};
       pairs_.emplace_back(words[i], words[i + 1]);
     }
   }
@@ -98,7 +126,7 @@ class Properties {
   void Each(const std::set<std::string>& allowed, const std::string& device, Handler handle) const {
     std::set<std::string> seen;
     for (const auto& [key, value] : pairs_) {
-      if (!allowed.count(key)) throw LineError{"unknown property \"" + key + "\" for a " + device};
+      if (!allowed.count(key)) throw LineError{"unknown property " + Quoted(key) + " for a " + device};
       const bool repeatable = key == "open" || key == "broken" || key == "value";
       if (!repeatable && !seen.insert(key).second) throw LineError{"property \"" + key + "\" given twice"};
       handle(key, value);
@@ -118,7 +146,7 @@ ConsoleConfig ParseConsole(const std::vector<std::string>& words) {
   if (words.size() < 2) throw LineError{"console needs an address"};
   ConsoleConfig c;
   c.address = static_cast<int>(Integer(words[1], 1, 199, "console address"));
-  std::vector<int> open, broken;
+  std::vector<ChannelRange> open, broken;
   std::vector<std::pair<int, double>> values;
   bool auxGiven = false;
   Properties(words, 2).Each({"version", "letter", "channels", "confirm", "aux", "voltage", "status", "reading", "hv",
@@ -131,7 +159,7 @@ ConsoleConfig ParseConsole(const std::vector<std::string>& words) {
                                 } else if (value.size() == 1 && value[0] > ' ' && value[0] < 0x7F) {
                                   c.typeLetter = value[0];
                                 } else {
-                                  throw LineError{"letter must be one character or \"none\", not \"" + value + "\""};
+                                  throw LineError{"letter must be one character or \"none\", not " + Quoted(value)};
                                 }
                               }
                               if (key == "channels") c.channels = static_cast<int>(Integer(value, 1, 511, "channels"));
@@ -149,14 +177,12 @@ ConsoleConfig ParseConsole(const std::vector<std::string>& words) {
                               if (key == "status") c.statusBit = static_cast<int>(Integer(value, 0, 1, "status"));
                               if (key == "reading") c.reading = static_cast<int>(Integer(value, -99, 99, "reading"));
                               if (key == "hv") c.hvParameter = static_cast<int>(Integer(value, 0, 255, "hv"));
-                              if (key == "open")
-                                for (int ch : ChannelList(value)) open.push_back(ch);
-                              if (key == "broken")
-                                for (int ch : ChannelList(value)) broken.push_back(ch);
+                              if (key == "open") ReadChannelRanges(value, open);
+                              if (key == "broken") ReadChannelRanges(value, broken);
                               if (key == "value") {
                                 const size_t eq = value.find('=');
                                 if (eq == std::string::npos)
-                                  throw LineError{"value must read CHANNEL=MEASUREMENT, not \"" + value + "\""};
+                                  throw LineError{"value must read CHANNEL=MEASUREMENT, not " + Quoted(value)};
                                 values.emplace_back(
                                     static_cast<int>(Integer(value.substr(0, eq), 1, 511, "a channel number")),
                                     Decimal(value.substr(eq + 1), 0.0, 65.535, "a measurement"));
@@ -170,14 +196,23 @@ ConsoleConfig ParseConsole(const std::vector<std::string>& words) {
       throw LineError{"channel " + std::to_string(channel) + " is beyond the console's " + std::to_string(c.channels) +
                       " channels"};
   };
-  for (int ch : open) {
-    inRange(ch);
-    c.channelStates[ch] = ChannelState::Open;
+  // Marked in bit sets first: repeated ranges cost a pass over at most 511 bits each.
+  std::bitset<512> opened, brokenOnes;
+  for (const ChannelRange& range : open) {
+    inRange(std::max(range.first, std::min(range.last, c.channels + 1)));
+    for (int ch = range.first; ch <= range.last; ++ch) opened.set(static_cast<size_t>(ch));
   }
-  for (int ch : broken) {
-    inRange(ch);
-    if (c.channelStates.count(ch)) throw LineError{"channel " + std::to_string(ch) + " is both open and broken"};
-    c.channelStates[ch] = ChannelState::Broken;
+  for (const ChannelRange& range : broken) {
+    inRange(std::max(range.first, std::min(range.last, c.channels + 1)));
+    for (int ch = range.first; ch <= range.last; ++ch) {
+      if (opened.test(static_cast<size_t>(ch)))
+        throw LineError{"channel " + std::to_string(ch) + " is both open and broken"};
+      brokenOnes.set(static_cast<size_t>(ch));
+    }
+  }
+  for (int ch = 1; ch <= 511; ++ch) {
+    if (opened.test(static_cast<size_t>(ch))) c.channelStates[ch] = ChannelState::Open;
+    if (brokenOnes.test(static_cast<size_t>(ch))) c.channelStates[ch] = ChannelState::Broken;
   }
   for (const auto& [ch, measured] : values) {
     inRange(ch);
@@ -272,7 +307,7 @@ std::optional<BenchConfig> ParseBench(const std::string& text, const std::string
           throw LineError{"peer instance " + std::to_string(peer.instance) + " is already taken"};
         bench.peers.push_back(peer);
       } else {
-        throw LineError{"unknown device \"" + kind + "\" (console, radio, remote, peer or converters)"};
+        throw LineError{"unknown device " + Quoted(kind) + " (console, radio, remote, peer or converters)"};
       }
     }
   } catch (const LineError& e) {
@@ -284,18 +319,50 @@ std::optional<BenchConfig> ParseBench(const std::string& text, const std::string
 }
 
 std::optional<BenchConfig> LoadBenchFile(const std::string& path, std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    error = path + ": cannot read the file";
+  const std::string& shownPath = path;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = shownPath + ": cannot read the file";
     return std::nullopt;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (file.bad()) {
-    error = path + ": cannot read the file";
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    error = shownPath + ": cannot read the file (it is a directory)";
     return std::nullopt;
   }
-  return ParseBench(text.str(), path, error);
+  const std::string tooBig =
+      shownPath + ": the file is larger than " + std::to_string(kMaxBenchFileBytes >> 20) + " MB: not a bench file";
+  if (S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) > kMaxBenchFileBytes) {
+    error = tooBig;
+    return std::nullopt;
+  }
+  // Read up to one byte past the limit: a pipe or a device that never ends stops there.
+  std::string text;
+  try {
+    char buffer[1 << 16];
+    for (;;) {
+      const ssize_t got = ::read(fd, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) {
+        error = shownPath + ": cannot read the file";
+        return std::nullopt;
+      }
+      if (got == 0) break;
+      if (text.size() + static_cast<size_t>(got) > kMaxBenchFileBytes) {
+        error = tooBig;
+        return std::nullopt;
+      }
+      text.append(buffer, static_cast<size_t>(got));
+    }
+    return ParseBench(text, shownPath, error);
+  } catch (const std::bad_alloc&) {
+    error = shownPath + ": not enough memory to read the bench";
+    return std::nullopt;
+  }
 }
 
 }  // namespace fd::sim

@@ -228,12 +228,14 @@ TEST(CliJson, StringsAreEscapedAndAlwaysValid) {
       {"a\"b\\c", "\"a\\\"b\\\\c\""},
       {"tab\tnl\ncr\r", "\"tab\\tnl\\ncr\\r\""},
       {std::string("nul\0x", 5), "\"nul\\u0000x\""},
-      {"\x01\x1F\x7F", "\"\\u0001\\u001F\\u007F\""},
+      // Control characters escaped; DEL needs no escape in JSON. Bytes that are not UTF-8 become
+      // U+FFFD itself (one for a sequence cut short).
+      {"\x01\x1F\x7F", "\"\\u0001\\u001f\x7F\""},
       {"ПДУ(Р)", "\"ПДУ(Р)\""},
-      {"\xC0\xAF", "\"\\uFFFD\\uFFFD\""},             // overlong
-      {"\xED\xA0\x80", "\"\\uFFFD\\uFFFD\\uFFFD\""},  // surrogate
-      {"ok\xFF", "\"ok\\uFFFD\""},
-      {"\xE2\x82", "\"\\uFFFD\\uFFFD\""},  // cut short
+      {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},                  // overlong
+      {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},  // surrogate
+      {"ok\xFF", "\"ok\xEF\xBF\xBD\""},
+      {"\xE2\x82", "\"\xEF\xBF\xBD\""},  // cut short
       {"\xF0\x9F\x8E\x86", "\"\xF0\x9F\x8E\x86\""},
   };
   for (const Case& c : cases) {
@@ -245,7 +247,7 @@ TEST(CliJson, StringsAreEscapedAndAlwaysValid) {
   EXPECT_EQ(JsonChar('P'), "\"P\"");
   EXPECT_EQ(JsonChar('"'), "\"\\\"\"");
   EXPECT_EQ(JsonChar('\x05'), "\"\\u0005\"");
-  EXPECT_EQ(JsonChar('\xD0'), "\"\\u00D0\"");
+  EXPECT_EQ(JsonChar('\xD0'), "\"\xC3\x90\"");  // U+00D0 in UTF-8
   EXPECT_EQ(JsonNumber(24.2), "24.2");
   EXPECT_EQ(JsonNumber(-12), "-12");
   EXPECT_EQ(JsonNumber(3302.4), "3302.4");

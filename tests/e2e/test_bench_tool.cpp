@@ -144,7 +144,7 @@ TEST(BenchTool, BadCommandsAndBadInvocations) {
     const std::string path = TempPath("bad.bench");
     std::ofstream(path) << "console 1\nconsole 2 letter XY\n";
     ToolProcess tool({FIRNADESK_BENCH_TOOL, path});
-    EXPECT_EQ(tool.Wait(), 1);
+    EXPECT_EQ(tool.Wait(), 2) << "a bench file that cannot be used is bad input";
     EXPECT_NE(tool.Error().find(path + ":2: letter must be one character"), std::string::npos) << tool.Error();
     EXPECT_TRUE(tool.Output().empty()) << "no pseudo-terminal for a bad bench";
     std::remove(path.c_str());

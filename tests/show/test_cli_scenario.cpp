@@ -78,8 +78,9 @@ TEST_F(CliTest, CheckOfABadFileNamesItsLineAndFails) {
   EXPECT_NE(json.out.find("\"loaded\": false"), std::string::npos) << json.out;
   EXPECT_NE(json.out.find("\"line\": 1"), std::string::npos) << json.out;
 
+  // A file that cannot be read is an input problem (2), not a scenario fault (1).
   Outcome missing = Run("check '" + folder.Path("missing.txt") + "'");
-  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_EQ(missing.exitCode, 2);
   EXPECT_NE(missing.err.find("File not found"), std::string::npos) << missing.err;
 
   EXPECT_EQ(Run("check").exitCode, 2);
@@ -147,6 +148,38 @@ TEST_F(CliTest, WriteReportsWhatTheConsolesCannotHold) {
   Outcome motor = Run("write " + Scenario("1 9 #C\n") + " --simulate='" + bench + "'");
   EXPECT_EQ(motor.exitCode, 1);
   EXPECT_NE(motor.out.find("code -10"), std::string::npos) << motor.out;
+}
+
+TEST_F(CliTest, CheckWarnsAboutWhatTheFoundConsolesLack) {
+  // On the default bench console 1 has 16 channels (firmware 147: one cell per channel), console 4
+  // has 32 channels and as many records (firmware 168).
+  std::string full;
+  for (int channel = 1; channel <= 32; ++channel)
+    full += std::to_string(channel) + " 4 " + std::to_string(channel) + "\n";
+  struct Case {
+    std::string scenario;
+    std::string options;
+    std::string expected;  // empty: neither warning
+  } cases[] = {
+      {"1 1 17\n2 1 16\n", "--simulate",
+       "[channel-beyond-console] 1 cue(s): channel beyond the console's channel count\n    1 (0:00:01.000) console 1 "
+       "channel 17"},
+      {full + "40 4 1\n", "--simulate",
+       "[more-cues-than-records] 1 cue(s): more cues for a console than it has records (console 4: 33 cues, 32 "
+       "records)\n    40 (0:00:40.000) console 4 channel 1"},
+      {full, "--simulate", ""},
+      {"1 1 17\n", "", ""},  // without a bus the consoles are not known
+  };
+  for (const Case& c : cases) {
+    Outcome o = Run("check " + Scenario(c.scenario) + " " + c.options);
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    if (c.expected.empty()) {
+      EXPECT_EQ(o.out.find("channel-beyond-console"), std::string::npos) << o.out;
+      EXPECT_EQ(o.out.find("more-cues-than-records"), std::string::npos) << o.out;
+    } else {
+      EXPECT_NE(o.out.find(c.expected), std::string::npos) << o.out;
+    }
+  }
 }
 
 TEST_F(CliTest, WriteAndVerifyNeedABusAndALoadableFile) {

@@ -1,6 +1,8 @@
 // Bench files: the format, its errors, and the default bench that ships with the program.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -136,6 +138,11 @@ TEST(BenchFile, BadLinesAreRejectedWithTheirLineAndReason) {
       {"console 5 open 3-1", "t.bench:1: channel range \"3-1\" runs backwards"},
       {"console 5 open 3,", "t.bench:1: channel list \"3,\" is incomplete"},
       {"console 5 open 2 broken 2", "t.bench:1: channel 2 is both open and broken"},
+      {"console 5 open 1-4,6-9 broken 10-16,5-7", "t.bench:1: channel 6 is both open and broken"},
+      {"console 5 channels 8 open 2-4,3-12", "t.bench:1: channel 9 is beyond the console's 8 channels"},
+      {"console 5 open 1-16,1-16,1-16,0-3", "t.bench:1: a channel number must be 1..511, not 0"},
+      {"console 5 letter " + std::string(300, 'Q'),
+       "t.bench:1: letter must be one character or \"none\", not \"" + std::string(40, 'Q') + "...\""},
       {"console 5 value 3", "t.bench:1: value must read CHANNEL=MEASUREMENT, not \"3\""},
       {"console 5 value 3=70", "t.bench:1: a measurement must be 0..65.535, not 70"},
       {"console 5 late -1", "t.bench:1: late must be 0..10000, not -1"},
@@ -177,6 +184,41 @@ TEST(BenchFile, LoadingABadFileBuildsNoBench) {
   EXPECT_EQ(Bench::Load(missing, clock, error), nullptr);
   EXPECT_EQ(error, missing + ": cannot read the file");
   std::remove(path.c_str());
+}
+
+TEST(BenchFile, ManyChannelRangesAreReadRangeByRange) {
+  std::string ranges = "1-511";
+  for (int i = 0; i < 20000; ++i) ranges += ",1-511,7";
+  std::string error;
+  const auto bench = Parse("console 1 channels 511 open " + ranges + " broken 510-511", error);
+  EXPECT_FALSE(bench.has_value());
+  EXPECT_EQ(error, "t.bench:1: channel 510 is both open and broken");
+  const auto good = Parse("console 1 channels 511 open " + ranges, error);
+  ASSERT_TRUE(good.has_value()) << error;
+  EXPECT_EQ(good->consoles[0].channelStates.size(), 511u);
+}
+
+TEST(BenchFile, DirectoriesAndHugeFilesAreNoBench) {
+  const std::string folder = ::testing::TempDir() + "bench-folder-" + std::to_string(::getpid());
+  ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+  const std::string huge = folder + "/huge.bench";
+  { std::ofstream out(huge); }
+  ASSERT_EQ(::truncate(huge.c_str(), static_cast<off_t>(kMaxBenchFileBytes) + 1), 0);
+  struct Case {
+    std::string path;
+    std::string error;
+  } cases[] = {
+      {folder, folder + ": cannot read the file (it is a directory)"},
+      {huge, huge + ": the file is larger than 16 MB: not a bench file"},
+      {"/dev/zero", "/dev/zero: the file is larger than 16 MB: not a bench file"},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    EXPECT_FALSE(LoadBenchFile(c.path, error).has_value()) << c.path;
+    EXPECT_EQ(error, c.error);
+  }
+  std::remove(huge.c_str());
+  ::rmdir(folder.c_str());
 }
 
 TEST(BenchFile, AGoodFileBuildsEveryDevice) {

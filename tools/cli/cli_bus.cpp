@@ -1,15 +1,23 @@
 #include "cli_bus.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
 
 #include "bus/tty_driver.h"
 #include "bus/usb_port.h"
+#include "cli_command.h"
 #include "devices/threadless_engine.h"
 #include "platform/loop_platform.h"
 #include "platform/virtual_platform.h"
 #include "sim/bench.h"
+#include "support/terminal_text.h"
 
 namespace fd::cli {
 
@@ -21,42 +29,74 @@ constexpr int kAddressesPerPass = 256;
 
 }  // namespace
 
-OptionMatch TakeBusOption(const std::vector<std::string>& args, size_t& i, BusOptions& options, std::string& error) {
-  const std::string& a = args[i];
-  const bool simulate = a == "--simulate" || a.rfind("--simulate=", 0) == 0;
-  const bool port = a == "--port" || a.rfind("--port=", 0) == 0;
-  if (!simulate && !port) return OptionMatch::NotMine;
-  if (options.source != BusOptions::Source::Converter) {
-    error = "give one of --simulate and --port, once";
-    return OptionMatch::Bad;
-  }
-  if (simulate) {
-    options.source = BusOptions::Source::Simulate;
-    if (a != "--simulate") {
-      options.benchPath = a.substr(11);
-      if (options.benchPath.empty()) {
-        error = "--simulate= needs a bench file";
-        return OptionMatch::Bad;
-      }
+void AddBusOptions(CommandLine& line, BusOptions& options, bool* given) {
+  CLI::App& app = line.App();
+  // Only "--simulate=BENCH" carries a value; which form was given is read from the arguments
+  // themselves, so that no bench file name can stand for the default bench.
+  auto simulate = std::make_shared<std::string>();
+  CLI::Option* sim =
+      app.add_flag("--simulate", *simulate, "the virtual bench in this process (the default bench, or the file BENCH)")
+          ->option_text("[=BENCH]");
+  CLI::Option* port = app.add_option("--port", options.portPath, "a serial device: an RS485 adapter, a pseudo-terminal")
+                          ->type_name("PATH")
+                          ->check(CLI::Validator(
+                              [](std::string& value) -> std::string {
+                                if (value.empty()) return "--port needs a device path";
+                                // "--port --simulate": an option where the path should be is a slip, never a device.
+                                if (value[0] == '-')
+                                  return "--port needs a device path, not the option \"" + value + "\"";
+                                return {};
+                              },
+                              "", "device path"));
+  line.Needs(port, "a device path");
+  // The flag writes into *simulate while parsing: the check keeps it alive.
+  line.Check([&line, &options, given, simulate, sim, port]() -> std::string {
+    std::string benchPath;
+    for (const std::string& a : line.Args()) {
+      if (a == "--simulate=") return "--simulate= needs a bench file";
+      if (a.rfind("--simulate=", 0) == 0) benchPath = a.substr(11);
     }
-    return OptionMatch::Taken;
-  }
-  options.source = BusOptions::Source::Port;
-  if (a == "--port") {
-    if (i + 1 >= args.size() || args[i + 1].empty()) {
-      error = "--port needs a device path";
-      return OptionMatch::Bad;
+    if (sim->count() + port->count() > 1) return "give one of --simulate and --port, once";
+    if (given) *given = sim->count() + port->count() > 0;
+    if (sim->count() > 0) {
+      options.source = BusOptions::Source::Simulate;
+      options.benchPath = benchPath;
+    } else if (port->count() > 0) {
+      options.source = BusOptions::Source::Port;
     }
-    options.portPath = args[++i];
-  } else {
-    options.portPath = a.substr(7);
-    if (options.portPath.empty()) {
-      error = "--port= needs a device path";
-      return OptionMatch::Bad;
-    }
-  }
-  return OptionMatch::Taken;
+    return {};
+  });
 }
+
+int OpenFailureExit(const BusOptions& options) {
+  return options.source == BusOptions::Source::Converter ? kExitNoConverter : kExitUsage;
+}
+
+namespace {
+
+// Only a terminal can be an RS485 line; a regular file or /dev/null would make the search wait
+// for answers that cannot come.
+std::string SerialDeviceProblem(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return {};  // opening it says what is wrong
+  if (!S_ISCHR(info.st_mode)) return "not a serial device";
+  // A device the kernel lists as a tty (ttyUSB0, ttyS0) is not opened here: each open of a real
+  // line moves its modem lines, and the driver opens it soon enough. Anything else, a
+  // pseudo-terminal or /dev/null, is asked.
+  if (char* real = ::realpath(path.c_str(), nullptr)) {
+    const std::string name = std::filesystem::path(real).filename().string();
+    std::free(real);
+    struct stat listed {};
+    if (!name.empty() && ::stat(("/sys/class/tty/" + name).c_str(), &listed) == 0) return {};
+  }
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return {};
+  const bool terminal = ::isatty(fd) == 1;
+  ::close(fd);
+  return terminal ? std::string() : "not a serial device";
+}
+
+}  // namespace
 
 ProgressLine::ProgressLine() : enabled_(::isatty(STDERR_FILENO) == 1) {}
 ProgressLine::~ProgressLine() { Clear(); }
@@ -117,7 +157,7 @@ std::unique_ptr<CliBus> CliBus::Open(const BusOptions& options, std::string& err
     parts.virtualHost = std::make_unique<platform::VirtualPlatform>();
     parts.bench = sim::MakeSimulatedBench(options.benchPath, parts.virtualHost->GetClock(), error);
     if (!parts.bench) {
-      if (error.empty()) error = "cannot load the bench \"" + options.benchPath + "\"";
+      if (error.empty()) error = "cannot load the bench \"" + support::TerminalText(options.benchPath) + "\"";
       return nullptr;
     }
     parts.threadless = std::make_unique<devices::ThreadlessEngine>(*parts.virtualHost);
@@ -131,10 +171,17 @@ std::unique_ptr<CliBus> CliBus::Open(const BusOptions& options, std::string& err
     bus->controls_ = std::make_unique<devices::TControls>(*parts.port, parts.threadless->RegistryPlatform());
     bus->platform_ = parts.virtualHost.get();
     bus->simulated_ = true;
-    bus->converterText_ = std::string(sim::BenchDriver::kDescription) + " (" +
-                          (options.benchPath.empty() ? std::string("default bench") : options.benchPath) + ")";
+    bus->converterText_ =
+        std::string(sim::BenchDriver::kDescription) + " (" +
+        (options.benchPath.empty() ? std::string("default bench") : support::TerminalText(options.benchPath)) + ")";
   } else {
     const bool named = options.source == BusOptions::Source::Port;
+    if (named) {
+      if (std::string problem = SerialDeviceProblem(options.portPath); !problem.empty()) {
+        error = support::TerminalText(options.portPath) + ": " + problem;
+        return nullptr;
+      }
+    }
     parts.loopHost = std::make_unique<platform::LoopPlatform>();
     parts.tty = named ? std::make_unique<bus::TtyDriver>(options.portPath) : std::make_unique<bus::TtyDriver>();
     uint32_t listed = 0;
@@ -150,10 +197,10 @@ std::unique_ptr<CliBus> CliBus::Open(const BusOptions& options, std::string& err
     parts.port = std::make_unique<bus::TPort>(*parts.loopHost, std::move(usb));
     bus->controls_ = std::make_unique<devices::TControls>(*parts.port, *parts.loopHost);
     bus->platform_ = parts.loopHost.get();
-    bus->converterText_ = named ? options.portPath : description + " " + serial;
+    bus->converterText_ = support::TerminalText(named ? options.portPath : description + " " + serial);
     // The engine thread starts here, whether or not the converter opened.
     if (!parts.port->Open()) {
-      error = named ? "cannot open the serial device " + options.portPath
+      error = named ? "cannot open the serial device " + support::TerminalText(options.portPath)
                     : "cannot open the converter " + bus->converterText_ + " (in use, or no permission)";
       return nullptr;
     }

@@ -31,10 +31,15 @@ struct BusOptions {
 // The usage text of the bus options.
 inline constexpr const char* kBusOptionsUsage = "[--simulate[=BENCH] | --port PATH]";
 
-enum class OptionMatch { NotMine, Taken, Bad };
-// Looks at args[i]: a bus option is taken into options (i moves past a separate value) and
-// Taken returned; a malformed or conflicting one gives Bad with error set; anything else NotMine.
-OptionMatch TakeBusOption(const std::vector<std::string>& args, size_t& i, BusOptions& options, std::string& error);
+class CommandLine;
+// Declares --simulate and --port on a command; once parsed, options holds the choice and *given
+// (when not null) tells whether either was named. Both at once, either twice, or a missing or
+// option-like value are usage errors.
+void AddBusOptions(CommandLine& line, BusOptions& options, bool* given = nullptr);
+
+// The exit status for a bus that did not open: no converter (3) when the program looked for FTDI
+// converters, otherwise a device or bench that cannot be used (2).
+int OpenFailureExit(const BusOptions& options);
 
 // A status line on standard error that rewrites itself; silent unless standard error is a terminal.
 class ProgressLine {

@@ -1,5 +1,6 @@
 // firnadesk-cli check: load a scenario and report what an operator should know before writing it
 // into the consoles; with a bus, search once and add the pre-flight checks.
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -8,15 +9,18 @@
 #include <vector>
 
 #include "cli_bus.h"
-#include "cli_scenario_args.h"
 #include "cli_command.h"
 #include "cli_json.h"
+#include "cli_output.h"
+#include "cli_scenario_args.h"
 #include "devices/common_control.h"
 #include "devices/controls.h"
 #include "devices/device_codes.h"
 #include "show/preflight_checks.h"
 #include "show/project_list.h"
+#include "show/scenario_line_fault.h"
 #include "show/scenario_report.h"
+#include "support/terminal_text.h"
 
 namespace fd::cli {
 namespace {
@@ -64,7 +68,8 @@ std::string ChannelRanges(const std::set<int>& channels) {
 }
 
 std::string CueText(const CueRecord& cue) {
-  std::string text = cue.TimeText + " (" + show::ShowTimeText(cue.TimeMs) + ") console " + std::to_string(cue.Console);
+  std::string text = support::TerminalText(cue.TimeText) + " (" + show::ShowTimeText(cue.TimeMs) + ") console " +
+                     std::to_string(cue.Console);
   if (cue.CueKind == devices::ChannelCue)
     text += " channel " + std::to_string(FileChannel(cue));
   else
@@ -77,9 +82,52 @@ struct BusFindings {
   std::string converter;
   bool simulated = false;
   std::map<int, show::ConsoleFirmware> firmware;
+  std::map<int, int> channelCounts;  // from the identification answer; also the records a console holds
   show::PreflightResult unconnected;
   show::PreflightResult times;
 };
+
+// What the consoles found cannot take: a channel beyond a console's channels, and more cues for a
+// console than it has records (the write would report success and a verify then time out).
+void AddCapacityWarnings(const std::vector<CueRecord>& cues, const BusFindings& bus, show::ScenarioSummary& summary) {
+  show::ScenarioWarning beyond{"channel-beyond-console", "channel beyond the console's channel count", {}};
+  std::map<int, std::vector<int>> stored;  // console -> cues that take a record
+  for (size_t i = 0; i < cues.size(); ++i) {
+    const CueRecord& cue = cues[i];
+    const auto count = bus.channelCounts.find(cue.Console);
+    const auto fw = bus.firmware.find(cue.Console);
+    if (count == bus.channelCounts.end() || fw == bus.firmware.end()) continue;
+    const bool channel = cue.CueKind == devices::ChannelCue;
+    if (channel && !fw->second.Motor && FileChannel(cue) > count->second) beyond.Cues.push_back(static_cast<int>(i));
+    // Below 148 a console keeps one cell per channel, so only the channel number can be too big.
+    // A motor console keeps its motions in groups of records of its own: only firing consoles are
+    // counted here.
+    if (channel && !fw->second.Motor && fw->second.Version >= 0x148) stored[cue.Console].push_back(static_cast<int>(i));
+  }
+  if (!beyond.Cues.empty()) summary.Warnings.push_back(beyond);
+  show::ScenarioWarning tooMany{"more-cues-than-records", "more cues for a console than it has records (", {}};
+  std::string consoles;
+  for (const auto& [console, indexes] : stored) {
+    const int records = bus.channelCounts.at(console);
+    if (static_cast<int>(indexes.size()) <= records) continue;
+    consoles += (consoles.empty() ? "" : ", ") + std::string("console ") + std::to_string(console) + ": " +
+                std::to_string(indexes.size()) + " cues, " + std::to_string(records) + " records";
+    tooMany.Cues.insert(tooMany.Cues.end(), indexes.begin() + records, indexes.end());
+  }
+  if (tooMany.Cues.empty()) return;
+  std::sort(tooMany.Cues.begin(), tooMany.Cues.end());
+  tooMany.Text += consoles + ")";
+  summary.Warnings.push_back(tooMany);
+}
+
+// The loader never refuses a time: one it cannot read plays at 0 or at the part it could read.
+void AddTimeWarnings(const std::vector<CueRecord>& cues, show::ScenarioSummary& summary) {
+  show::ScenarioWarning unreadable{
+      "time-unreadable", "time that does not read as s, m:s or h:m:s[.fff]: the cue plays at the time shown", {}};
+  for (size_t i = 0; i < cues.size(); ++i)
+    if (!show::TimeReadsCleanly(cues[i].TimeText)) unreadable.Cues.push_back(static_cast<int>(i));
+  if (!unreadable.Cues.empty()) summary.Warnings.push_back(unreadable);
+}
 
 std::string VersionText(int version) {
   char text[16];
@@ -94,7 +142,7 @@ std::string PreflightText(const show::PreflightResult& r) {
 }
 
 std::string TextReport(const show::TProjectList& list, const show::ScenarioSummary& s, const BusFindings* bus) {
-  std::string out = "Scenario: " + list.FileName() + "\n";
+  std::string out = "Scenario: " + support::TerminalText(list.FileName()) + "\n";
   int channelCues = 0, motionCues = 0;
   for (const auto& [console, use] : s.Consoles) {
     channelCues += use.ChannelCues;
@@ -138,103 +186,110 @@ std::string TextReport(const show::TProjectList& list, const show::ScenarioSumma
 
 // --- JSON report ---------------------------------------------------------------------------------
 
-std::string JsonInts(const std::vector<int>& values) {
-  std::string out = "[";
-  for (size_t i = 0; i < values.size(); ++i) out += (i ? ", " : "") + std::to_string(values[i]);
-  return out + "]";
+Json JsonPreflight(const show::PreflightResult& r) {
+  Json o;
+  o["passed"] = r.Passed;
+  o["heading"] = r.Heading;
+  o["numbers"] = r.Numbers;
+  o["memo"] = r.MemoText();
+  return o;
 }
 
-std::string JsonPreflight(const show::PreflightResult& r) {
-  return std::string("{\"passed\": ") + (r.Passed ? "true" : "false") + ", \"heading\": " + JsonString(r.Heading) +
-         ", \"numbers\": " + JsonInts(r.Numbers) + ", \"memo\": " + JsonString(r.MemoText()) + "}";
-}
-
-std::string JsonCue(int index, const CueRecord& cue) {
+Json JsonCue(int index, const CueRecord& cue) {
   const bool channel = cue.CueKind == devices::ChannelCue;
-  std::string o = "{\"index\": " + std::to_string(index);
-  o += ", \"time_text\": " + JsonString(cue.TimeText);
-  o += ", \"time_ms\": " + std::to_string(cue.TimeMs);
-  o += ", \"console\": " + std::to_string(cue.Console);
-  o += ", \"channel\": " + (channel ? std::to_string(FileChannel(cue)) : std::string("null"));
-  o += ", \"kind\": " + std::to_string(cue.CueKind);
-  o += ", \"kind_name\": " + JsonString(KindName(cue.CueKind));
-  o += ", \"param1\": " + (channel ? std::string("null") : std::to_string(cue.Param1));
-  o += ", \"param2\": " + (channel ? std::string("null") : std::to_string(cue.Param2));
-  o += ", \"comment\": " + JsonString(cue.Comment);
-  return o + "}";
+  Json o;
+  o["index"] = index;
+  o["time_text"] = cue.TimeText;
+  o["time_ms"] = cue.TimeMs;
+  o["console"] = cue.Console;
+  o["channel"] = channel ? Json(FileChannel(cue)) : Json(nullptr);
+  o["kind"] = cue.CueKind;
+  o["kind_name"] = KindName(cue.CueKind);
+  o["param1"] = channel ? Json(nullptr) : Json(cue.Param1);
+  o["param2"] = channel ? Json(nullptr) : Json(cue.Param2);
+  o["comment"] = cue.Comment;
+  return o;
 }
 
-std::string JsonReport(const std::string& path, const show::TProjectList& list, const show::ScenarioSummary& s,
-                       const BusFindings* bus) {
-  std::string out = "{\n";
-  out += "  \"path\": " + JsonString(path) + ",\n";
-  out += "  \"file\": " + JsonString(list.FileName()) + ",\n";
-  out += "  \"loaded\": true,\n";
-  out += "  \"cue_count\": " + std::to_string(s.Count) + ",\n";
-  out += "  \"first_ms\": " + (s.Count ? std::to_string(s.FirstMs) : std::string("null")) + ",\n";
-  out += "  \"last_ms\": " + (s.Count ? std::to_string(s.LastMs) : std::string("null")) + ",\n";
-  out += "  \"consoles\": [";
+void PrintMember(const std::string& key, const Json& value, bool last = false) {
+  Print("  " + JsonString(key) + ": " + OneLine(value) + (last ? "\n" : ",\n"));
+}
+
+// Member by member and cue by cue: a scenario of a million cues is never held as one text.
+void PrintJsonReport(const std::string& path, const show::LoadResult& loaded, const show::TProjectList& list,
+                     const show::ScenarioSummary& s, const BusFindings* bus) {
+  Print("{\n");
+  PrintMember("path", path);
+  PrintMember("file", list.FileName());
+  PrintMember("loaded", true);
+  if (!loaded.EncodingHint.empty()) PrintMember("encoding_hint", loaded.EncodingHint);
+  PrintMember("cue_count", s.Count);
+  PrintMember("first_ms", s.Count ? Json(s.FirstMs) : Json(nullptr));
+  PrintMember("last_ms", s.Count ? Json(s.LastMs) : Json(nullptr));
+  Print("  \"consoles\": [");
   bool first = true;
   for (const auto& [console, use] : s.Consoles) {
-    out += first ? "\n    " : ",\n    ";
+    Json o;
+    o["console"] = console;
+    o["channel_cues"] = use.ChannelCues;
+    o["motion_cues"] = use.MotionCues;
+    o["channels"] = std::vector<int>(use.Channels.begin(), use.Channels.end());
+    Print((first ? "\n    " : ",\n    ") + OneLine(o));
     first = false;
-    out += "{\"console\": " + std::to_string(console) + ", \"channel_cues\": " + std::to_string(use.ChannelCues) +
-           ", \"motion_cues\": " + std::to_string(use.MotionCues) +
-           ", \"channels\": " + JsonInts(std::vector<int>(use.Channels.begin(), use.Channels.end())) + "}";
   }
-  out += first ? "],\n" : "\n  ],\n";
-  out += "  \"warnings\": [";
+  Print(first ? "],\n" : "\n  ],\n");
+  Print("  \"warnings\": [");
   for (size_t i = 0; i < s.Warnings.size(); ++i) {
     const auto& w = s.Warnings[i];
-    out += i ? ",\n    " : "\n    ";
-    out += "{\"code\": " + JsonString(w.Code) + ", \"text\": " + JsonString(w.Text) +
-           ", \"cues\": " + JsonInts(w.Cues) + "}";
+    Json o;
+    o["code"] = w.Code;
+    o["text"] = w.Text;
+    o["cues"] = w.Cues;
+    Print((i ? ",\n    " : "\n    ") + OneLine(o));
   }
-  out += s.Warnings.empty() ? "],\n" : "\n  ],\n";
+  Print(s.Warnings.empty() ? "],\n" : "\n  ],\n");
   if (bus) {
-    out += "  \"bus\": {\"converter\": " + JsonString(bus->converter) +
-           ", \"simulated\": " + (bus->simulated ? "true" : "false") + ", \"consoles\": [";
-    bool firstConsole = true;
+    Json b;
+    b["converter"] = bus->converter;
+    b["simulated"] = bus->simulated;
+    b["consoles"] = Json::array();
     for (const auto& [id, fw] : bus->firmware) {
-      out += firstConsole ? "" : ", ";
-      firstConsole = false;
-      out += "{\"id\": " + std::to_string(id) + ", \"version\": " + JsonString(VersionText(fw.Version)) +
-             ", \"motor\": " + (fw.Motor ? "true" : "false") + "}";
+      Json c;
+      c["id"] = id;
+      c["version"] = VersionText(fw.Version);
+      c["motor"] = fw.Motor;
+      b["consoles"].push_back(c);
     }
-    out += "]},\n";
-    out += "  \"preflight\": {\"unconnected\": " + JsonPreflight(bus->unconnected) +
-           ", \"scenario_times\": " + JsonPreflight(bus->times) + "},\n";
+    PrintMember("bus", b);
+    Json preflight;
+    preflight["unconnected"] = JsonPreflight(bus->unconnected);
+    preflight["scenario_times"] = JsonPreflight(bus->times);
+    PrintMember("preflight", preflight);
   }
-  out += "  \"cues\": [";
+  Print("  \"cues\": [");
   const auto& cues = list.Cues();
-  for (size_t i = 0; i < cues.size(); ++i) {
-    out += i ? ",\n    " : "\n    ";
-    out += JsonCue(static_cast<int>(i), cues[i]);
-  }
-  out += cues.empty() ? "]\n" : "\n  ]\n";
-  return out + "}\n";
+  for (size_t i = 0; i < cues.size() && !OutputFailed(); ++i)
+    Print((i ? ",\n    " : "\n    ") + OneLine(JsonCue(static_cast<int>(i), cues[i])));
+  Print(cues.empty() ? "]\n" : "\n  ]\n");
+  Print("}\n");
 }
 
-std::string JsonLoadError(const std::string& path, const show::LoadResult& r) {
-  std::string out = "{\n";
-  out += "  \"path\": " + JsonString(path) + ",\n";
-  out += "  \"loaded\": false,\n";
-  out += "  \"error\": {\"line\": " +
-         (r.Status == show::LoadStatus::LineError ? std::to_string(r.Line) : std::string("null")) +
-         ", \"message\": " + JsonString(r.Message) + "}\n";
-  return out + "}\n";
+void PrintJsonLoadError(const std::string& path, const show::LoadResult& r) {
+  Json error;
+  error["line"] = r.Status == show::LoadStatus::OpenFailed ? Json(nullptr) : Json(r.Line);
+  error["message"] = r.Message;
+  if (!r.Reason.empty()) error["reason"] = r.Reason;
+  if (!r.EncodingHint.empty()) error["encoding_hint"] = r.EncodingHint;
+  Print("{\n");
+  PrintMember("path", path);
+  PrintMember("loaded", false);
+  PrintMember("error", error, true);
+  Print("}\n");
 }
 
 // --- the command -------------------------------------------------------------------------------
 
-void Print(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-}
-
-int RunCheck(const std::vector<std::string>& args) {
-  ScenarioArgs parsed;
-  if (std::string bad = ParseScenarioArgs(args, {"--json"}, parsed); !bad.empty()) return PrintUsage("check", bad);
+int RunCheck(const ScenarioArgs& parsed) {
   const BusOptions& options = parsed.bus;
   const bool busGiven = parsed.busGiven;
   const bool json = parsed.Has("--json");
@@ -243,28 +298,23 @@ int RunCheck(const std::vector<std::string>& args) {
   show::TProjectList list;
   const show::LoadResult loaded = list.LoadFromFile(path);
   if (!loaded.Ok()) {
-    std::fprintf(stderr, "firnadesk-cli check: %s: %s\n", path.c_str(), loaded.Message.c_str());
-    if (json) Print(JsonLoadError(path, loaded));
-    return kExitFailure;
+    ReportError("check", path + ": " + LoadFailureText(loaded), 0);
+    if (json) PrintJsonLoadError(path, loaded);
+    return LoadFailureExit(loaded);
   }
+  if (!loaded.EncodingHint.empty()) ReportError("check", path + ": warning: " + loaded.EncodingHint, 0);
 
   std::unique_ptr<BusFindings> findings;
   if (busGiven) {
     std::string error;
     std::unique_ptr<CliBus> bus = CliBus::Open(options, error);
-    if (!bus) {
-      std::fprintf(stderr, "firnadesk-cli check: %s\n", error.c_str());
-      return kExitUsage;
-    }
+    if (!bus) return ReportError("check", error, OpenFailureExit(options));
     ProgressLine progress;
     const bool searched = bus->Search(1, [&](int, int address, int percent) {
       progress.Show("check: searching, address " + std::to_string(address) + "  " + std::to_string(percent) + "%");
     });
     progress.Clear();
-    if (!searched) {
-      std::fprintf(stderr, "firnadesk-cli check: the search did not finish in time\n");
-      return kExitFailure;
-    }
+    if (!searched) return ReportError("check", "the search did not finish in time", kExitFailure);
     devices::TControls& controls = bus->Controls();
     controls.SortByID();
     findings = std::make_unique<BusFindings>();
@@ -272,20 +322,34 @@ int RunCheck(const std::vector<std::string>& args) {
     findings->simulated = bus->Simulated();
     for (int i = 0; i < controls.Count(); ++i) {
       const devices::TCommonDevice* d = controls.Items(i);
-      if (d && d->ID >= 1 && d->ID <= 199)
+      if (d && d->ID >= 1 && d->ID <= 199) {
         findings->firmware[d->ID] = show::ConsoleFirmware{d->Version, d->Kind == devices::kKindMotor};
+        if (auto* console = dynamic_cast<const devices::TCommonControl*>(d); console && console->ChannelCount > 0)
+          findings->channelCounts[d->ID] = console->ChannelCount;
+      }
     }
     findings->unconnected = show::CheckUnconnected(list.Cues(), controls);
     findings->times = show::CheckScenarioTimes(list.Cues(), controls);
   }
 
-  const show::ScenarioSummary summary = show::SummarizeScenario(list.Cues(), findings ? &findings->firmware : nullptr);
-  Print(json ? JsonReport(path, list, summary, findings.get()) : TextReport(list, summary, findings.get()));
+  show::ScenarioSummary summary = show::SummarizeScenario(list.Cues(), findings ? &findings->firmware : nullptr);
+  AddTimeWarnings(list.Cues(), summary);
+  if (findings) AddCapacityWarnings(list.Cues(), *findings, summary);
+  if (json)
+    PrintJsonReport(path, loaded, list, summary, findings.get());
+  else
+    Print(TextReport(list, summary, findings.get()));
   return kExitOk;
 }
 
+Runner SetUpCheck(CommandLine& line) {
+  auto args = std::make_shared<ScenarioArgs>();
+  AddScenarioArgs(line, {"--json"}, *args);
+  return [args] { return RunCheck(*args); };
+}
+
 const CommandRegistration kCheck{"check", "SCENARIO [--json] " + std::string(kBusOptionsUsage),
-                                 "load a scenario and list what to know before writing it", &RunCheck};
+                                 "load a scenario and list what to know before writing it", &SetUpCheck};
 
 }  // namespace
 }  // namespace fd::cli

@@ -1,8 +1,11 @@
 #include "cli_command.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdio>
 #include <utility>
+
+#include "support/terminal_text.h"
 
 namespace fd::cli {
 
@@ -14,8 +17,23 @@ std::vector<Command>& Table() {
 }
 }  // namespace
 
-CommandRegistration::CommandRegistration(std::string name, std::string usage, std::string summary, CommandFn run) {
-  Table().push_back(Command{std::move(name), std::move(usage), std::move(summary), run});
+void CommandLine::Needs(CLI::Option* option, std::string what) {
+  for (const std::string& name : option->get_lnames()) needs_["--" + name] = what;
+}
+
+std::string CommandLine::NeedsText(const std::string& optionName) const {
+  const auto found = needs_.find(optionName);
+  return optionName + " needs " + (found == needs_.end() ? std::string("a value") : found->second);
+}
+
+std::string CommandLine::RunChecks() const {
+  for (const auto& check : checks_)
+    if (std::string problem = check(); !problem.empty()) return problem;
+  return {};
+}
+
+CommandRegistration::CommandRegistration(std::string name, std::string usage, std::string summary, SetupFn setup) {
+  Table().push_back(Command{std::move(name), std::move(usage), std::move(summary), std::move(setup)});
 }
 
 std::vector<Command> Commands() {
@@ -30,8 +48,14 @@ const Command* FindCommand(const std::string& name) {
   return nullptr;
 }
 
+int ReportError(const std::string& name, const std::string& message, int code) {
+  std::fprintf(stderr, "firnadesk-cli %s: %s\n", name.c_str(), support::TerminalText(message, 1024).c_str());
+  return code;
+}
+
 int PrintUsage(const std::string& name, const std::string& problem) {
-  if (!problem.empty()) std::fprintf(stderr, "firnadesk-cli %s: %s\n", name.c_str(), problem.c_str());
+  if (!problem.empty())
+    std::fprintf(stderr, "firnadesk-cli %s: %s\n", name.c_str(), support::TerminalText(problem, 512).c_str());
   const Command* command = FindCommand(name);
   std::fprintf(stderr, "usage: firnadesk-cli %s %s\n", name.c_str(), command ? command->Usage.c_str() : "");
   return kExitUsage;

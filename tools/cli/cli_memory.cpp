@@ -10,19 +10,30 @@
 #include <vector>
 
 #include "cli_bus.h"
-#include "cli_scenario_args.h"
 #include "cli_command.h"
+#include "cli_output.h"
+#include "cli_scenario_args.h"
 #include "devices/controls.h"
 #include "devices/scenario_memory.h"
 #include "show/preflight_checks.h"
 #include "show/project_list.h"
+#include "support/terminal_text.h"
 
 namespace fd::cli {
 namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
 
-void OnInterrupt(int) { interrupted = 1; }
+// The first Ctrl+C cancels at the next cue; a second one, when the line is stuck between cues,
+// ends the program at once.
+void OnInterrupt(int) {
+  if (interrupted) {
+    std::signal(SIGINT, SIG_DFL);
+    std::raise(SIGINT);
+    return;
+  }
+  interrupted = 1;
+}
 
 // Ctrl+C asks for a cancel for as long as a run lasts; the previous handling comes back after.
 class InterruptCancels {
@@ -60,10 +71,7 @@ void NotePreflight(const char* name, const show::PreflightResult& r) {
   if (!r.Passed) std::fprintf(stderr, "firnadesk-cli %s: %s %s\n", name, r.Heading.c_str(), r.MemoText().c_str());
 }
 
-int RunMemory(const char* name, bool write, const std::vector<std::string>& args) {
-  ScenarioArgs parsed;
-  const std::vector<std::string> flags = write ? std::vector<std::string>{"--verify"} : std::vector<std::string>{};
-  if (std::string bad = ParseScenarioArgs(args, flags, parsed); !bad.empty()) return PrintUsage(name, bad);
+int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   const BusOptions& options = parsed.bus;
   const bool busGiven = parsed.busGiven;
   const bool thenVerify = parsed.Has("--verify");
@@ -73,30 +81,23 @@ int RunMemory(const char* name, bool write, const std::vector<std::string>& args
 
   show::TProjectList list;
   const show::LoadResult loaded = list.LoadFromFile(path);
-  if (!loaded.Ok()) {
-    std::fprintf(stderr, "firnadesk-cli %s: %s: %s\n", name, path.c_str(), loaded.Message.c_str());
-    return kExitFailure;
-  }
+  if (!loaded.Ok()) return ReportError(name, path + ": " + LoadFailureText(loaded), LoadFailureExit(loaded));
+  if (!loaded.EncodingHint.empty()) ReportError(name, path + ": warning: " + loaded.EncodingHint, 0);
 
   std::string error;
   std::unique_ptr<CliBus> bus = CliBus::Open(options, error);
-  if (!bus) {
-    std::fprintf(stderr, "firnadesk-cli %s: %s\n", name, error.c_str());
-    return kExitUsage;
-  }
+  if (!bus) return ReportError(name, error, OpenFailureExit(options));
   ProgressLine progress;
   const bool searched = bus->Search(1, [&](int, int address, int percent) {
     progress.Show(std::string(name) + ": searching " + Bar(percent) + " address " + std::to_string(address));
   });
   progress.Clear();
-  if (!searched) {
-    std::fprintf(stderr, "firnadesk-cli %s: the search did not finish in time\n", name);
-    return kExitFailure;
-  }
+  if (!searched) return ReportError(name, "the search did not finish in time", kExitFailure);
   devices::TControls& controls = bus->Controls();
   controls.SortByID();
-  std::fprintf(stderr, "firnadesk-cli %s: %s, %d cue(s), %d console(s) found on %s\n", name, list.FileName().c_str(),
-               list.Count(), controls.ConsoleCount(), bus->ConverterText().c_str());
+  std::fprintf(stderr, "firnadesk-cli %s: %s, %d cue(s), %d console(s) found on %s\n", name,
+               support::TerminalText(list.FileName()).c_str(), list.Count(), controls.ConsoleCount(),
+               bus->ConverterText().c_str());
   // The window asks before going on; here the findings are told and the run goes on.
   NotePreflight(name, show::CheckUnconnected(list.Cues(), controls));
   if (write) NotePreflight(name, show::CheckScenarioTimes(list.Cues(), controls));
@@ -115,25 +116,33 @@ int RunMemory(const char* name, bool write, const std::vector<std::string>& args
   const bool verifyingToo = code == 0 && thenVerify;
   if (verifyingToo) {
     progress.Clear();
-    std::printf("write: %s\n", ResultText(code).c_str());
+    Print("write: " + ResultText(code) + "\n");
     pass = "verify";
     code = controls.VerifyScenario(list.Cues());
   }
   controls.OnMemoryProgress = nullptr;
   progress.Clear();
 
-  std::printf("%s%s\n", verifyingToo ? "verify: " : "", ResultText(code).c_str());
-  std::fflush(stdout);
+  Print(std::string(verifyingToo ? "verify: " : "") + ResultText(code) + "\n");
   return code == 0 ? kExitOk : kExitFailure;
 }
 
-int RunWrite(const std::vector<std::string>& args) { return RunMemory("write", true, args); }
-int RunVerify(const std::vector<std::string>& args) { return RunMemory("verify", false, args); }
+Runner SetUpWrite(CommandLine& line) {
+  auto args = std::make_shared<ScenarioArgs>();
+  AddScenarioArgs(line, {"--verify"}, *args);
+  return [args] { return RunMemory("write", true, *args); };
+}
+
+Runner SetUpVerify(CommandLine& line) {
+  auto args = std::make_shared<ScenarioArgs>();
+  AddScenarioArgs(line, {}, *args);
+  return [args] { return RunMemory("verify", false, *args); };
+}
 
 const CommandRegistration kWrite{"write", "SCENARIO (--simulate[=BENCH] | --port PATH) [--verify]",
-                                 "search once and write the scenario into the consoles", &RunWrite};
+                                 "search once and write the scenario into the consoles", &SetUpWrite};
 const CommandRegistration kVerify{"verify", "SCENARIO (--simulate[=BENCH] | --port PATH)",
-                                  "search once and compare the consoles' memory with the scenario", &RunVerify};
+                                  "search once and compare the consoles' memory with the scenario", &SetUpVerify};
 
 }  // namespace
 }  // namespace fd::cli

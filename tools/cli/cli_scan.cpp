@@ -1,4 +1,5 @@
 // firnadesk-cli scan: search the bus and list every device found.
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include "cli_bus.h"
 #include "cli_command.h"
 #include "cli_json.h"
+#include "cli_output.h"
 #include "devices/common_control.h"
 #include "devices/controls.h"
 #include "devices/device_factory.h"
@@ -102,110 +104,98 @@ std::string TextReport(devices::TControls& controls, const CliBus& bus, int pass
   return out;
 }
 
-std::string JsonDevice(const devices::TCommonDevice& d) {
-  std::string o = "{";
-  o += "\"id\": " + std::to_string(d.ID);
-  o += ", \"class\": " + JsonString(d.ClassName());
-  o += ", \"kind\": " + std::to_string(d.Kind);
+Json JsonDevice(const devices::TCommonDevice& d) {
+  Json o;
+  o["id"] = d.ID;
+  o["class"] = d.ClassName();
+  o["kind"] = d.Kind;
   if (auto* s = dynamic_cast<const devices::TSoftControl*>(&d)) {
-    o += ", \"instance\": " + std::to_string(s->PeerNumber);
-    o += ", \"instance_hex\": " + JsonString(Format("%02X", static_cast<unsigned>(s->PeerNumber)));
-    o += ", \"software_kind\": " + std::to_string(s->Version);
-    o += ", \"software\": " + JsonString(devices::SoftwareKindText(s->Version));
+    o["instance"] = s->PeerNumber;
+    o["instance_hex"] = Format("%02X", static_cast<unsigned>(s->PeerNumber));
+    o["software_kind"] = s->Version;
+    o["software"] = devices::SoftwareKindText(s->Version);
   } else {
-    o += ", \"version\": " + JsonString(VersionHex(d.Version));
-    o += ", \"version_number\": " + std::to_string(d.Version);
+    o["version"] = VersionHex(d.Version);
+    o["version_number"] = d.Version;
   }
   if (auto* c = dynamic_cast<const devices::TCommonControl*>(&d)) {
-    o += ", \"type_letter\": " + (c->TypeLetter == 0 ? std::string("null") : JsonChar(c->TypeLetter));
-    o += ", \"channel_count\": " + std::to_string(c->ChannelCount);
-    o += ", \"voltage\": " + JsonNumber(c->Voltage);
-    o += ", \"aux_voltage\": " + JsonNumber(c->AuxVoltage);
-    o += ", \"status_bit\": " +
-         (c->StatusBit == devices::kStatusNotReported ? std::string("null") : std::to_string(c->StatusBit));
-    o += ", \"link_quality\": " + std::to_string(c->LinkQuality());
+    o["type_letter"] = c->TypeLetter == 0 ? Json(nullptr) : JsonCharValue(c->TypeLetter);
+    o["channel_count"] = c->ChannelCount;
+    o["voltage"] = JsonNumberValue(c->Voltage);
+    o["aux_voltage"] = JsonNumberValue(c->AuxVoltage);
+    o["status_bit"] = c->StatusBit == devices::kStatusNotReported ? Json(nullptr) : Json(c->StatusBit);
+    o["link_quality"] = c->LinkQuality();
   }
-  o += ", \"repeat_mode\": " + std::to_string(d.RepeatMode);
-  o += ", \"converter\": " + std::to_string(d.Converter);
-  o += ", \"last_result\": " + std::to_string(d.LastResult);
-  return o + "}";
+  o["repeat_mode"] = d.RepeatMode;
+  o["converter"] = d.Converter;
+  o["last_result"] = d.LastResult;
+  return o;
 }
 
-std::string JsonReport(devices::TControls& controls, const CliBus& bus, int passes) {
-  std::string out = "{\n";
-  out += "  \"bus\": " + JsonString(bus.ConverterText()) + ",\n";
-  out += std::string("  \"simulated\": ") + (bus.Simulated() ? "true" : "false") + ",\n";
-  out += "  \"passes\": " + std::to_string(passes) + ",\n";
-  out += "  \"devices\": [";
-  for (int i = 0; i < controls.Count(); ++i) {
-    out += i == 0 ? "\n    " : ",\n    ";
-    out += JsonDevice(*controls.Items(i));
-  }
-  out += controls.Count() == 0 ? "]\n" : "\n  ]\n";
-  return out + "}\n";
+// Device by device: the document is never held whole.
+void PrintJsonReport(devices::TControls& controls, const CliBus& bus, int passes) {
+  Print("{\n");
+  Print("  \"bus\": " + JsonString(bus.ConverterText()) + ",\n");
+  Print(std::string("  \"simulated\": ") + (bus.Simulated() ? "true" : "false") + ",\n");
+  Print("  \"passes\": " + std::to_string(passes) + ",\n");
+  Print("  \"devices\": [");
+  for (int i = 0; i < controls.Count(); ++i)
+    Print((i == 0 ? "\n    " : ",\n    ") + OneLine(JsonDevice(*controls.Items(i))));
+  Print(controls.Count() == 0 ? "]\n" : "\n  ]\n");
+  Print("}\n");
 }
 
-int RunScan(const std::vector<std::string>& args) {
-  BusOptions options;
+struct ScanArgs {
+  BusOptions bus;
+  std::string passesText = "1";
   int passes = 1;
   bool json = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string error;
-    switch (TakeBusOption(args, i, options, error)) {
-      case OptionMatch::Taken:
-        continue;
-      case OptionMatch::Bad:
-        return PrintUsage("scan", error);
-      case OptionMatch::NotMine:
-        break;
-    }
-    const std::string& a = args[i];
-    if (a == "--json") {
-      json = true;
-    } else if (a == "--passes" || a.rfind("--passes=", 0) == 0) {
-      std::string value;
-      if (a == "--passes") {
-        if (i + 1 >= args.size()) return PrintUsage("scan", "--passes needs a number");
-        value = args[++i];
-      } else {
-        value = a.substr(9);
-      }
-      bool ok = false;
-      passes = support::StrToIntDef(value, 0, &ok);
-      if (!ok || passes < 1 || passes > kMaxPasses)
-        return PrintUsage("scan", "--passes takes a number from 1 to " + std::to_string(kMaxPasses));
-    } else {
-      return PrintUsage("scan", "unknown option \"" + a + "\"");
-    }
-  }
+};
+
+int RunScan(const ScanArgs& args) {
+  const BusOptions& options = args.bus;
+  const int passes = args.passes;
+  const bool json = args.json;
 
   std::string error;
   std::unique_ptr<CliBus> bus = CliBus::Open(options, error);
-  if (!bus) {
-    std::fprintf(stderr, "firnadesk-cli scan: %s\n", error.c_str());
-    return kExitUsage;
-  }
+  if (!bus) return ReportError("scan", error, OpenFailureExit(options));
 
   ProgressLine progress;
   const bool finished = bus->Search(passes, [&](int pass, int address, int percent) {
     progress.Show(Format("scan: pass %d/%d  address %3d  %3d%%", pass, passes, address, percent));
   });
   progress.Clear();
-  if (!finished) {
-    std::fprintf(stderr, "firnadesk-cli scan: the search did not finish in time\n");
-    return kExitFailure;
-  }
+  if (!finished) return ReportError("scan", "the search did not finish in time", kExitFailure);
 
   devices::TControls& controls = bus->Controls();
   controls.SortByID();
-  const std::string report = json ? JsonReport(controls, *bus, passes) : TextReport(controls, *bus, passes);
-  std::fwrite(report.data(), 1, report.size(), stdout);
-  std::fflush(stdout);
+  if (json)
+    PrintJsonReport(controls, *bus, passes);
+  else
+    Print(TextReport(controls, *bus, passes));
   return kExitOk;
 }
 
+Runner SetUpScan(CommandLine& line) {
+  auto args = std::make_shared<ScanArgs>();
+  AddBusOptions(line, args->bus);
+  CLI::Option* passes =
+      line.App().add_option("--passes", args->passesText, "full sweeps of the 256 addresses")->type_name("N");
+  line.Needs(passes, "a number");
+  line.App().add_flag("--json", args->json, "the device list as JSON");
+  line.Check([args]() -> std::string {
+    bool ok = false;
+    args->passes = support::StrToIntDef(args->passesText, 0, &ok);
+    if (!ok || args->passes < 1 || args->passes > kMaxPasses)
+      return "--passes takes a number from 1 to " + std::to_string(kMaxPasses);
+    return {};
+  });
+  return [args] { return RunScan(*args); };
+}
+
 const CommandRegistration kScan{"scan", std::string(kBusOptionsUsage) + " [--passes N] [--json]",
-                                "search the bus and list the devices found", &RunScan};
+                                "search the bus and list the devices found", &SetUpScan};
 
 }  // namespace
 }  // namespace fd::cli

@@ -1,6 +1,10 @@
 #include "cli_scenario_args.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
+#include <memory>
+
+#include "show/project_list.h"
 
 namespace fd::cli {
 
@@ -8,32 +12,35 @@ bool ScenarioArgs::Has(const std::string& flag) const {
   return std::find(flags.begin(), flags.end(), flag) != flags.end();
 }
 
-std::string ParseScenarioArgs(const std::vector<std::string>& args, const std::vector<std::string>& allowedFlags,
-                              ScenarioArgs& out) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string error;
-    switch (TakeBusOption(args, i, out.bus, error)) {
-      case OptionMatch::Taken:
-        out.busGiven = true;
-        continue;
-      case OptionMatch::Bad:
-        return error;
-      case OptionMatch::NotMine:
-        break;
-    }
-    const std::string& a = args[i];
-    if (std::find(allowedFlags.begin(), allowedFlags.end(), a) != allowedFlags.end()) {
-      out.flags.push_back(a);
-    } else if (a.rfind("--", 0) == 0) {
-      return "unknown option \"" + a + "\"";
-    } else if (out.path.empty()) {
-      out.path = a;
-    } else {
-      return "one scenario file at a time";
-    }
-  }
-  if (out.path.empty()) return "name the scenario file";
-  return "";
+void AddScenarioArgs(CommandLine& line, const std::vector<std::string>& allowedFlags, ScenarioArgs& out) {
+  AddBusOptions(line, out.bus, &out.busGiven);
+  CLI::App& app = line.App();
+  std::vector<std::pair<std::string, CLI::Option*>> flags;
+  for (const std::string& flag : allowedFlags) flags.emplace_back(flag, app.add_flag(flag));
+  auto paths = std::make_shared<std::vector<std::string>>();
+  app.add_option("SCENARIO", *paths, "the scenario file (Windows-1251)");
+  line.Check([&out, flags, paths]() -> std::string {
+    for (const auto& [name, option] : flags)
+      if (option->count() > 0) out.flags.push_back(name);
+    if (paths->empty()) return "name the scenario file";
+    if (paths->size() > 1) return "one scenario file at a time";
+    out.path = paths->front();
+    return {};
+  });
+}
+
+std::string LoadFailureText(const show::LoadResult& result) {
+  if (result.Status == show::LoadStatus::OpenFailed)
+    return "cannot read the file (" + result.Message + (result.Reason.empty() ? "" : ": " + result.Reason) + ")";
+  std::string text = result.Message;
+  if (!result.Reason.empty()) text += " Line " + std::to_string(result.Line) + ": " + result.Reason + ".";
+  if (!result.EncodingHint.empty()) text += " (" + result.EncodingHint + ")";
+  return text;
+}
+
+int LoadFailureExit(const show::LoadResult& result) {
+  const bool unreadable = result.Status == show::LoadStatus::OpenFailed || result.Status == show::LoadStatus::TooLarge;
+  return unreadable ? kExitUsage : kExitFailure;
 }
 
 }  // namespace fd::cli

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "cli_bus.h"
+#include "cli_command.h"
+#include "show/project_list.h"
 
 namespace fd::cli {
 
@@ -18,8 +20,15 @@ struct ScenarioArgs {
   bool Has(const std::string& flag) const;
 };
 
-// Reads args; an empty result means success, anything else is the complaint for the usage text.
-std::string ParseScenarioArgs(const std::vector<std::string>& args, const std::vector<std::string>& allowedFlags,
-                              ScenarioArgs& out);
+// Declares the bus options, the allowed flags and the scenario file on the command; once parsed,
+// out holds them. A missing file or a second one is a usage error.
+void AddScenarioArgs(CommandLine& line, const std::vector<std::string>& allowedFlags, ScenarioArgs& out);
+
+// The message and exit status of a scenario that did not load: the window's message, then for a
+// bad line the reason, and a hint when the file looks like UTF-8. A file that cannot be read or is
+// past the size limits gives kExitUsage; a bad line or a scenario too big for the memory
+// kExitFailure.
+std::string LoadFailureText(const show::LoadResult& result);
+int LoadFailureExit(const show::LoadResult& result);
 
 }  // namespace fd::cli
