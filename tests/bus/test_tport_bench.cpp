@@ -35,9 +35,9 @@ class EngineOnBench : public ::testing::Test {
 };
 
 // A transmission is the 2 ms gap plus the echo of seven bytes (3.65 ms), read in 1 ms steps: 6 ms.
-// An unanswered window reads one byte at a time with the 20 ms read time-out and closes once more
-// than 70 ms have passed: 80 ms.
-constexpr uint64_t kSend = 6, kWindow = 80;
+// An unanswered window reads one byte at a time, each read waiting at most the 20 ms read time-out
+// and never past the window's end, and closes once more than 70 ms have passed: 71 ms.
+constexpr uint64_t kSend = 6, kWindow = 71;
 
 TEST_F(EngineOnBench, RepeatedExchangeWithoutAnswerTransmitsTwiceAndListensThreeTimes) {
   Frame6 reply{};
@@ -234,7 +234,9 @@ Frame6 PeerAnswerHolding(uint8_t code, bool crcToo) {
   return {};
 }
 
-int CountOf(const std::vector<uint8_t>& bytes, uint8_t b) { return static_cast<int>(std::count(bytes.begin(), bytes.end(), b)); }
+int CountOf(const std::vector<uint8_t>& bytes, uint8_t b) {
+  return static_cast<int>(std::count(bytes.begin(), bytes.end(), b));
+}
 
 TEST_F(EngineOnBench, AForeignFrameHoldingTheReplyCodeDoesNotHideTheReplyBehindIt) {
   const Frame6 version{0x7F, 0x00, '1', '6', '5', 0x05};
@@ -320,6 +322,42 @@ TEST_F(EngineOnBench, AGarbledReplyAloneIsATransferErrorAtTheEndOfItsWindow) {
   EXPECT_EQ(engine.ExchangeAny({0x80, 0x00, 0x01, 0x02, 0x03, 0x06}, 0x7F, converter, reply), kBusNoReply);
   EXPECT_EQ(Now() - before, kSend + kWindow);
   EXPECT_EQ(converter, -1);
+}
+
+TEST_F(EngineOnBench, AnUnansweredWindowEndsWithinOneMillisecondOfTheReplyTimeOut) {
+  // Reply time-outs that are and are not multiples of the 20 ms read time-out, the longer ones
+  // the device model sets for measuring and for peers, and the shortest there is.
+  struct Case {
+    uint32_t timeout;
+    int repeatMode;
+    bool any;
+  } cases[] = {{70, -1, false}, {70, -1, true}, {33, -1, false}, {200, -1, false}, {300, -1, true},
+               {5, -1, false},  {1, -1, false}, {70, 0, false},  {45, 0, false}};
+  for (const auto& c : cases) {
+    engine.ReplyTimeout = c.timeout;
+    sentEvents.clear();
+    std::vector<uint64_t> sentAt;
+    engine.OnFrameSent = [&](const Frame6& f) {
+      sentEvents.push_back(f);
+      sentAt.push_back(Now());
+    };
+    Frame6 reply{};
+    int converter = 0;
+    const int r = c.any ? engine.ExchangeAny(request, 0x7A, converter, reply)
+                        : engine.Exchange(request, 0x7A, c.repeatMode, 0, reply);
+    const uint64_t end = Now();
+    EXPECT_EQ(r, kBusNoReply) << c.timeout;
+    // Windows: one per transmission, and the third after the second transmission's window.
+    const size_t windows = c.repeatMode == -1 ? 1 : 3;
+    ASSERT_EQ(sentEvents.size(), c.repeatMode == -1 ? 1u : 2u) << c.timeout;
+    // Each window listens its whole length and ends within 1 ms after it; the port's own read
+    // time-out is back once the exchange is over.
+    const uint64_t listened = end - sentAt.front() - (sentAt.size() - 1) * kSend;
+    EXPECT_GE(listened, windows * (c.timeout + 1)) << c.timeout;
+    EXPECT_LE(listened, windows * (c.timeout + 1) + (sentAt.size() - 1)) << c.timeout;
+    for (size_t k = 1; k < sentAt.size(); ++k) EXPECT_LE(sentAt[k] - sentAt[k - 1], kSend + c.timeout + 1) << c.timeout;
+    EXPECT_EQ(rig.port->FT()->ReadTimeout, TUSBPort::kReadTimeoutMs) << c.timeout;
+  }
 }
 
 class IdentifyOnBench : public EngineOnBench {
