@@ -91,14 +91,17 @@ TEST_F(CliTest, CheckJsonListsEveryCueAsLoaded) {
   Outcome o = Run("check --json " + Scenario(kGood));
   EXPECT_EQ(o.exitCode, 0) << o.err;
   EXPECT_NE(o.out.find("\"cue_count\": 3"), std::string::npos) << o.out;
-  EXPECT_NE(o.out.find("{\"index\": 0, \"time_text\": \"1\", \"time_ms\": 1000, \"console\": 3, \"channel\": 12, "
-                       "\"kind\": 0, \"kind_name\": \"channel\", \"param1\": null, \"param2\": null, "
-                       "\"comment\": \"Финал\"}"),
+  EXPECT_NE(o.out.find(
+                "{\"index\": 0, \"line\": 1, \"time_text\": \"1\", \"time_ms\": 1000, \"console\": 3, \"channel\": 12, "
+                "\"kind\": 0, \"kind_name\": \"channel\", \"param1\": null, \"param2\": null, "
+                "\"comment\": \"Финал\"}"),
             std::string::npos)
       << o.out;
-  EXPECT_NE(o.out.find("\"time_text\": \"1:05\", \"time_ms\": 65000, \"console\": 7, \"channel\": null, \"kind\": 53, "
-                       "\"kind_name\": \"LT\", \"param1\": 25, \"param2\": 204"),
-            std::string::npos)
+  EXPECT_NE(
+      o.out.find(
+          "\"line\": 4, \"time_text\": \"1:05\", \"time_ms\": 65000, \"console\": 7, \"channel\": null, \"kind\": 53, "
+          "\"kind_name\": \"LT\", \"param1\": 25, \"param2\": 204"),
+      std::string::npos)
       << o.out;
   EXPECT_EQ(o.out.find("\"bus\""), std::string::npos) << "no bus without --simulate or --port";
 }
@@ -147,6 +150,37 @@ TEST_F(CliTest, WriteReportsWhatTheConsolesCannotHold) {
   Outcome motor = Run("write " + Scenario("1 9 #C\n") + " --simulate='" + bench + "'");
   EXPECT_EQ(motor.exitCode, 1);
   EXPECT_NE(motor.out.find("code -10"), std::string::npos) << motor.out;
+}
+
+TEST_F(CliTest, AScenarioTheConsolesCannotHoldIsRefusedByItsLinesWithNothingWritten) {
+  // Console 7 of the default bench is a motor console, console 2 a standard one: a duration of
+  // 300 tenths and channel 600 fit no record. Console 50 is not there: its cue is nobody's fault.
+  const std::string scenario = Scenario("1 1 1\n2 7 #LT#30#50\n\n0:03 2 600\n4 50 900\n");
+  const std::string listing =
+      "  line 2: 2 (2000 ms) console 7 motion 53 300 127: motion parameters 300, 127 outside 0..255\n"
+      "  line 4: 0:03 (3000 ms) console 2 channel 600: channel 600 outside 0..511\n";
+  Outcome written = Run("write " + scenario + " --simulate --verify");
+  EXPECT_EQ(written.exitCode, 1);
+  EXPECT_EQ(written.out, "Ошибка сценария (строка: 2).\n" + listing + "record frames sent: 0\n");
+
+  Outcome verified = Run("verify " + scenario + " --simulate");
+  EXPECT_EQ(verified.exitCode, 1);
+  EXPECT_EQ(verified.out, "Ошибка сценария (строка: 2).\n" + listing);
+
+  // check names the same lines, with the bus and (by their own warnings) without it.
+  Outcome checked = Run("check " + scenario + " --simulate");
+  EXPECT_EQ(checked.exitCode, 0) << checked.err;
+  EXPECT_NE(checked.out.find("[unfit] 2 cue(s): cues the consoles' memory records cannot hold: write and verify "
+                             "refuse the scenario (Ошибка сценария (строка: 2). lines 2, 4)"),
+            std::string::npos)
+      << checked.out;
+  EXPECT_NE(checked.out.find("    line 2: 2 (0:00:02.000) console 7 #LT 300 127\n"), std::string::npos) << checked.out;
+  EXPECT_NE(checked.out.find("    line 4: 0:03 (0:00:03.000) console 2 channel 600\n"), std::string::npos)
+      << checked.out;
+  Outcome offline = Run("check " + scenario);
+  EXPECT_NE(offline.out.find("[motion-parameter] 1 cue(s)"), std::string::npos) << offline.out;
+  EXPECT_NE(offline.out.find("    line 2: 2 (0:00:02.000) console 7 #LT 300 127\n"), std::string::npos) << offline.out;
+  EXPECT_EQ(offline.out.find("[unfit]"), std::string::npos) << "without a bus nobody knows the consoles";
 }
 
 TEST_F(CliTest, WriteAndVerifyNeedABusAndALoadableFile) {

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,11 +15,14 @@
 #include "cli_command.h"
 #include "devices/controls.h"
 #include "devices/scenario_memory.h"
+#include "devices/scenario_memory_fit.h"
 #include "show/preflight_checks.h"
 #include "show/project_list.h"
 
 namespace fd::cli {
 namespace {
+
+constexpr uint8_t kRecordWrite = 0x91;
 
 volatile std::sig_atomic_t interrupted = 0;
 
@@ -48,12 +52,25 @@ std::string Bar(int percent) {
 
 // What the operator reads for a result: the window's message, or a plain one for the codes the
 // window shows nothing for.
-std::string ResultText(int code) {
+std::string ResultText(int code, const std::optional<int>& faultLine) {
   if (code == 0) return "OK";
-  if (const char* message = devices::ScenarioResultMessage(code)) return message;
+  if (std::string message = devices::ScenarioRunMessage(code, faultLine); !message.empty()) return message;
   if (code == devices::kScenarioMotorTooOld)
     return "a motor console with firmware below 165 has cues in the scenario: it cannot store them (code -10)";
   return "failed with code " + std::to_string(code);
+}
+
+// "  line 2: 5 (0:00:05.000) console 9 channel 600: channel 600 outside 0..511"
+void PrintUnfitCues(devices::TControls& controls, const std::vector<devices::CueRecord>& cues) {
+  for (const devices::UnfitCue& u : devices::FindUnfitCues(controls, cues)) {
+    const devices::CueRecord& cue = cues[u.Index];
+    std::string what = cue.CueKind == devices::ChannelCue
+                           ? "channel " + std::to_string(int64_t{cue.Channel} + 1)
+                           : "motion " + std::to_string(cue.CueKind) + " " + std::to_string(cue.Param1) + " " +
+                                 std::to_string(cue.Param2);
+    std::printf("  line %d: %s (%d ms) console %d %s: %s\n", u.Line, cue.TimeText.c_str(), cue.TimeMs, cue.Console,
+                what.c_str(), devices::UnfitReasonText(cue, u.Why).c_str());
+  }
 }
 
 void NotePreflight(const char* name, const show::PreflightResult& r) {
@@ -111,18 +128,29 @@ int RunMemory(const char* name, bool write, const std::vector<std::string>& args
     progress.Show(text);
     host.ProcessPendingEvents();
   };
+  // How many records went out: after a failed write the operator knows whether any console now
+  // holds part of the scenario.
+  int recordFrames = 0;
+  bus->Port().OnFrameSent = [&](const bus::Frame6& frame) {
+    if (frame[0] == kRecordWrite) ++recordFrames;
+  };
   int code = write ? controls.WriteScenario(list.Cues()) : controls.VerifyScenario(list.Cues());
+  const int writeCode = write ? code : 0;
   const bool verifyingToo = code == 0 && thenVerify;
   if (verifyingToo) {
     progress.Clear();
-    std::printf("write: %s\n", ResultText(code).c_str());
+    std::printf("write: %s\n", ResultText(code, controls.ScenarioFaultLine).c_str());
     pass = "verify";
     code = controls.VerifyScenario(list.Cues());
   }
   controls.OnMemoryProgress = nullptr;
+  bus->Port().OnFrameSent = nullptr;
   progress.Clear();
 
-  std::printf("%s%s\n", verifyingToo ? "verify: " : "", ResultText(code).c_str());
+  std::printf("%s%s\n", verifyingToo ? "verify: " : "", ResultText(code, controls.ScenarioFaultLine).c_str());
+  // Nothing was sent: every cue that keeps the scenario out of the consoles, by its line.
+  if (controls.ScenarioFaultLine) PrintUnfitCues(controls, list.Cues());
+  if (writeCode != 0) std::printf("record frames sent: %d\n", recordFrames);
   std::fflush(stdout);
   return code == 0 ? kExitOk : kExitFailure;
 }
