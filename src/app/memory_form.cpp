@@ -15,7 +15,9 @@ namespace fd::app {
 namespace {
 
 QFont VerdanaBold(int pixels) {
+  // The Debian face with Verdana's shapes stands in where Verdana is not installed.
   QFont font(QStringLiteral("Verdana"));
+  font.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
   font.setPixelSize(pixels);
   font.setBold(true);
   return font;

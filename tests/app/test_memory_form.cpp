@@ -107,6 +107,9 @@ class MemoryFormTest : public QObject {
     QCOMPARE(form.TextLabel->pos(), QPoint(12, 20));
     QCOMPARE(form.TextLabel->text(), QStringLiteral("Запись сценария"));
     QCOMPARE(form.TextLabel->font().family(), QStringLiteral("Verdana"));
+    // Verdana where it is installed, else the Debian face with its shapes.
+    for (const QLabel* label : {form.TextLabel, form.Label1})
+      QCOMPARE(label->font().families(), QStringList({"Verdana", "DejaVu Sans"}));
     QCOMPARE(form.TextLabel->font().pixelSize(), 16);
     QVERIFY(form.TextLabel->font().bold());
     QCOMPARE(form.Label1->pos(), QPoint(14, 66));
