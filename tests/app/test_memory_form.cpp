@@ -172,6 +172,24 @@ class MemoryFormTest : public QObject {
     QCOMPARE(platform.Messages[0].Caption, std::string("Ошибка"));
   }
 
+  void aScenarioTheConsolesCannotHoldIsReportedByItsLine() {
+    ProbePlatform platform;
+    TMemoryForm form(platform);
+    Rig rig;
+    rig.list.Cues()[2].Channel = 600;  // channel 601: no record holds it
+    rig.list.Cues()[2].Line = 7;
+    const size_t sent = rig.bench.sent.size();
+    for (bool write : {true, false}) {
+      platform.Messages.clear();
+      QVERIFY(write ? form.RunWrite(*rig.bench.controls, rig.list) : form.RunVerify(*rig.bench.controls, rig.list));
+      QCOMPARE(form.LastResult(), -1);
+      QCOMPARE(platform.Messages.size(), size_t{1});
+      QCOMPARE(platform.Messages[0].Text, std::string("Ошибка сценария (строка: 7)."));
+      QCOMPARE(platform.Messages[0].Caption, std::string("Ошибка"));
+    }
+    QCOMPARE(rig.bench.sent.size(), sent);
+  }
+
   void escapeCancels() {
     ExpectCancelledBy([](TMemoryForm& f) { QTest::keyClick(&f, Qt::Key_Escape); });
   }
