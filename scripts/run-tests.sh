@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Set-up and build, then every test: the whole suite; the threaded tests of the engine and the bench
-# again under ThreadSanitizer; the core's tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+# again under ThreadSanitizer; the core's tests under AddressSanitizer and UndefinedBehaviorSanitizer;
+# last a Release build from a clean folder, warnings fatal, so that what -O3 warns about is caught.
 # Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,3 +21,8 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 
 echo "== core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 scripts/run-asan.sh
+
+echo "== Release build from a clean folder (what a packager builds)"
+rm -rf build-release
+BUILD_DIR=build-release scripts/setup.sh -DCMAKE_BUILD_TYPE=Release -DFIRNADESK_BUILD_TESTS=OFF \
+  -DFIRNADESK_BUILD_BENCH=OFF

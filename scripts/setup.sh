@@ -24,7 +24,33 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+# The run log stamps its lines in the user's date and time formats; its tests need these locales.
+# Generated only when missing (locale-gen rebuilds them all and takes a while).
+LOCALES=(ru_RU.UTF-8 en_US.UTF-8)
+normalized() { tr '[:upper:]' '[:lower:]' | sed 's/utf-8/utf8/'; }
+available=$(locale -a 2>/dev/null | normalized || true)
+generate=0
+for l in "${LOCALES[@]}"; do
+  grep -qx "$(normalized <<<"$l")" <<<"$available" && continue
+  generate=1
+  if [ ! -w /etc/locale.gen ]; then
+    echo "== cannot enable locale $l (no write access to /etc/locale.gen): its tests will be skipped"
+    generate=0
+    break
+  fi
+  if grep -q "^# *$l UTF-8" /etc/locale.gen; then
+    sed -i "s/^# *$l UTF-8/$l UTF-8/" /etc/locale.gen
+  elif ! grep -q "^$l UTF-8" /etc/locale.gen; then
+    echo "$l UTF-8" >>/etc/locale.gen
+  fi
+done
+if [ "$generate" = 1 ]; then
+  echo "== generating locales: ${LOCALES[*]}"
+  locale-gen
+fi
+
 BUILD_DIR=${BUILD_DIR:-build}
 JOBS=${JOBS:-$(nproc)}
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+# Warnings are errors here and in CI; a plain cmake build leaves them warnings.
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFIRNADESK_WERROR=ON "$@"
 cmake --build "$BUILD_DIR" -j "$JOBS"

@@ -35,9 +35,16 @@ const QColor kDesignField(0xDB, 0xE7, 0xF9);  // behind the list and the channel
 const QColor kSwatchColors[4] = {QColor(0xDB, 0xE7, 0xF9), QColor(0x00, 0x00, 0xFF), QColor(0x00, 0xFF, 0x00),
                                  QColor(0xFF, 0x00, 0x00)};
 
-// The design's fonts, with the faces that the Linux packages provide for them.
+// The design's fonts, with the faces that the Linux packages provide for them: the design's family
+// is asked for first, so that a machine that has it shows it, and the Debian face stands in.
 QFont DesignFont(const char* family, int pixels, bool bold) {
-  QFont font{QString::fromLatin1(family)};
+  const QString debian = QString::fromLatin1(family);
+  const QString design = debian == QLatin1String("DejaVu Sans")       ? QStringLiteral("Verdana")
+                         : debian == QLatin1String("Liberation Mono") ? QStringLiteral("Courier New")
+                         : debian == QLatin1String("Liberation Sans") ? QStringLiteral("Arial")
+                                                                      : debian;
+  QFont font{debian};
+  font.setFamilies({design, debian});
   font.setPixelSize(pixels);
   font.setBold(bold);
   return font;

@@ -15,7 +15,9 @@ namespace fd::app {
 namespace {
 
 QFont VerdanaBold(int pixels) {
+  // The Debian face with Verdana's shapes stands in where Verdana is not installed.
   QFont font(QStringLiteral("Verdana"));
+  font.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans")});
   font.setPixelSize(pixels);
   font.setBold(true);
   return font;
@@ -122,7 +124,7 @@ bool TMemoryForm::Run(Kind kind, devices::TControls& controls, show::TProjectLis
 
   lastResult_ = kind == Kind::Write ? controls.WriteScenario(list.Cues()) : controls.VerifyScenario(list.Cues());
 
-  ReportResult(lastResult_);
+  ReportResult(lastResult_, controls.ScenarioFaultLine);
   running_ = false;
   hide();
   return true;
@@ -140,9 +142,9 @@ void TMemoryForm::MemoryProgress(int percent, int deviceIndex, int consoleId, in
   platform_.ProcessPendingEvents();
 }
 
-void TMemoryForm::ReportResult(int code) {
-  if (const char* message = devices::ScenarioResultMessage(code))
-    platform_.ShowMessage(message, support::LocalText(91, "Ошибка"));
+void TMemoryForm::ReportResult(int code, const std::optional<int>& faultLine) {
+  const std::string message = devices::ScenarioRunMessage(code, faultLine);
+  if (!message.empty()) platform_.ShowMessage(message, support::LocalText(91, "Ошибка"));
 }
 
 }  // namespace fd::app

@@ -5,6 +5,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
+#include <optional>
 
 #include "platform/platform.h"
 
@@ -43,7 +44,8 @@ class TMemoryForm : public QDialog {
   void MemoryProgress(int percent, int deviceIndex, int consoleId, int channel, bool& cancel);
   void Button1Click();
   // A message box for the codes that have a message; nothing for the others.
-  void ReportResult(int code);
+  // A scenario the consoles cannot hold (faultLine set) is reported by its line instead.
+  void ReportResult(int code, const std::optional<int>& faultLine = std::nullopt);
 
   QWidget* Panel1 = nullptr;
   QLabel* TextLabel = nullptr;

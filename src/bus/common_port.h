@@ -18,6 +18,9 @@ class TCommonPort {
   virtual int BytesAvailable() = 0;
   virtual int Read(uint8_t* buffer, int count, int converter) = 0;
   virtual int ReadAny(uint8_t* buffer, int count, int& converter) = 0;
+  // Caps how long each following read may wait for its bytes, in ms; 0 gives the port its own
+  // read time-out back. A port whose reads do not wait may ignore it.
+  virtual void LimitReadWait(uint32_t ms) { (void)ms; }
   // count when sent and echoed, -2 on a failed transmission or echo, -1 when not open.
   virtual int Send(const uint8_t* data, int count, int converter) = 0;
 

@@ -98,6 +98,11 @@ class TPort {
   int AnnounceStart(int timeMs);
   int AnnounceStop(int timeMs);
   int SendPeerSweep();
+  // Holds the port for ms and puts every byte heard meanwhile into the receive buffer, where the
+  // engine loop finds the frames. For answers that several devices send after their own pauses:
+  // nothing is sent meanwhile that could talk over one of them, and no transmission's purge of the
+  // converter can drop one that arrived after the loop's last read.
+  void CollectFor(uint32_t ms);
   int SendPeerAnswer(int version, int askerNumber);
   int SendStateAnswer(int mode, int launchMode, int askerNumber);
   // Directed peer query: 300 ms reply window, one attempt, on the peer's converter.
@@ -113,8 +118,8 @@ class TPort {
 
   // One listening window of an exchange (PortLock held): hunt for the reply start, then read the
   // rest of the frame. A candidate that fails its CRC goes to the receive buffer up to the next
-  // byte that could start the reply, and the window carries on. Exchange (anyConverter false) hunts on converter, or with -1 on whichever
-  // converter speaks first and then on that one, and reads the rest from converter as given.
+  // byte that could start the reply, and the window carries on. Exchange (anyConverter false) hunts on converter, or
+  // with -1 on whichever converter speaks first and then on that one, and reads the rest from converter as given.
   // ExchangeAny (anyConverter true) hunts on every converter and reads the rest from the converter
   // the reply start came from. startConverter receives that converter, -1 without a reply start.
   int ListenForReply(uint8_t replyCode, int converter, bool anyConverter, Frame6& reply, int& startConverter);

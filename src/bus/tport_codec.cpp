@@ -17,7 +17,7 @@ bool Channel16(int channelIndex, uint8_t& low, uint8_t& high) {
 }
 
 bool Channel9(int channelIndex, uint8_t& byte3, uint8_t& bit8) {
-  if (channelIndex < 0 || channelIndex > 510) return false;
+  if (channelIndex < -1 || channelIndex > 510) return false;
   const int n = channelIndex + 1;
   byte3 = static_cast<uint8_t>(n & 0xFF);
   bit8 = static_cast<uint8_t>(n >> 8);

@@ -14,7 +14,8 @@ bool AddressByte(int address, uint8_t& byte);
 // (commands 0x83, 0x84): 1..65535.
 bool Channel16(int channelIndex, uint8_t& low, uint8_t& high);
 // The 9-bit form of records (0x91, 0x92): byte 3 takes the low byte, bit 0 of byte 4 the ninth bit,
-// so channel numbers 1..511 (indexes 0..510).
+// so channel numbers 0..511 (indexes -1..510). A scenario may name channel 0 (index -1): its record
+// is stored and read back like any other; only firing refuses it (Channel16).
 bool Channel9(int channelIndex, uint8_t& byte3, uint8_t& bit8);
 
 // Show time in tenths of a second, big-endian: 0..65535 tenths (0..6553599 ms).

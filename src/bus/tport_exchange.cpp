@@ -81,11 +81,36 @@ void TPort::AppendForeignByte(uint8_t byte, int converter) {
   ++rxCount_;
 }
 
+namespace {
+
+// Gives the port its own read time-out back when a listening window ends, however it ends: the
+// engine loop and the identification read with it.
+class ReadWaitRestore {
+ public:
+  explicit ReadWaitRestore(TCommonPort& port) : port_(port) {}
+  ~ReadWaitRestore() { port_.LimitReadWait(0); }
+  ReadWaitRestore(const ReadWaitRestore&) = delete;
+  ReadWaitRestore& operator=(const ReadWaitRestore&) = delete;
+
+ private:
+  TCommonPort& port_;
+};
+
+}  // namespace
+
 int TPort::ListenForReply(uint8_t replyCode, int converter, bool anyConverter, Frame6& reply, int& startConverter) {
   startConverter = -1;
   const uint32_t window = ReplyTimeout.load();
   const uint32_t t0 = clock_.TickCount();
   auto open = [&] { return platform::TicksSince(t0, clock_.TickCount()) <= window; };
+  // No read may wait past the window (a whole read time-out after it would cost an empty address
+  // up to 20 ms more on every probe of a sweep); the last one still waits 1 ms.
+  ReadWaitRestore restore(*port_);
+  auto readFromPort = [&](uint8_t* buffer, int count, int& from) {
+    const uint32_t spent = platform::TicksSince(t0, clock_.TickCount());
+    port_->LimitReadWait(spent >= window ? 1 : window - spent);
+    return ReadFromPort(buffer, count, from);
+  };
 
   // The candidate reply collected so far and the converter each of its bytes came from.
   BusFrame frame{};
@@ -101,7 +126,7 @@ int TPort::ListenForReply(uint8_t replyCode, int converter, bool anyConverter, F
       do {
         uint8_t byte = 0;
         int from = anyConverter ? -1 : rx;
-        const int n = ReadFromPort(&byte, 1, from);
+        const int n = readFromPort(&byte, 1, from);
         // A port that reports itself closed cannot deliver anything more in this window.
         if (n < 0) break;
         if (n == 0) continue;
@@ -126,7 +151,7 @@ int TPort::ListenForReply(uint8_t replyCode, int converter, bool anyConverter, F
     const int restFrom = anyConverter ? frameFrom[0] : converter;
     do {
       int from = restFrom;
-      const int n = ReadFromPort(frame.data() + got, kFrameSize - got, from);
+      const int n = readFromPort(frame.data() + got, kFrameSize - got, from);
       if (n < 0) break;
       for (int i = got; i < got + n; ++i) frameFrom[i] = from;
       got += n;
@@ -159,6 +184,22 @@ int TPort::ListenForReply(uint8_t replyCode, int converter, bool anyConverter, F
   std::copy_n(frame.begin(), 6, reply.begin());
   if (OnFrameReceived) OnFrameReceived(reply);
   return kBusOk;
+}
+
+void TPort::CollectFor(uint32_t ms) {
+  std::lock_guard lock(portLock_);
+  ReadWaitRestore restore(*port_);
+  const uint32_t t0 = clock_.TickCount();
+  for (;;) {
+    const uint32_t spent = platform::TicksSince(t0, clock_.TickCount());
+    if (spent >= ms) break;
+    port_->LimitReadWait(ms - spent);
+    uint8_t bytes[kFrameSize];
+    int from = -1;
+    const int n = port_->ReadAny(bytes, kFrameSize, from);
+    if (n < 0) break;
+    for (int i = 0; i < n; ++i) AppendForeignByte(bytes[i], from);
+  }
 }
 
 int TPort::Exchange(const Frame6& request, uint8_t replyCode, int repeatMode, int converter, Frame6& reply) {

@@ -104,13 +104,16 @@ int TPort::ReadMotorRecord(int address, int cueNumber, int repeatMode, int conve
   // The three records of one cue carry the same time.
   for (int k = 1; k < 3; ++k)
     if (replies[k][1] != replies[0][1] || replies[k][2] != replies[0][2]) return kBusMismatch;
-  // A group whose last record names no motion command is not a motor cue: report it as a mismatch
-  // rather than success with a kind nobody read.
+  // A group whose last record names no motion command (memory never written there, or left from
+  // a shorter scenario) was read fine but holds no motor cue: it comes back as kind 0 with no
+  // parameters, never with the kind of an earlier call, so that the caller sees a difference.
   const int kind = codec::MotorKindOfSubCode(replies[2][3]);
-  if (kind == 0) return kBusMismatch;
   timeMs = (replies[0][1] * 256 + replies[0][2]) * 100;
   cueKind = kind;
-  if (codec::MotorKindHasTwoParams(kind)) {
+  if (kind == 0) {
+    param1 = 0;
+    param2 = 0;
+  } else if (codec::MotorKindHasTwoParams(kind)) {
     param1 = replies[1][3];
     param2 = replies[0][3];
   } else {

@@ -1,5 +1,6 @@
 #include "bus/usb_port.h"
 
+#include <algorithm>
 #include <climits>
 
 namespace fd::bus {
@@ -81,6 +82,11 @@ int TUSBPort::ReadAny(uint8_t* buffer, int count, int& converter) {
     return got;
   }
   return 0;
+}
+
+void TUSBPort::LimitReadWait(uint32_t ms) {
+  if (!Opened || !ft_) return;
+  ft_->SetReadTimeout(ms == 0 ? kReadTimeoutMs : std::clamp<uint32_t>(ms, 1, kReadTimeoutMs));
 }
 
 int TUSBPort::SendOne(int converter, const uint8_t* data, int count) {

@@ -34,6 +34,8 @@ class TUSBPort : public TCommonPort {
   int BytesAvailable() override;
   int Read(uint8_t* buffer, int count, int converter) override;
   int ReadAny(uint8_t* buffer, int count, int& converter) override;
+  // 1..kReadTimeoutMs; 0 restores kReadTimeoutMs.
+  void LimitReadWait(uint32_t ms) override;
   // count when every byte went out and came back within the echo window with the first byte
   // unchanged; -2 otherwise (also for more than 128 bytes, refused before anything is sent);
   // -1 when not open.

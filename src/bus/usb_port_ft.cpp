@@ -83,6 +83,15 @@ FT_STATUS TUSBPortFT::QueueStatus(uint32_t& total) {
   });
 }
 
+FT_STATUS TUSBPortFT::SetReadTimeout(uint32_t ms) {
+  std::lock_guard lock(lock_);
+  if (ms == ReadTimeout) return FT_OK;
+  ReadTimeout = ms;
+  return ForEach([&](ConverterInfo& info) {
+    return info.Handle == 0 ? FT_OK : driver_.SetTimeouts(info.Handle, ReadTimeout, WriteTimeout);
+  });
+}
+
 int TUSBPortFT::ReadFrom(int converter, uint8_t* buffer, int count) {
   if (buffer == nullptr || count <= 0) return 0;
   std::lock_guard lock(lock_);

@@ -42,6 +42,9 @@ class TUSBPortFT {
   // Adds up the bytes waiting in every converter whose status could be read.
   FT_STATUS QueueStatus(uint32_t& total);
 
+  // Changes the read time-out of every open converter, under the lock; the driver is asked only
+  // when the value changes.
+  FT_STATUS SetReadTimeout(uint32_t ms);
   // Reads from one converter under the lock: returns as soon as count bytes arrived or the read
   // time-out expired. Returns the number of bytes read, 0..count; a failing call reads nothing.
   int ReadFrom(int converter, uint8_t* buffer, int count);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -73,6 +74,10 @@ class TControls {
   // Scenario write and verify into the consoles' memory (scenario_memory.cpp).
   int WriteScenario(std::vector<CueRecord>& list);
   int VerifyScenario(std::vector<CueRecord>& list);
+  // Set by a write or verify that refused the scenario before sending anything because a
+  // console's records cannot hold one of its cues: the file line of the first such cue. Empty
+  // after any other run.
+  std::optional<int> ScenarioFaultLine;
 
   std::function<void(int id)> OnChange;
   std::function<void(int percent, int address)> OnSearchProgress;

@@ -17,6 +17,9 @@ constexpr uint8_t kPeerAnswer = 0x02;
 constexpr uint8_t kVersionRequest = 0x80;
 constexpr uint8_t kVersionReply = 0x7F;
 constexpr int kSweepStart = bus::kFirstRadioAddress;  // radio modules and peers are seen first
+// Other programs answer the peer sweep each after its own random pause of 0..149 ms; an answer
+// takes 4 ms on the wire.
+constexpr uint32_t kPeerAnswerPeriodMs = 155;
 
 }  // namespace
 
@@ -62,7 +65,10 @@ void TControls::ScanTick() {
   const int address = scanAddress_;
   if (address == bus::kPeerAddress) {
     DropStalePeers();
-    port_.SendPeerSweep();
+    // The probes that follow end as soon as their reply windows close, so the next two would fall
+    // into the answers: the bus is left to the peers until they are through, and every answer
+    // heard is kept for the engine loop, however close the answers come.
+    if (port_.SendPeerSweep() == bus::kBusOk) port_.CollectFor(kPeerAnswerPeriodMs);
   } else {
     ProbeAddress(address);
   }

@@ -29,6 +29,9 @@ struct CueRecord {
   int32_t Param1 = 0;
   int32_t Param2 = 0;
   std::string Comment;
+  // Where the cue stands in its file (1-based, counting empty lines), so that a fault found after
+  // sorting is still told by the line the operator can look up; 0 for a cue not read from a file.
+  int32_t Line = 0;
 };
 
 // Stable ascending sort by TimeMs: equal times keep their order.

@@ -7,6 +7,7 @@
 #include "devices/common_control.h"
 #include "devices/controls.h"
 #include "devices/device_codes.h"
+#include "devices/scenario_memory_fit.h"
 #include "support/numbers.h"
 
 namespace fd::devices {
@@ -125,7 +126,13 @@ class ConsoleTurn {
 };
 
 int RunScenario(TControls& controls, std::vector<CueRecord>& list, Pass pass) {
+  controls.ScenarioFaultLine.reset();
   SortCuesByTime(list);
+  // A scenario the consoles cannot hold is refused whole, before the first record goes out.
+  if (const std::vector<UnfitCue> unfit = FindUnfitCues(controls, list); !unfit.empty()) {
+    controls.ScenarioFaultLine = unfit.front().Line;
+    return kScenarioUnfit;
+  }
   std::vector<StoredCue> cues;
   cues.reserve(list.size());
   for (const CueRecord& c : list) cues.push_back({c.TimeMs, c.Console, c.Channel, c.CueKind, c.Param1, c.Param2});
@@ -184,6 +191,12 @@ const char* ScenarioResultMessage(int code) {
     default:
       return nullptr;
   }
+}
+
+std::string ScenarioRunMessage(int code, const std::optional<int>& faultLine) {
+  if (faultLine) return ScenarioFaultText(*faultLine);
+  const char* message = ScenarioResultMessage(code);
+  return message ? message : "";
 }
 
 int MemoryProgressPercent(int64_t cueCount, int64_t deviceIndex, int64_t cueIndex, int64_t deviceCount) {

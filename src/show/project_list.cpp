@@ -224,7 +224,10 @@ bool TProjectList::ReadCues(int fd, std::string& buffer, ReadState& state) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) return true;
     // Parsed in place; a line that is no cue leaves nothing behind.
-    if (ParseCueLine(line, cues_.emplace_back())) return true;
+    if (ParseCueLine(line, cues_.emplace_back())) {
+      cues_.back().Line = lineNumber;
+      return true;
+    }
     cues_.pop_back();
     state.reason = CueLineFault(line);
     return false;

@@ -31,6 +31,10 @@ bool ConsoleMemory::Write(const RecordBytes& data) {
   if (layout_ == MemoryLayout::PerChannel || layout_ == MemoryLayout::Records10ms) kept[3] &= 0xF1;
   if (layout_ == MemoryLayout::PerChannel) {
     const int channel = RecordChannel(data);
+    if (channel == 0) {
+      channelZero_ = kept;
+      return true;
+    }
     if (channel < 1 || channel > Capacity()) return false;
     cells_[channel - 1] = kept;
     return true;
@@ -41,6 +45,8 @@ bool ConsoleMemory::Write(const RecordBytes& data) {
 }
 
 std::optional<RecordBytes> ConsoleMemory::Read(int index) const {
+  if (index == 0 && layout_ == MemoryLayout::PerChannel)
+    return channelZero_ ? *channelZero_ : RecordBytes{0xFF, 0xFF, 0x00, 0x00};
   if (index < 1 || index > Capacity()) return std::nullopt;
   if (cells_[index - 1]) return *cells_[index - 1];
   if (layout_ == MemoryLayout::PerChannel)

@@ -56,8 +56,8 @@ class ConsoleMemory {
   // Stores a write frame's data bytes the way this layout keeps them. False when the record would
   // lie beyond the memory: such writes are ignored.
   bool Write(const RecordBytes& data);
-  // What a read request for index answers: the channel number for the per-channel layout, the
-  // record number + 1 otherwise. A cell never written reads as an empty record (filler time).
+  // What a read request for index answers: the channel number for the per-channel layout (0..
+  // capacity), the record number + 1 otherwise. A cell never written reads as an empty record (filler time).
   // Nothing for an index outside the memory.
   std::optional<RecordBytes> Read(int index) const;
 
@@ -68,6 +68,9 @@ class ConsoleMemory {
  private:
   MemoryLayout layout_;
   std::vector<std::optional<RecordBytes>> cells_;
+  // The per-channel layout's cell for channel number 0: it holds a time like any other cell (a
+  // scenario may name channel 0) but fires nothing.
+  std::optional<RecordBytes> channelZero_;
   int writePointer_ = 0;
 };
 

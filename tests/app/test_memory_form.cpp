@@ -107,6 +107,9 @@ class MemoryFormTest : public QObject {
     QCOMPARE(form.TextLabel->pos(), QPoint(12, 20));
     QCOMPARE(form.TextLabel->text(), QStringLiteral("Запись сценария"));
     QCOMPARE(form.TextLabel->font().family(), QStringLiteral("Verdana"));
+    // Verdana where it is installed, else the Debian face with its shapes.
+    for (const QLabel* label : {form.TextLabel, form.Label1})
+      QCOMPARE(label->font().families(), QStringList({"Verdana", "DejaVu Sans"}));
     QCOMPARE(form.TextLabel->font().pixelSize(), 16);
     QVERIFY(form.TextLabel->font().bold());
     QCOMPARE(form.Label1->pos(), QPoint(14, 66));
@@ -167,6 +170,24 @@ class MemoryFormTest : public QObject {
     QCOMPARE(platform.Messages.size(), size_t{1});
     QCOMPARE(platform.Messages[0].Text, std::string("Несовпадение сценария в пультах."));
     QCOMPARE(platform.Messages[0].Caption, std::string("Ошибка"));
+  }
+
+  void aScenarioTheConsolesCannotHoldIsReportedByItsLine() {
+    ProbePlatform platform;
+    TMemoryForm form(platform);
+    Rig rig;
+    rig.list.Cues()[2].Channel = 600;  // channel 601: no record holds it
+    rig.list.Cues()[2].Line = 7;
+    const size_t sent = rig.bench.sent.size();
+    for (bool write : {true, false}) {
+      platform.Messages.clear();
+      QVERIFY(write ? form.RunWrite(*rig.bench.controls, rig.list) : form.RunVerify(*rig.bench.controls, rig.list));
+      QCOMPARE(form.LastResult(), -1);
+      QCOMPARE(platform.Messages.size(), size_t{1});
+      QCOMPARE(platform.Messages[0].Text, std::string("Ошибка сценария (строка: 7)."));
+      QCOMPARE(platform.Messages[0].Caption, std::string("Ошибка"));
+    }
+    QCOMPARE(rig.bench.sent.size(), sent);
   }
 
   void escapeCancels() {

@@ -35,16 +35,16 @@ class EngineOnBench : public ::testing::Test {
 };
 
 // A transmission is the 2 ms gap plus the echo of seven bytes (3.65 ms), read in 1 ms steps: 6 ms.
-// An unanswered window reads one byte at a time with the 20 ms read time-out and closes once more
-// than 70 ms have passed: 80 ms.
-constexpr uint64_t kSend = 6, kWindow = 80;
+// An unanswered window reads one byte at a time, each read waiting at most the 20 ms read time-out
+// and never past the window's end, and closes once more than 70 ms have passed: 71 ms.
+constexpr uint64_t kSend = 6, kWindow = 71;
 
 TEST_F(EngineOnBench, RepeatedExchangeWithoutAnswerTransmitsTwiceAndListensThreeTimes) {
   Frame6 reply{};
   const uint64_t before = Now();
   EXPECT_EQ(engine.Exchange(request, 0x7A, 0, 0, reply), kBusNoReply);
   EXPECT_GT(Now() - before, 2 * kSend + 3 * 70);
-  EXPECT_LE(Now() - before, 2 * kSend + 3 * 90);
+  EXPECT_LE(Now() - before, 2 * kSend + 3 * kWindow);
   EXPECT_EQ(sentEvents.size(), 2u);
   EXPECT_EQ(device.HeardCount(0x85), 2);
   const auto wire = rig.FromConverter();
@@ -234,7 +234,9 @@ Frame6 PeerAnswerHolding(uint8_t code, bool crcToo) {
   return {};
 }
 
-int CountOf(const std::vector<uint8_t>& bytes, uint8_t b) { return static_cast<int>(std::count(bytes.begin(), bytes.end(), b)); }
+int CountOf(const std::vector<uint8_t>& bytes, uint8_t b) {
+  return static_cast<int>(std::count(bytes.begin(), bytes.end(), b));
+}
 
 TEST_F(EngineOnBench, AForeignFrameHoldingTheReplyCodeDoesNotHideTheReplyBehindIt) {
   const Frame6 version{0x7F, 0x00, '1', '6', '5', 0x05};
@@ -294,9 +296,9 @@ TEST_F(EngineOnBench, AGarbledReplyAloneIsATransferErrorAtTheEndOfItsWindow) {
   uint64_t before = Now();
   EXPECT_EQ(engine.Exchange(request, 0x7A, -1, 0, reply), kBusTransferError);
   // A valid reply could still have followed, so the window runs to its end: past the reply
-  // time-out, by less than one 20 ms byte read (the reads are no longer in step with t0).
+  // time-out, by at most the last read's 1 ms.
   EXPECT_GT(Now() - before, kSend + 70);
-  EXPECT_LE(Now() - before, kSend + 90);
+  EXPECT_LE(Now() - before, kSend + kWindow);
   EXPECT_EQ(device.HeardCount(0x85), 1);
   EXPECT_EQ(TPortTestHook(engine).RxBytes(), garbledBytes) << "handed on, not dropped";
   engine.ExecutePass();
@@ -310,7 +312,7 @@ TEST_F(EngineOnBench, AGarbledReplyAloneIsATransferErrorAtTheEndOfItsWindow) {
   device.SpeakAt(rig.segment.Poll() + (2 * (kSend + kWindow) + 30) * 1000, garbledBytes);
   EXPECT_EQ(engine.Exchange(request, 0x7A, 0, 0, reply), kBusTransferError);
   EXPECT_GT(Now() - before, 2 * kSend + 3 * 70);
-  EXPECT_LE(Now() - before, 2 * kSend + 3 * 90);
+  EXPECT_LE(Now() - before, 2 * kSend + 3 * kWindow);
   EXPECT_EQ(sentEvents.size(), 2u);
   EXPECT_EQ(device.HeardCount(0x85), 2);
 
@@ -320,6 +322,42 @@ TEST_F(EngineOnBench, AGarbledReplyAloneIsATransferErrorAtTheEndOfItsWindow) {
   EXPECT_EQ(engine.ExchangeAny({0x80, 0x00, 0x01, 0x02, 0x03, 0x06}, 0x7F, converter, reply), kBusNoReply);
   EXPECT_EQ(Now() - before, kSend + kWindow);
   EXPECT_EQ(converter, -1);
+}
+
+TEST_F(EngineOnBench, AnUnansweredWindowEndsWithinOneMillisecondOfTheReplyTimeOut) {
+  // Reply time-outs that are and are not multiples of the 20 ms read time-out, the longer ones
+  // the device model sets for measuring and for peers, and the shortest there is.
+  struct Case {
+    uint32_t timeout;
+    int repeatMode;
+    bool any;
+  } cases[] = {{70, -1, false}, {70, -1, true}, {33, -1, false}, {200, -1, false}, {300, -1, true},
+               {5, -1, false},  {1, -1, false}, {70, 0, false},  {45, 0, false}};
+  for (const auto& c : cases) {
+    engine.ReplyTimeout = c.timeout;
+    sentEvents.clear();
+    std::vector<uint64_t> sentAt;
+    engine.OnFrameSent = [&](const Frame6& f) {
+      sentEvents.push_back(f);
+      sentAt.push_back(Now());
+    };
+    Frame6 reply{};
+    int converter = 0;
+    const int r = c.any ? engine.ExchangeAny(request, 0x7A, converter, reply)
+                        : engine.Exchange(request, 0x7A, c.repeatMode, 0, reply);
+    const uint64_t end = Now();
+    EXPECT_EQ(r, kBusNoReply) << c.timeout;
+    // Windows: one per transmission, and the third after the second transmission's window.
+    const size_t windows = c.repeatMode == -1 ? 1 : 3;
+    ASSERT_EQ(sentEvents.size(), c.repeatMode == -1 ? 1u : 2u) << c.timeout;
+    // Each window listens its whole length and ends within 1 ms after it; the port's own read
+    // time-out is back once the exchange is over.
+    const uint64_t listened = end - sentAt.front() - (sentAt.size() - 1) * kSend;
+    EXPECT_GE(listened, windows * (c.timeout + 1)) << c.timeout;
+    EXPECT_LE(listened, windows * (c.timeout + 1) + (sentAt.size() - 1)) << c.timeout;
+    for (size_t k = 1; k < sentAt.size(); ++k) EXPECT_LE(sentAt[k] - sentAt[k - 1], kSend + c.timeout + 1) << c.timeout;
+    EXPECT_EQ(rig.port->FT()->ReadTimeout, TUSBPort::kReadTimeoutMs) << c.timeout;
+  }
 }
 
 class IdentifyOnBench : public EngineOnBench {

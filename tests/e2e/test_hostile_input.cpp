@@ -204,7 +204,7 @@ TEST_F(HostileInput, BadScenarioLinesSayWhatAndWhere) {
   const std::string oddTime = Write("time.txt", "1:3O 1 1\n2 1 2\n");
   cases.push_back({"a time that does not read as written", "\"$CLI\" check '" + oddTime + "'", 0, "out",
                    "[time-unreadable] 1 cue(s): time that does not read as s, m:s or h:m:s[.fff]: the cue plays at the "
-                   "time shown\n    1:3O (0:00:00.000) console 1 channel 1"});
+                   "time shown\n    line 1: 1:3O (0:00:00.000) console 1 channel 1"});
   cases.push_back({"a byte-order mark", "\"$CLI\" check '" + bom + "'", 0, "err", "scenario files are Windows-1251"});
   cases.push_back({"UTF-8 text", "\"$CLI\" check '" + utf8 + "'", 0, "err", "reads as UTF-8 text"});
   cases.push_back({"UTF-8 text in JSON", "\"$CLI\" check --json '" + utf8 + "'", 0, "out",

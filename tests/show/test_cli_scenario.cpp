@@ -92,14 +92,17 @@ TEST_F(CliTest, CheckJsonListsEveryCueAsLoaded) {
   Outcome o = Run("check --json " + Scenario(kGood));
   EXPECT_EQ(o.exitCode, 0) << o.err;
   EXPECT_NE(o.out.find("\"cue_count\": 3"), std::string::npos) << o.out;
-  EXPECT_NE(o.out.find("{\"index\": 0, \"time_text\": \"1\", \"time_ms\": 1000, \"console\": 3, \"channel\": 12, "
-                       "\"kind\": 0, \"kind_name\": \"channel\", \"param1\": null, \"param2\": null, "
-                       "\"comment\": \"Финал\"}"),
+  EXPECT_NE(o.out.find(
+                "{\"index\": 0, \"line\": 1, \"time_text\": \"1\", \"time_ms\": 1000, \"console\": 3, \"channel\": 12, "
+                "\"kind\": 0, \"kind_name\": \"channel\", \"param1\": null, \"param2\": null, "
+                "\"comment\": \"Финал\"}"),
             std::string::npos)
       << o.out;
-  EXPECT_NE(o.out.find("\"time_text\": \"1:05\", \"time_ms\": 65000, \"console\": 7, \"channel\": null, \"kind\": 53, "
-                       "\"kind_name\": \"LT\", \"param1\": 25, \"param2\": 204"),
-            std::string::npos)
+  EXPECT_NE(
+      o.out.find(
+          "\"line\": 4, \"time_text\": \"1:05\", \"time_ms\": 65000, \"console\": 7, \"channel\": null, \"kind\": 53, "
+          "\"kind_name\": \"LT\", \"param1\": 25, \"param2\": 204"),
+      std::string::npos)
       << o.out;
   EXPECT_EQ(o.out.find("\"bus\""), std::string::npos) << "no bus without --simulate or --port";
 }
@@ -162,11 +165,12 @@ TEST_F(CliTest, CheckWarnsAboutWhatTheFoundConsolesLack) {
     std::string expected;  // empty: neither warning
   } cases[] = {
       {"1 1 17\n2 1 16\n", "--simulate",
-       "[channel-beyond-console] 1 cue(s): channel beyond the console's channel count\n    1 (0:00:01.000) console 1 "
+       "[channel-beyond-console] 1 cue(s): channel beyond the console's channel count\n    line 1: 1 (0:00:01.000) "
+       "console 1 "
        "channel 17"},
       {full + "40 4 1\n", "--simulate",
        "[more-cues-than-records] 1 cue(s): more cues for a console than it has records (console 4: 33 cues, 32 "
-       "records)\n    40 (0:00:40.000) console 4 channel 1"},
+       "records)\n    line 33: 40 (0:00:40.000) console 4 channel 1"},
       {full, "--simulate", ""},
       {"1 1 17\n", "", ""},  // without a bus the consoles are not known
   };
@@ -180,6 +184,37 @@ TEST_F(CliTest, CheckWarnsAboutWhatTheFoundConsolesLack) {
       EXPECT_NE(o.out.find(c.expected), std::string::npos) << o.out;
     }
   }
+}
+
+TEST_F(CliTest, AScenarioTheConsolesCannotHoldIsRefusedByItsLinesWithNothingWritten) {
+  // Console 7 of the default bench is a motor console, console 2 a standard one: a duration of
+  // 300 tenths and channel 600 fit no record. Console 50 is not there: its cue is nobody's fault.
+  const std::string scenario = Scenario("1 1 1\n2 7 #LT#30#50\n\n0:03 2 600\n4 50 900\n");
+  const std::string listing =
+      "  line 2: 2 (2000 ms) console 7 motion 53 300 127: motion parameters 300, 127 outside 0..255\n"
+      "  line 4: 0:03 (3000 ms) console 2 channel 600: channel 600 outside 0..511\n";
+  Outcome written = Run("write " + scenario + " --simulate --verify");
+  EXPECT_EQ(written.exitCode, 1);
+  EXPECT_EQ(written.out, "Ошибка сценария (строка: 2).\n" + listing + "record frames sent: 0\n");
+
+  Outcome verified = Run("verify " + scenario + " --simulate");
+  EXPECT_EQ(verified.exitCode, 1);
+  EXPECT_EQ(verified.out, "Ошибка сценария (строка: 2).\n" + listing);
+
+  // check names the same lines, with the bus and (by their own warnings) without it.
+  Outcome checked = Run("check " + scenario + " --simulate");
+  EXPECT_EQ(checked.exitCode, 0) << checked.err;
+  EXPECT_NE(checked.out.find("[unfit] 2 cue(s): cues the consoles' memory records cannot hold: write and verify "
+                             "refuse the scenario (Ошибка сценария (строка: 2). lines 2, 4)"),
+            std::string::npos)
+      << checked.out;
+  EXPECT_NE(checked.out.find("    line 2: 2 (0:00:02.000) console 7 #LT 300 127\n"), std::string::npos) << checked.out;
+  EXPECT_NE(checked.out.find("    line 4: 0:03 (0:00:03.000) console 2 channel 600\n"), std::string::npos)
+      << checked.out;
+  Outcome offline = Run("check " + scenario);
+  EXPECT_NE(offline.out.find("[motion-parameter] 1 cue(s)"), std::string::npos) << offline.out;
+  EXPECT_NE(offline.out.find("    line 2: 2 (0:00:02.000) console 7 #LT 300 127\n"), std::string::npos) << offline.out;
+  EXPECT_EQ(offline.out.find("[unfit]"), std::string::npos) << "without a bus nobody knows the consoles";
 }
 
 TEST_F(CliTest, WriteAndVerifyNeedABusAndALoadableFile) {

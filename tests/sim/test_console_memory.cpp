@@ -42,7 +42,12 @@ TEST(ConsoleMemory, PerChannelCellsKeepTheLastTimeInTenMillisecondSteps) {
   // Outside the memory.
   EXPECT_FALSE(m.Write({0x00, 0x01, 0x11, 0x00}));
   EXPECT_FALSE(m.Read(17).has_value());
-  EXPECT_FALSE(m.Read(0).has_value());
+  // Channel number 0 has a cell of its own, which holds a time and fires nothing.
+  EXPECT_EQ(RecordTimeMs(*m.Read(0)), kFillerTimeMs);
+  EXPECT_TRUE(m.Write({0x00, 0x0A, 0x00, 0x00}));
+  EXPECT_EQ(RecordTimeMs(*m.Read(0)), 1000);
+  EXPECT_EQ(RecordChannel(*m.Read(0)), 0);
+  EXPECT_EQ(m.Cues().size(), 2u) << "channels 1 and 5";
 }
 
 TEST(ConsoleMemory, RecordsGoInWriteOrderFromTheRewind) {

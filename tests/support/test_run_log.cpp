@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "locale_env.h"
 #include "support/cp1251.h"
 #include "support/date_text.h"
 #include "support/run_log.h"
@@ -22,9 +23,18 @@ using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
 
-// Does the text start with a stamp of the form "dd.dd.dddd dd:dd:dd: "?
+// The shape of a stamp in the locale the tests run in (the C locale, see RunLogTest): every digit
+// a 0, then ": ".
+std::string StampShape() {
+  std::string shape = DateTimeText(1796600467) + ": ";
+  for (char& c : shape)
+    if (c >= '0' && c <= '9') c = '0';
+  return shape;
+}
+
+// Does the text start with a stamp of that shape?
 bool HasStamp(const std::string& line) {
-  static const std::string kShape = "00.00.0000 00:00:00: ";
+  static const std::string kShape = StampShape();
   if (line.size() < kShape.size()) return false;
   for (size_t i = 0; i < kShape.size(); ++i) {
     const bool digit = line[i] >= '0' && line[i] <= '9';
@@ -37,7 +47,7 @@ bool HasStamp(const std::string& line) {
 std::string Unstamped(const std::string& line) {
   EXPECT_TRUE(HasStamp(line)) << line;
   if (!HasStamp(line)) return line;
-  return line.substr(21);
+  return line.substr(StampShape().size());
 }
 
 // The texts of the lines of a log file, stamps removed; every line must end with CR LF.
@@ -60,6 +70,10 @@ using Texts = std::vector<std::string>;
 
 class RunLogTest : public ::testing::Test {
  protected:
+  // The stamps follow the user's locale; the C locale, which every system has, keeps them all
+  // digits and of one length. The locales themselves are tested with the date texts.
+  testing::LocaleEnv locale_{"C"};
+
   void SetUp() override {
     ResetRunLog();
     SetDebugOutput([this](const std::string& text) {
@@ -108,9 +122,10 @@ TEST_F(RunLogTest, LinesAreStampedWindows1251WithCrLf) {
   const std::string bytes = ReadBytes(log_);
 
   const std::string tail = ": " + Utf8ToCp1251("Запуск ПО управления, версия: 2.0.0.1") + "\r\n";
-  ASSERT_EQ(bytes.size(), 19 + tail.size());
-  EXPECT_EQ(bytes.substr(19), tail);
-  const std::string stamp = bytes.substr(0, 19);
+  const size_t stampSize = StampShape().size() - 2;
+  ASSERT_EQ(bytes.size(), stampSize + tail.size());
+  EXPECT_EQ(bytes.substr(stampSize), tail);
+  const std::string stamp = bytes.substr(0, stampSize);
   bool nowStamp = false;
   for (std::time_t t = before; t <= after; ++t) nowStamp = nowStamp || stamp == DateTimeText(t);
   EXPECT_TRUE(nowStamp) << stamp;
@@ -164,7 +179,7 @@ TEST_F(RunLogTest, EmptyFirstTextWritesNothing) {
 }
 
 TEST_F(RunLogTest, AppendsToAnExistingFileAndNeverMergesWithItsLastLine) {
-  const std::string earlier = "01.01.2026 10:00:00: A\r\n";
+  const std::string earlier = DateTimeText(1767261600) + ": A\r\n";  // left by an earlier run
   WriteBytes(log_, earlier);
   WriteLog("A", 1);
   const std::string bytes = ReadBytes(log_);

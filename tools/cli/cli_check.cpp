@@ -16,6 +16,7 @@
 #include "devices/common_control.h"
 #include "devices/controls.h"
 #include "devices/device_codes.h"
+#include "devices/scenario_memory_fit.h"
 #include "show/preflight_checks.h"
 #include "show/project_list.h"
 #include "show/scenario_line_fault.h"
@@ -59,17 +60,22 @@ std::string ChannelRanges(const std::set<int>& channels) {
     int first = *it, last = *it;
     auto next = std::next(it);
     while (next != channels.end() && *next == last + 1) last = *next++;
+    // Appended piece by piece: GCC 12 at -O3 takes "-" + std::to_string(...) for an overlapping
+    // copy (a false -Wrestrict).
     if (!text.empty()) text += ", ";
     text += std::to_string(first);
-    if (last > first) text += "-" + std::to_string(last);
+    if (last > first) {
+      text += '-';
+      text += std::to_string(last);
+    }
     it = next;
   }
   return text;
 }
 
 std::string CueText(const CueRecord& cue) {
-  std::string text = support::TerminalText(cue.TimeText) + " (" + show::ShowTimeText(cue.TimeMs) + ") console " +
-                     std::to_string(cue.Console);
+  std::string text = "line " + std::to_string(cue.Line) + ": " + support::TerminalText(cue.TimeText) + " (" +
+                     show::ShowTimeText(cue.TimeMs) + ") console " + std::to_string(cue.Console);
   if (cue.CueKind == devices::ChannelCue)
     text += " channel " + std::to_string(FileChannel(cue));
   else
@@ -85,6 +91,7 @@ struct BusFindings {
   std::map<int, int> channelCounts;  // from the identification answer; also the records a console holds
   show::PreflightResult unconnected;
   show::PreflightResult times;
+  std::vector<devices::UnfitCue> unfit;
 };
 
 // What the consoles found cannot take: a channel beyond a console's channels, and more cues for a
@@ -127,6 +134,25 @@ void AddTimeWarnings(const std::vector<CueRecord>& cues, show::ScenarioSummary& 
   for (size_t i = 0; i < cues.size(); ++i)
     if (!show::TimeReadsCleanly(cues[i].TimeText)) unreadable.Cues.push_back(static_cast<int>(i));
   if (!unreadable.Cues.empty()) summary.Warnings.push_back(unreadable);
+}
+
+// The cues that make write and verify refuse the whole scenario on this bus, named like every
+// other warning (the first of them, by line, is the one the write reports).
+void AddUnfitWarning(const std::vector<devices::UnfitCue>& unfit, show::ScenarioSummary& summary) {
+  if (unfit.empty()) return;
+  std::vector<int> cues;
+  for (const auto& u : unfit) cues.push_back(static_cast<int>(u.Index));
+  std::sort(cues.begin(), cues.end());
+  std::string lines;
+  for (const auto& u : unfit) {
+    if (!lines.empty()) lines += ", ";
+    lines += std::to_string(u.Line);
+  }
+  summary.Warnings.push_back(
+      show::ScenarioWarning{"unfit",
+                            "cues the consoles' memory records cannot hold: write and verify refuse the scenario (" +
+                                devices::ScenarioFaultText(unfit.front().Line) + " lines " + lines + ")",
+                            std::move(cues)});
 }
 
 std::string VersionText(int version) {
@@ -199,6 +225,7 @@ Json JsonCue(int index, const CueRecord& cue) {
   const bool channel = cue.CueKind == devices::ChannelCue;
   Json o;
   o["index"] = index;
+  o["line"] = cue.Line;
   o["time_text"] = cue.TimeText;
   o["time_ms"] = cue.TimeMs;
   o["console"] = cue.Console;
@@ -330,11 +357,13 @@ int RunCheck(const ScenarioArgs& parsed) {
     }
     findings->unconnected = show::CheckUnconnected(list.Cues(), controls);
     findings->times = show::CheckScenarioTimes(list.Cues(), controls);
+    findings->unfit = devices::FindUnfitCues(controls, list.Cues());
   }
 
   show::ScenarioSummary summary = show::SummarizeScenario(list.Cues(), findings ? &findings->firmware : nullptr);
   AddTimeWarnings(list.Cues(), summary);
   if (findings) AddCapacityWarnings(list.Cues(), *findings, summary);
+  if (findings) AddUnfitWarning(findings->unfit, summary);
   if (json)
     PrintJsonReport(path, loaded, list, summary, findings.get());
   else

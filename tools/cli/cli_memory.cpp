@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,15 @@
 #include "cli_scenario_args.h"
 #include "devices/controls.h"
 #include "devices/scenario_memory.h"
+#include "devices/scenario_memory_fit.h"
 #include "show/preflight_checks.h"
 #include "show/project_list.h"
 #include "support/terminal_text.h"
 
 namespace fd::cli {
 namespace {
+
+constexpr uint8_t kRecordWrite = 0x91;
 
 volatile std::sig_atomic_t interrupted = 0;
 
@@ -53,18 +57,36 @@ class InterruptCancels {
 std::string Bar(int percent) {
   constexpr int kWidth = 30;
   const int filled = percent < 0 ? 0 : percent > 100 ? kWidth : percent * kWidth / 100;
-  return "[" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(kWidth - filled), ' ') +
-         "]";
+  // Filled in place: GCC 12 at -O3 takes "[" + std::string(...) for an overlapping copy.
+  std::string bar(kWidth + 2, ' ');
+  bar.front() = '[';
+  bar.back() = ']';
+  bar.replace(1, static_cast<size_t>(filled), static_cast<size_t>(filled), '#');
+  return bar;
 }
 
 // What the operator reads for a result: the window's message, or a plain one for the codes the
 // window shows nothing for.
-std::string ResultText(int code) {
+std::string ResultText(int code, const std::optional<int>& faultLine) {
   if (code == 0) return "OK";
-  if (const char* message = devices::ScenarioResultMessage(code)) return message;
+  if (std::string message = devices::ScenarioRunMessage(code, faultLine); !message.empty()) return message;
   if (code == devices::kScenarioMotorTooOld)
     return "a motor console with firmware below 165 has cues in the scenario: it cannot store them (code -10)";
   return "failed with code " + std::to_string(code);
+}
+
+// "  line 2: 5 (0:00:05.000) console 9 channel 600: channel 600 outside 0..511"
+void PrintUnfitCues(devices::TControls& controls, const std::vector<devices::CueRecord>& cues) {
+  for (const devices::UnfitCue& u : devices::FindUnfitCues(controls, cues)) {
+    const devices::CueRecord& cue = cues[u.Index];
+    std::string what = cue.CueKind == devices::ChannelCue
+                           ? "channel " + std::to_string(int64_t{cue.Channel} + 1)
+                           : "motion " + std::to_string(cue.CueKind) + " " + std::to_string(cue.Param1) + " " +
+                                 std::to_string(cue.Param2);
+    Print("  line " + std::to_string(u.Line) + ": " + support::TerminalText(cue.TimeText) + " (" +
+          std::to_string(cue.TimeMs) + " ms) console " + std::to_string(cue.Console) + " " + what + ": " +
+          devices::UnfitReasonText(cue, u.Why) + "\n");
+  }
 }
 
 void NotePreflight(const char* name, const show::PreflightResult& r) {
@@ -112,18 +134,29 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
     progress.Show(text);
     host.ProcessPendingEvents();
   };
+  // How many records went out: after a failed write the operator knows whether any console now
+  // holds part of the scenario.
+  int recordFrames = 0;
+  bus->Port().OnFrameSent = [&](const bus::Frame6& frame) {
+    if (frame[0] == kRecordWrite) ++recordFrames;
+  };
   int code = write ? controls.WriteScenario(list.Cues()) : controls.VerifyScenario(list.Cues());
+  const int writeCode = write ? code : 0;
   const bool verifyingToo = code == 0 && thenVerify;
   if (verifyingToo) {
     progress.Clear();
-    Print("write: " + ResultText(code) + "\n");
+    Print("write: " + ResultText(code, controls.ScenarioFaultLine) + "\n");
     pass = "verify";
     code = controls.VerifyScenario(list.Cues());
   }
   controls.OnMemoryProgress = nullptr;
+  bus->Port().OnFrameSent = nullptr;
   progress.Clear();
 
-  Print(std::string(verifyingToo ? "verify: " : "") + ResultText(code) + "\n");
+  Print(std::string(verifyingToo ? "verify: " : "") + ResultText(code, controls.ScenarioFaultLine) + "\n");
+  // Nothing was sent: every cue that keeps the scenario out of the consoles, by its line.
+  if (controls.ScenarioFaultLine) PrintUnfitCues(controls, list.Cues());
+  if (writeCode != 0) Print("record frames sent: " + std::to_string(recordFrames) + "\n");
   return code == 0 ? kExitOk : kExitFailure;
 }
 

@@ -50,7 +50,10 @@ Row MakeRow(const devices::TCommonDevice& d) {
   r.id = std::to_string(d.ID);
   r.cls = d.ClassName();
   r.version = VersionHex(d.Version);
-  r.letter = r.channels = r.voltage = r.aux = r.status = r.link = "-";
+  // A copied std::string, not the literal: GCC 12 at -O3 warns about assigning a one-character
+  // literal (a false -Wrestrict).
+  const std::string none(1, '-');
+  r.letter = r.channels = r.voltage = r.aux = r.status = r.link = none;
   r.repeat = std::to_string(d.RepeatMode);
   r.converter = std::to_string(d.Converter);
   r.result = std::to_string(d.LastResult);
@@ -64,7 +67,7 @@ Row MakeRow(const devices::TCommonDevice& d) {
   }
   if (auto* s = dynamic_cast<const devices::TSoftControl*>(&d)) {
     r.id = Format("255:%02X", static_cast<unsigned>(s->PeerNumber));
-    r.version = "-";
+    r.version = none;
     r.software = std::to_string(s->Version) + " " + devices::SoftwareKindText(s->Version);
   }
   return r;
