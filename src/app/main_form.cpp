@@ -15,8 +15,8 @@
 #include <system_error>
 
 #include "app/color_scheme.h"
+#include "app/widget_paint.h"
 #include "show/operating_mode.h"
-#include "bus/usb_port.h"
 #include "support/date_text.h"
 #include "support/run_log.h"
 #include "support/run_log_name.h"
@@ -45,19 +45,6 @@ QFont DesignFont(const char* family, int pixels, bool bold) {
 QFont CaptionFont() { return DesignFont("DejaVu Sans", 11, true); }  // captions, group headings
 QFont LedFont() { return DesignFont("DejaVu Sans", 13, true); }
 QFont DefaultFont() { return DesignFont("Liberation Sans", 11, false); }
-
-void PaintBackground(QWidget* widget, const QColor& color) {
-  QPalette p = widget->palette();
-  p.setColor(QPalette::Window, color);
-  widget->setPalette(p);
-  widget->setAutoFillBackground(true);
-}
-
-void PaintText(QLabel* label, const QColor& color) {
-  QPalette p = label->palette();
-  p.setColor(QPalette::WindowText, color);
-  label->setPalette(p);
-}
 
 QLabel* MakeLabel(const QString& name, const QString& text, const QFont& font, QWidget* parent = nullptr) {
   auto* label = new QLabel(text, parent);
@@ -101,6 +88,7 @@ TMainForm::TMainForm(platform::Platform& platform, const CommandLineOptions& opt
   if (!environment_.Now) environment_.Now = [] { return std::time(nullptr); };
   BuildWindow();
   FormCreate();
+  InstallKeyRouter();
 }
 
 TMainForm::~TMainForm() {
@@ -108,6 +96,8 @@ TMainForm::~TMainForm() {
   // the registry it hands frames to goes away.
   if (Port) {
     Port->OnMessage = nullptr;
+    Port->OnConnectionLost = nullptr;
+    Port->OnConnectionRestored = nullptr;
     Port->Terminate();
   }
 }
@@ -438,11 +428,36 @@ void TMainForm::BuildActionsAndTimers() {
   connect(ColorAction, &QAction::triggered, this, [this] { ColorActionExecute(); });
   addAction(ColorAction);
 
-  // Their handlers come with the polling and the indicators.
+  ControlAction = new QAction(QStringLiteral("Режим запуска"), this);
+  ControlAction->setObjectName(QStringLiteral("ControlAction"));
+  ControlAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));
+  ControlAction->setShortcutContext(Qt::ApplicationShortcut);
+  connect(ControlAction, &QAction::triggered, this, [this] { ControlActionExecute(); });
+  addAction(ControlAction);
+
+  // The buttons answer the mouse the way their keys answer the keyboard, minus the keys' log lines.
+  // A click while the progress window writes or verifies starts nothing (a stop is always allowed).
+  auto onClick = [this](QPushButton* button, void (TMainForm::*handler)(), bool alwaysAllowed = false) {
+    connect(button, &QPushButton::clicked, this, [this, button, handler, alwaysAllowed] {
+      if (!alwaysAllowed && MemoryWorkRunning()) {
+        if (button->isCheckable()) button->setChecked(!button->isChecked());
+        return;
+      }
+      (this->*handler)();
+    });
+  };
+  onClick(StartBtn, &TMainForm::StartBtnClick);
+  onClick(StopBtn, &TMainForm::StopBtnClick, true);
+  onClick(BeginBtn, &TMainForm::BeginBtnClick);
+  onClick(TestBtn, &TMainForm::TestBtnClick);
+  onClick(SearchBtn, &TMainForm::SearchBtnClick);
+
   IdleTimer = platform_.CreateTimer();
   IdleTimer->SetInterval(500);
+  IdleTimer->OnTimer = [this] { IdleTimerTimer(); };
   ErrFlashTimer = platform_.CreateTimer();
   ErrFlashTimer->SetInterval(700);
+  ErrFlashTimer->OnTimer = [this] { ErrFlashTimerTimer(); };
   ErrFlashTimer->SetEnabled(true);
 }
 
@@ -493,38 +508,6 @@ void TMainForm::NameRunLog() {
   support::LogLevel = options_.LogLevel;
 }
 
-void TMainForm::CreateWorkingObjects() {
-  ConverterSource* converter = environment_.Converter;
-  if (converter == nullptr) {
-    std::string error;
-    ownConverter_ = ConverterSource::Make(options_.Converter, platform_.GetClock(), error);
-    if (!ownConverter_) {
-      // A bench file that cannot be loaded: say so and look for real converters instead.
-      platform_.ShowMessage(error, "Ошибка");
-      ownConverter_ = ConverterSource::Make(ConverterChoice{}, platform_.GetClock(), error);
-    }
-    converter = ownConverter_.get();
-  }
-
-  // The bus engine with a converter limit of 1 (its thread starts with Open), then the registry.
-  Port = std::make_unique<bus::TPortProto>(platform_,
-                                           std::make_unique<bus::TUSBPort>(converter->Driver(), platform_.GetClock(), 1));
-  Controls = std::make_unique<devices::TControls>(*Port, platform_);
-
-  // The scenario list. The show player, the audio indicator and the converter warnings join here
-  // with the parts of the console that use them.
-  Project = std::make_unique<show::TProjectList>(platform_);
-
-  Port->OnMessage = [this](const bus::Frame6& frame, int converterIndex) { PortDeviceEvent(frame, converterIndex); };
-
-  // A missing converter is no error here: the engine reports the lost link from its thread.
-  Port->Open();
-}
-
-void TMainForm::PortDeviceEvent(const bus::Frame6& frame, int converter) {
-  Controls->HandleFrame(frame, converter);
-}
-
 void TMainForm::ApplyColorScheme() {
   SetSchemeColors(ColorScheme, QApplication::palette());
 
@@ -563,8 +546,8 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::FormShow() {
   setWindowTitle(CaptionText());
   if (!SearchBtn->isChecked()) IdleTimer->SetEnabled(true);
-  // The button states and the cue list are brought up to date here as soon as the operating modes
-  // and the scenario list are part of the console.
+  UpdateControls();
+  FillList();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -576,7 +559,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-bool TMainForm::FormCloseQuery() { return !ShowPlaying; }
+bool TMainForm::FormCloseQuery() { return !IsPlaying() && !ShowPlaying; }
 
 void TMainForm::FormClose() {
   support::WriteLog(kDashLine, 1);
