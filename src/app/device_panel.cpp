@@ -59,6 +59,8 @@ void TMainForm::UpdateDevPanel() {
       p.setColor(QPalette::Window, QColor(0xDB, 0xE7, 0xF9));
       row->setPalette(p);
       DevPanel->layout()->addWidget(row);
+      // Shown at once, not on the next pass of the event loop: a poll may colour it right away.
+      row->show();
       Rows[static_cast<size_t>(RowCount)] = row;
       ++RowCount;
       ShowConsoleRow(RowCount - 1, *device, true);

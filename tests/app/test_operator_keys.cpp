@@ -26,6 +26,12 @@ const char* kScenario =
 // A console for the cues and a remote control with its stop button.
 const char* kBench = "converters 1\nconsole 3 version 168 channels 8\nremote\n";
 
+// With FIRNADESK_SCREENSHOT_DIR set, the window is saved there as a picture to look at.
+void SaveScreenshot(QWidget& window, const char* name) {
+  const QByteArray dir = qgetenv("FIRNADESK_SCREENSHOT_DIR");
+  if (!dir.isEmpty()) window.grab().save(QString::fromLocal8Bit(dir) + "/" + name + ".png");
+}
+
 }  // namespace
 
 class OperatorKeysTest : public QObject {
@@ -159,6 +165,8 @@ class OperatorKeysTest : public QObject {
     w.ShowActive();
     TMainForm& f = w.Form();
     LoadScenario(f);
+    // The player fires through the registered console.
+    QVERIFY(f.Controls->Register(3, 0) != nullptr);
     w.Press(Qt::Key_F1);
     f.List->setCurrentItem(f.List->topLevelItem(1));
     w.Press(Qt::Key_Return);
@@ -171,9 +179,23 @@ class OperatorKeysTest : public QObject {
     QCOMPARE(int(OperatingMode), int(fd::show::omLaunch));
     QVERIFY(f.StopBtn->isEnabled());
     QVERIFY(!f.IdleTimer->Enabled());
+    SaveScreenshot(f, "show-running-1");
+    // The show clock runs from the chosen cue: the second cue goes out on the wire, the first never.
+    QTest::qWait(300);
+    Manual(*f.Player->ShowTimer).Fire();
+    QVERIFY2(f.TimeLabel->text() > QStringLiteral("0:00:02.7"), qPrintable(f.TimeLabel->text()));
+    SaveScreenshot(f, "show-running-2");
+    QTRY_COMPARE_WITH_TIMEOUT(int(w.Bench().FireLog().Entries().size()), 1, 3000);
+    QCOMPARE(w.Bench().FireLog().Entries()[0].console, 3);
+    QCOMPARE(w.Bench().FireLog().Entries()[0].channel, 2);
+    // The window stays while the show plays.
+    QVERIFY(!f.close());
+    QVERIFY(f.isVisible());
     // The show position cannot be moved during the show.
+    QTreeWidgetItem* next = f.List->currentItem();
+    QCOMPARE(next, f.List->topLevelItem(f.Player->NextCue));
     w.Press(Qt::Key_Up);
-    QCOMPARE(f.List->currentItem(), f.List->topLevelItem(1));
+    QCOMPARE(f.List->currentItem(), next);
     w.Press(Qt::Key_Return);
     QCOMPARE(f.Player->NextCue >= 1, true);
 
