@@ -88,6 +88,14 @@ TMainForm::~TMainForm() {
     Port->OnConnectionRestored = nullptr;
     Port->Terminate();
   }
+  // The player and the registry outlive the timers and may still report while they go down.
+  if (Player) {
+    Player->OnProgress = nullptr;
+    Player->OnStateChange = nullptr;
+    Player->OnEmergencyStop = nullptr;
+    Player->OnIdle = nullptr;
+  }
+  if (Controls) Controls->OnChange = nullptr;
 }
 
 QString TMainForm::CaptionText() {
