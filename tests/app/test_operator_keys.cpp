@@ -7,6 +7,7 @@
 #include "app/bench_window.h"
 #include "app/color_scheme.h"
 #include "app/control_enabling.h"
+#include "app/memory_form.h"
 #include "show/operating_mode.h"
 
 using namespace fd::app;
@@ -266,6 +267,33 @@ class OperatorKeysTest : public QObject {
     // The banner still went on the first key.
     QVERIFY(!w.Warning().isVisible());
     QCOMPARE(LinesAfterStartup(), QStringList{"Переключение режима: ГОТОВНОСТЬ"});
+  }
+
+  void nothingStartsWhileTheScenarioIsWritten() {
+    BenchWindow w(platform_, *dir_, kBench);
+    w.ShowActive();
+    TMainForm& f = w.Form();
+    LoadScenario(f);
+    QVERIFY(f.Controls->Register(3, 0) != nullptr);
+    TMemoryForm memory(platform_, &f);
+    bool pressedWhileRunning = false;
+    // The write lets pending events run between its steps; the operator's keys come in then.
+    QTimer::singleShot(0, &f, [&] {
+      pressedWhileRunning = memory.Running();
+      f.activateWindow();
+      QTest::keyClick(&f, Qt::Key_F1);
+      QTest::keyClick(&f, Qt::Key_Tab);
+      QTest::keyClick(&f, Qt::Key_X, Qt::ControlModifier);
+    });
+    memory.RunWrite(*f.Controls, *f.Project);
+    QVERIFY(pressedWhileRunning);
+    QCOMPARE(int(OperatingMode), int(fd::show::omWait));
+    QVERIFY(!f.IsTestView());
+    QVERIFY(f.isVisible());
+    QVERIFY(!LinesAfterStartup().contains("Переключение режима: ГОТОВНОСТЬ"));
+    // Once it is over, the keys work again.
+    w.Press(Qt::Key_F1);
+    QCOMPARE(int(OperatingMode), int(fd::show::omReady));
   }
 
   void ctrlF10InTheTestViewIsF10() {
