@@ -37,6 +37,8 @@ void OutputCallback(void*, Uint8* out, int len) {
 }
 
 void OpenDevice() {
+  // The name the sound server shows in its mixer for this program's stream.
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "firnadesk");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
   g_subsystemUp = true;
   SDL_AudioSpec want{};
@@ -109,8 +111,8 @@ void SetDeliveryHook(DeliveryHook hook) {
   g_hook = std::move(hook);
 }
 
-void ReportDelivery(const uint8_t* pcm, int32_t count) {
-  if (g_hook) g_hook(pcm, count);
+void ReportDelivery(Tap tap, const uint8_t* data, int32_t count) {
+  if (g_hook) g_hook(tap, data, count);
 }
 
 }  // namespace fd::audio

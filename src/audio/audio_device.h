@@ -29,12 +29,15 @@ std::unique_lock<std::mutex> LockOutput();
 void AttachVoice(Voice* voice);  // output lock must not be held
 void DetachVoice(Voice* voice);  // output lock must not be held; after return the voice is unused
 
-// Test seam: the hook sees, on the output thread and in the file's own PCM format, every piece of
-// sound handed to the output (silence before the start of the soundtrack included), in order. It is
-// how tests know the first sample heard after PlayFrom without listening. Empty to turn it off.
-using DeliveryHook = std::function<void(const uint8_t* pcm, int32_t count)>;
+// Test seam: the hook sees, on the output thread and in order, every piece of sound a voice hands
+// to the output, at one of two taps: the file's own PCM as it goes into the conversion (silence
+// before the start of the soundtrack included), or the same sound converted to the device format
+// as it is mixed into the device's buffer. It is how tests know the first sample heard after
+// PlayFrom without listening. Empty to turn it off.
+enum class Tap { FilePcm, DeviceOutput };
+using DeliveryHook = std::function<void(Tap tap, const uint8_t* data, int32_t count)>;
 void SetDeliveryHook(DeliveryHook hook);
 // Called by voices with the output lock held.
-void ReportDelivery(const uint8_t* pcm, int32_t count);
+void ReportDelivery(Tap tap, const uint8_t* data, int32_t count);
 
 }  // namespace fd::audio

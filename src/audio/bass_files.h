@@ -82,7 +82,9 @@ class TBassFile : public TFileAbstract {
   std::string openError_;
 };
 
-// The soundtrack as the show plays it: the same stream, sent to the audio device.
+// The soundtrack as the show plays it: the same stream, sent to the audio device. Its Position is
+// where the output has taken the sound up to, at most one device buffer (about 23 ms) ahead of
+// what is heard.
 class TBassPlayer : public TBassFile {
  public:
   TBassPlayer();

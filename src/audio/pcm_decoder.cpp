@@ -101,6 +101,7 @@ bool DrainFrames(AVCodecContext* codec, AVFrame* frame, FrameWriter& writer, std
   for (;;) {
     const int rc = avcodec_receive_frame(codec, frame);
     if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
+    if (rc == AVERROR_INVALIDDATA) continue;  // a damaged frame: dropped like a damaged packet
     if (rc < 0) {
       error = "the decoder failed";
       return false;
@@ -137,8 +138,13 @@ bool DecodeToPcm(AVFormatContext* container, PcmFormat& format, PcmBuffer& pcm, 
   int rc = 0;
   while ((rc = av_read_frame(container, packet.get())) >= 0) {
     if (packet->stream_index == index) {
-      // A damaged packet is dropped, as any player would; the rest of the file still plays.
-      const int sent = avcodec_send_packet(codec.get(), packet.get());
+      // A damaged packet is dropped, as any player would; the rest of the file still plays (a few
+      // tens of milliseconds early, the length of what was lost).
+      int sent = avcodec_send_packet(codec.get(), packet.get());
+      while (sent == AVERROR(EAGAIN)) {  // the decoder wants its frames taken first
+        if (!DrainFrames(codec.get(), frame.get(), writer, error)) return false;
+        sent = avcodec_send_packet(codec.get(), packet.get());
+      }
       av_packet_unref(packet.get());
       if (sent < 0 && sent != AVERROR_INVALIDDATA) {
         error = "the decoder failed";

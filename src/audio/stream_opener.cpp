@@ -1,6 +1,8 @@
 #include "audio/stream_opener.h"
 
 #include <cctype>
+#include <filesystem>
+#include <system_error>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -28,6 +30,13 @@ std::string ErrorText(int code) {
 }
 
 AVFormatContext* OpenWith(const std::string& fileName, const AVInputFormat* demuxer, std::string& error) {
+  // A named pipe would hold the operator's window until someone writes to it, and a folder or a
+  // device is no soundtrack: only regular files (or links to them) are opened.
+  std::error_code statError;
+  if (!std::filesystem::is_regular_file(fileName, statError)) {
+    error = statError ? "cannot open: " + statError.message() : "not a regular file";
+    return nullptr;
+  }
   // The "file:" prefix and the protocol list keep a name such as "http:x.mp3" (or a playlist inside
   // a file) from reaching anything but the local file system.
   const std::string url = "file:" + fileName;

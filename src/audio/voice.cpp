@@ -61,12 +61,13 @@ void Voice::MixInto(uint8_t* out, int len) {
       SDL_AudioStreamFlush(converter_);  // lets the last samples out of the resampler
       break;
     }
-    ReportDelivery(chunk, n);
+    ReportDelivery(Tap::FilePcm, chunk, n);
   }
   int offset = 0;
   while (offset < len) {
     const int got = SDL_AudioStreamGet(converter_, chunk, std::min(kChunkBytes, len - offset));
     if (got <= 0) break;
+    ReportDelivery(Tap::DeviceOutput, chunk, got);
     SDL_MixAudioFormat(out + offset, chunk, device_.SdlFormat, static_cast<Uint32>(got), SDL_MIX_MAXVOLUME);
     offset += got;
   }

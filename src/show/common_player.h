@@ -67,12 +67,12 @@ class TCommonPlayer {
   // What the show waits after its last cue before it stops.
   static constexpr uint32_t EndOfShowWait = 500;
   // A stop broadcast heard this long after our own stop, while we are stopped, is taken as another
-  // program's answer to ours (see HandleBusMessage).
+  // program's answer to ours (see ObeyExternalStop).
   static constexpr uint32_t StopAnswerWindow = 2000;
 
  protected:
-  // Fills the level queues of the high-voltage consoles with the channel cues from fromMs on and
-  // tells each console the level of its first one.
+  // Fills the level queues of the high-voltage consoles with the channel cues from fromMs on (from
+  // NextCue, which Start has set) and tells each console the level of its first one.
   virtual void PrepareLevelQueues(int32_t fromMs);
   // The level a high-voltage console is told for the channel after the one it fires now.
   int32_t NextLevel(devices::THVControl& console);

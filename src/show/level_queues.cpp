@@ -1,4 +1,5 @@
 // Firing one channel cue, and the level queues of the high-voltage consoles behind it.
+#include <algorithm>
 #include <string>
 
 #include "bus/bus_frame.h"
@@ -33,7 +34,8 @@ void TCommonPlayer::PrepareLevelQueues(int32_t fromMs) {
       hv->LevelQueuePos = 0;
     }
   }
-  for (int i = 0; i < CueCount(); ++i) {
+  // From NextCue on: a resumed run does not send again the cues it sent before its stop.
+  for (int i = std::max(NextCue, 0); i < CueCount(); ++i) {
     const devices::CueRecord& cue = Cues->Items(i);
     if (cue.TimeMs < fromMs || cue.CueKind != devices::ChannelCue || !devices::ChannelInTable(cue.Channel)) continue;
     devices::THVControl* hv = AsHighVoltage(controls_.FindByID(cue.Console));

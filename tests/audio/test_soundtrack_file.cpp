@@ -1,13 +1,13 @@
 // The soundtrack as a decoded file: format, lengths, which demuxer a name goes to, bad files,
 // reopening, and reading the decoded bytes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
 
 #include "audio/bass_files.h"
 #include "audio/sound_files.h"
-#include "audio/sound_set.h"
 #include "audio/stream_opener.h"
 #include "support/temp_dir.h"
 
@@ -77,86 +77,70 @@ TEST(SoundtrackFormat, EachKindOfFileDecodesToItsOwnRateChannelsAndWidth) {
 }
 
 TEST(SoundtrackBranch, OnlyTheWmaExtensionInAnyCaseGoesToTheWindowsMediaDemuxer) {
-  const struct {
-    const char* name;
-    StreamKind kind;
-  } cases[] = {
-      {"show.wma", StreamKind::Wma},
-      {"SHOW.WMA", StreamKind::Wma},
-      {"Show.WmA", StreamKind::Wma},
-      {"/music/a.b/track.wma", StreamKind::Wma},
-      {"show.mp3", StreamKind::General},
-      {"show.wav", StreamKind::General},
-      {"show.wma.mp3", StreamKind::General},
-      {"/music/x.wma/track", StreamKind::General},
-      {"wma", StreamKind::General},
-      {"show.wmav", StreamKind::General},
-      {"", StreamKind::General},
-  };
-  for (const auto& c : cases) EXPECT_EQ(KindForFileName(c.name), c.kind) << c.name;
-}
-
-TEST(SoundtrackBranch, AWmaNameOpensWindowsMediaAloneOtherNamesGoByContent) {
-  const auto& s = Sounds();
-  if (s.Wma.empty()) GTEST_SKIP() << s.WmaSkip;
-  support::testing::TempDir dir;
-  const std::string wav = support::testing::ReadBytes(s.Ramp16);
-  const std::string wma = support::testing::ReadBytes(s.Wma);
-  const struct {
-    const std::string* content;
-    const char* name;
-    bool loads;
-  } cases[] = {
-      {&wav, "a.wav", true}, {&wav, "a.mp3", true}, {&wav, "a.WMA", false}, {&wav, "a.wma", false},
-      {&wma, "b.wma", true}, {&wma, "b.WMA", true}, {&wma, "b.mp3", true},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    support::testing::WriteBytes(dir / c.name, *c.content);
-    TBassFile file;
-    file.SetFileName(dir / c.name);
-    file.Open();
-    EXPECT_EQ(file.Loaded(), c.loads) << file.OpenError();
-    EXPECT_EQ(file.Format.Channels, c.loads ? 2 : 0);
+  for (const char* name : {"show.wma", "SHOW.WMA", "Show.WmA", "/music/a.b/track.wma"}) {
+    EXPECT_EQ(KindForFileName(name), StreamKind::Wma) << name;
+  }
+  for (const char* name : {"show.mp3", "show.wav", "show.wma.mp3", "/music/x.wma/track", "wma", "show.wmav", ""}) {
+    EXPECT_EQ(KindForFileName(name), StreamKind::General) << name;
   }
 }
 
-TEST(SoundtrackOpen, ABadFileLeavesNothingLoadedAndTheObjectUsable) {
+TEST(SoundtrackOpen, AFileLoadsByItsNameAndContentOrFailsLeavingTheObjectUsable) {
+  const auto& s = Sounds();
   support::testing::TempDir dir;
-  const std::string wav = support::testing::ReadBytes(Sounds().Ramp16);
+  const std::string wav = support::testing::ReadBytes(s.Ramp16);
+  const std::string wav8 = support::testing::ReadBytes(s.Ramp8);
+  const std::string wma = s.Wma.empty() ? "" : support::testing::ReadBytes(s.Wma);
   std::string noChannels = wav;
-  noChannels[22] = 0;  // channel count
+  noChannels[22] = 0;  // the header's channel count
+  const std::string garbage(4096, '\x5a'), cut = wav.substr(0, 20), text = "0:00.0 1 1 not a soundtrack\r\n";
+  std::filesystem::create_directory(dir / "folder.wav");
+  ASSERT_EQ(mkfifo((dir / "pipe.mp3").c_str(), 0600), 0);
   const struct {
+    const std::string* content;  // nullptr: not written (missing, or made above)
     const char* name;
-    bool exists;
-    std::string content;
+    int channels;  // 0: the file does not load
   } cases[] = {
-      {"missing.wav", false, ""},
-      {"empty.wav", true, ""},
-      {"garbage.mp3", true, std::string(4096, '\x5a')},
-      {"text.wav", true, "0:00.0 1 1 not a soundtrack\r\n"},
-      {"cut-header.wav", true, wav.substr(0, 20)},
-      {"no-channels.wav", true, noChannels},
-      {"garbage.wma", true, std::string(4096, '\x01')},
+      {&wav, "a.wav", 2},
+      {&wav, "a.mp3", 2},
+      {&wav, "a.WMA", 0},  // the .WMA name takes nothing but WMA
+      {&wav, "a.wma", 0},
+      {&wma, "b.wma", 2},
+      {&wma, "b.WMA", 2},
+      {&wma, "b.mp3", 2},
+      {&wav8, "concat:a.wav", 1},  // a local file, not the decoder's "concat:" protocol over a.wav
+      {nullptr, "missing.wav", 0},
+      {nullptr, "folder.wav", 0},
+      {nullptr, "pipe.mp3", 0},
+      {&text, "text.wav", 0},
+      {&garbage, "garbage.mp3", 0},
+      {&garbage, "garbage.wma", 0},
+      {&cut, "cut-header.wav", 0},
+      {&noChannels, "no-channels.wav", 0},
+      {nullptr, "", 0},
   };
+  const auto here = std::filesystem::current_path();
+  std::filesystem::current_path(dir.Path());
   TBassFile file;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    if (c.exists) support::testing::WriteBytes(dir / c.name, c.content);
-    file.SetFileName(dir / c.name);
+    if (c.content == &wma && wma.empty()) continue;
+    if (c.content != nullptr) support::testing::WriteBytes(c.name, *c.content);
+    file.SetFileName(c.name);
     file.Open();
-    EXPECT_FALSE(file.Loaded());
-    EXPECT_FALSE(file.OpenError().empty());
-    EXPECT_EQ(file.Position(), -1);
-    char byte = 0;
-    EXPECT_EQ(file.ReadData(&byte, 1), -1);
-    EXPECT_EQ(file.Seek(0), -1);
+    EXPECT_EQ(file.Loaded(), c.channels != 0) << file.OpenError();
+    EXPECT_EQ(file.OpenError().empty(), c.channels != 0);
+    if (c.channels != 0) {
+      EXPECT_EQ(file.Format.Channels, c.channels);
+    } else {
+      EXPECT_EQ(file.Position(), -1);
+      char byte = 0;
+      EXPECT_EQ(file.ReadData(&byte, 1), -1);
+      EXPECT_EQ(file.Seek(0), -1);
+    }
   }
-  file.SetFileName(Sounds().Ramp16);
-  file.Open();
-  ASSERT_TRUE(file.Loaded()) << file.OpenError();
-  EXPECT_EQ(file.Size(), 441000);
-  EXPECT_TRUE(file.OpenError().empty());
+  std::filesystem::current_path(here);
+  if (wma.empty()) GTEST_SKIP() << "WMA rows not checked: " << s.WmaSkip;
 }
 
 TEST(SoundtrackOpen, ASecondOpenReplacesTheFirstStreamWithTheNewFormat) {
@@ -175,22 +159,6 @@ TEST(SoundtrackOpen, ASecondOpenReplacesTheFirstStreamWithTheNewFormat) {
   EXPECT_EQ(player.Duration, 1000);
   EXPECT_EQ(player.Position(), 0);
   EXPECT_EQ(player.ReadByte(), testing::Ramp8(0));
-}
-
-TEST(SoundtrackOpen, ANameIsALocalFileNeverAProtocol) {
-  // "concat:" would read other files in the decoder's own way; the name must mean this file.
-  support::testing::TempDir dir;
-  support::testing::WriteBytes(dir / "concat:ramp16.wav", support::testing::ReadBytes(Sounds().Ramp8));
-  support::testing::WriteBytes(dir / "ramp16.wav", support::testing::ReadBytes(Sounds().Ramp16));
-  const auto here = std::filesystem::current_path();
-  std::filesystem::current_path(dir.Path());
-  TBassFile file;
-  file.SetFileName("concat:ramp16.wav");
-  file.Open();
-  std::filesystem::current_path(here);
-  ASSERT_TRUE(file.Loaded()) << file.OpenError();
-  EXPECT_EQ(file.Format.BitsPerSample, 8);
-  EXPECT_EQ(file.Size(), 22050);
 }
 
 TEST(SoundtrackRead, SeekTakesFramePositionsInsideTheFileAndReadFollows) {

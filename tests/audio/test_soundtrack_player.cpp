@@ -9,7 +9,6 @@
 #include "audio/bass_files.h"
 #include "audio/delivery_recorder.h"
 #include "audio/sound_files.h"
-#include "audio/sound_set.h"
 
 namespace fd::audio {
 namespace {
@@ -32,20 +31,24 @@ std::unique_ptr<TBassPlayer> LoadedPlayer(const std::string& path) {
 TEST(SoundtrackPlayer, TheFirstSampleHeardIsTheOneAtTheTimesByte) {
   TBassFile holdsTheDevice;
   ASSERT_TRUE(AudioReady());
+  const auto& s = Sounds();
   const struct {
     const std::string* path;
     int channels, bits;
     int32_t ms;
-    int64_t byte;
+    int64_t byte;    // first byte of the file heard
+    size_t silence;  // bytes of silence before it: a start before the soundtrack
   } cases[] = {
-      {&Sounds().Ramp16, 2, 16, 1500, 264600},  // 1.5 s of 176400 bytes a second
-      {&Sounds().Ramp16, 2, 16, 0, 0},         {&Sounds().Ramp16, 2, 16, 1, 176},
-      {&Sounds().Ramp16, 2, 16, 3, 528},  // 529.2 rounds to 529, between frames: the frame's start
-      {&Sounds().Ramp16, 2, 16, 2499, 440824}, {&Sounds().Ramp8, 1, 8, 500, 11025},
-      {&Sounds().Ramp8, 1, 8, 10, 220},     // 220.5: ties go to the even byte
-      {&Sounds().Ramp8, 1, 8, 30, 662},     // 661.5
-      {&Sounds().Ramp8, 1, 8, 50, 1102},    // 1102.5
-      {&Sounds().Ramp8, 1, 8, 999, 22028},  // 22027.95
+      {&s.Ramp16, 2, 16, 1500, 264600, 0},  // 1.5 s of 176400 bytes a second
+      {&s.Ramp16, 2, 16, 0, 0, 0},         {&s.Ramp16, 2, 16, 1, 176, 0},
+      {&s.Ramp16, 2, 16, 3, 528, 0},  // 529.2 rounds to 529, between frames: the frame's start
+      {&s.Ramp16, 2, 16, 2499, 440824, 0}, {&s.Ramp16, 2, 16, -100, 0, 17640},
+      {&s.Ramp16, 2, 16, -3, 0, 528},      {&s.Ramp8, 1, 8, 500, 11025, 0},
+      {&s.Ramp8, 1, 8, 10, 220, 0},     // 220.5: ties go to the even byte
+      {&s.Ramp8, 1, 8, 30, 662, 0},     // 661.5
+      {&s.Ramp8, 1, 8, 50, 1102, 0},    // 1102.5
+      {&s.Ramp8, 1, 8, 999, 22028, 0},  // 22027.95, the last byte
+      {&s.Ramp8, 1, 8, -100, 0, 2205},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.ms);
@@ -53,10 +56,17 @@ TEST(SoundtrackPlayer, TheFirstSampleHeardIsTheOneAtTheTimesByte) {
     DeliveryRecorder heard;
     player->PlayFrom(c.ms);
     EXPECT_TRUE(player->IsPlaying());
-    const int64_t left = player->Size() - c.byte;
-    const size_t want = static_cast<size_t>(std::min<int64_t>(64, left));
-    ASSERT_TRUE(heard.WaitFor(want));
-    EXPECT_EQ(heard.Bytes().substr(0, want), RampBytes(c.channels, c.bits, c.byte, static_cast<int64_t>(want)));
+    const size_t sound = static_cast<size_t>(std::min<int64_t>(64, player->Size() - c.byte));
+    ASSERT_TRUE(heard.WaitFor(c.silence + sound));
+    const std::string bytes = heard.Bytes();
+    EXPECT_EQ(bytes.substr(0, c.silence), std::string(c.silence, c.bits == 8 ? '\x80' : '\0'));
+    const std::string expected = RampBytes(c.channels, c.bits, c.byte, static_cast<int64_t>(sound));
+    EXPECT_EQ(bytes.substr(c.silence, sound), expected);
+    if (c.path == &s.Ramp16) {
+      // The device's own format: what goes into its buffer is the file's bytes themselves.
+      ASSERT_TRUE(heard.WaitFor(c.silence + sound, Tap::DeviceOutput));
+      EXPECT_EQ(heard.Bytes(Tap::DeviceOutput).substr(0, c.silence + sound), bytes.substr(0, c.silence + sound));
+    }
     player->Stop();
   }
 }
@@ -100,6 +110,7 @@ TEST(SoundtrackPlayer, PlaysToTheEndThenIsNoLongerPlaying) {
   EXPECT_TRUE(player->IsPlaying());
   ASSERT_TRUE(Eventually([&] { return !player->IsPlaying(); }));
   EXPECT_EQ(heard.Bytes(), RampBytes(2, 16, 423360, 441000 - 423360));
+  EXPECT_EQ(heard.Bytes(Tap::DeviceOutput), heard.Bytes());
   EXPECT_TRUE(player->Eof());
 }
 
@@ -116,49 +127,35 @@ TEST(SoundtrackPlayer, AStartAtOrPastTheEndPlaysNothing) {
   }
 }
 
-TEST(SoundtrackPlayer, AStartBeforeTheSoundtrackPlaysThatMuchSilenceFirst) {
-  const struct {
-    const std::string* path;
-    int channels, bits;
-    int32_t ms;
-    size_t silence;
-    char silent;
-  } cases[] = {
-      {&Sounds().Ramp16, 2, 16, -100, 17640, '\0'},
-      {&Sounds().Ramp16, 2, 16, -3, 528, '\0'},
-      {&Sounds().Ramp8, 1, 8, -100, 2205, '\x80'},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.ms);
-    auto player = LoadedPlayer(*c.path);
-    DeliveryRecorder heard;
-    player->PlayFrom(c.ms);
-    EXPECT_TRUE(player->IsPlaying());
-    ASSERT_TRUE(heard.WaitFor(c.silence + 64));
-    const std::string bytes = heard.Bytes();
-    EXPECT_EQ(bytes.substr(0, c.silence), std::string(c.silence, c.silent));
-    EXPECT_EQ(bytes.substr(c.silence, 64), RampBytes(c.channels, c.bits, 0, 64));
-  }
+// What the device receives first when ms is played from where the player stands.
+std::string FirstDeviceBytes(TBassPlayer& player, int32_t ms) {
+  DeliveryRecorder heard;
+  player.PlayFrom(ms);
+  EXPECT_TRUE(heard.WaitFor(2048, Tap::DeviceOutput));
+  player.Stop();
+  return heard.Bytes(Tap::DeviceOutput).substr(0, 2048);
 }
 
-TEST(SoundtrackPlayer, StopSilencesAndTheNextStartHearsNothingOld) {
-  auto player = LoadedPlayer(Sounds().Ramp16);
-  DeliveryRecorder heard;
-  player->PlayFrom(0);
-  ASSERT_TRUE(heard.WaitFor(4096));
-  player->Stop();
-  EXPECT_FALSE(player->IsPlaying());
-  std::this_thread::sleep_for(kQuiet);  // a buffer under way when Stop came may still arrive
-  heard.Clear();
-  std::this_thread::sleep_for(kQuiet);
-  EXPECT_EQ(heard.Bytes().size(), 0u);
-  const int32_t stoppedAt = player->Position();
+TEST(SoundtrackPlayer, StopSilencesAtOnceAndTheNextStartHearsNothingOld) {
+  for (const std::string* path : {&Sounds().Ramp16, &Sounds().Ramp8}) {  // as it is, and resampled
+    SCOPED_TRACE(*path);
+    auto fresh = LoadedPlayer(*path);
+    const std::string reference = FirstDeviceBytes(*fresh, 500);
 
-  player->PlayFrom(1500);
-  ASSERT_TRUE(heard.WaitFor(64));
-  EXPECT_EQ(heard.Bytes().substr(0, 64), RampBytes(2, 16, 264600, 64));
-  EXPECT_GT(player->Position(), 264600);
-  EXPECT_LT(stoppedAt, 264600);
+    auto player = LoadedPlayer(*path);
+    DeliveryRecorder heard;
+    player->PlayFrom(0);
+    ASSERT_TRUE(heard.WaitFor(8192, Tap::DeviceOutput));
+    player->Stop();
+    EXPECT_FALSE(player->IsPlaying());
+    const std::string untilStop = heard.Bytes(Tap::DeviceOutput);
+    const int32_t stoppedAt = player->Position();
+    std::this_thread::sleep_for(kQuiet);
+    EXPECT_EQ(heard.Bytes(Tap::DeviceOutput), untilStop);  // no buffer after Stop returned
+    EXPECT_EQ(player->Position(), stoppedAt);
+    // Nothing of the stopped run may be heard before the new one, not even from the converter.
+    EXPECT_EQ(FirstDeviceBytes(*player, 500), reference);
+  }
 }
 
 TEST(SoundtrackDevice, TheFirstObjectOpensTheDeviceAndTheLastClosesIt) {

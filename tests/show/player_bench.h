@@ -56,6 +56,13 @@ class PlayerBench : public devices::testing::BusBench {
       if (sent[i][0] == code) out.push_back(sent[i]);
     return out;
   }
+  // The run log lines of the cues, fired or only recorded.
+  std::vector<std::string> FireLines() const {
+    std::vector<std::string> out;
+    for (const auto& line : logLines)
+      if (line.rfind("Запуск", 0) == 0) out.push_back(line);
+    return out;
+  }
   // Without its thread the engine's passes sleep on the virtual clock and would hold the player's
   // timers back by up to a pass; tests that hear nothing unsolicited run without them.
   void QuietEngine() { engine.Stop(); }

@@ -62,47 +62,29 @@ TEST(PlayerAutonomous, ConsolesPlayFromMemoryKeptInStepEverySecond) {
     EXPECT_EQ(fired[i].channel, channels[i]);
     EXPECT_NEAR(fired[i].TimeMs() - static_cast<double>(start), due[i], 20.0) << i;
   }
-  std::vector<std::string> lines;
-  for (const auto& line : b.logLines)
-    if (line.rfind("Запуск", 0) == 0) lines.push_back(line);
-  EXPECT_EQ(lines, (std::vector<std::string>{FireLine(3, 1), FireLine(3, 2), FireLine(3, 3)}));
+  EXPECT_EQ(b.FireLines(), (std::vector<std::string>{FireLine(3, 1), FireLine(3, 2), FireLine(3, 3)}));
 }
 
-struct StateQueryCase {
-  const char* name;
-  int target;  // -1: this program's own number; -2: some other program's
-  bool answered;
-};
-
-class PlayerStateQueryTest : public ::testing::TestWithParam<StateQueryCase> {};
-
-TEST_P(PlayerStateQueryTest, AnsweredWhenAddressedToAllOrToUs) {
-  const StateQueryCase& c = GetParam();
+// A query for everybody (0) or for us is answered with the low nibbles of the operating and launch
+// modes, our number and the asker's; one for another program is left to it.
+TEST(PlayerStateQuery, AnsweredWhenAddressedToAllOrToUs) {
   const uint8_t me = bus::InstanceNumber();
-  const int target = c.target == -1 ? me : c.target == -2 ? (me % 255) + 1 : c.target;
-  PlayerBench b;
-  auto& peer = b.AddPeer(me == 77 ? 78 : 77);
-  OperatingMode = 0x32;  // only the low nibble travels
-  b.player->LaunchMode = lmAutonomous;
-  peer.SendStateQuery(target);
-  b.Advance(200);
-  OperatingMode = omWait;
-
-  const auto answers = b.SentWith(0x04);
-  if (!c.answered) {
-    EXPECT_TRUE(answers.empty());
-    EXPECT_TRUE(peer.StateAnswers().empty());
-    return;
+  const uint8_t other = static_cast<uint8_t>(me % 255 + 1);
+  for (const auto& [target, answered] : {std::pair{0, true}, std::pair{int{me}, true}, std::pair{int{other}, false}}) {
+    PlayerBench b;
+    auto& peer = b.AddPeer(me == 77 ? 78 : 77);
+    OperatingMode = 0x32;
+    b.player->LaunchMode = lmAutonomous;
+    peer.SendStateQuery(target);
+    b.Advance(200);
+    OperatingMode = omWait;
+    const auto expected = answered
+                              ? std::vector<Frame6>{{0x04, 0x02, 0x01, me, static_cast<uint8_t>(peer.Instance()), 0xFF}}
+                              : std::vector<Frame6>{};
+    EXPECT_EQ(b.SentWith(0x04), expected) << target;
+    EXPECT_EQ(peer.StateAnswers().size(), answered ? 1u : 0u) << target;
   }
-  EXPECT_EQ(answers, (std::vector<Frame6>{{0x04, 0x02, 0x01, me, static_cast<uint8_t>(peer.Instance()), 0xFF}}));
-  ASSERT_EQ(peer.StateAnswers().size(), 1u);
-  EXPECT_EQ(peer.StateAnswers()[0].from, me);
 }
-
-INSTANTIATE_TEST_SUITE_P(Targets, PlayerStateQueryTest,
-                         ::testing::Values(StateQueryCase{"Everybody", 0, true}, StateQueryCase{"Us", -1, true},
-                                           StateQueryCase{"AnotherProgram", -2, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // One operator program: its own engine on its own converter, a registry and a player.
 struct Program {
@@ -143,13 +125,16 @@ struct Program {
 class TwoProgramsTest : public ::testing::Test {
  protected:
   TwoProgramsTest() {
+    Connect();
+    remote =
+        &static_cast<sim::RemoteDevice&>(segment.AddDevice(std::make_unique<sim::RemoteDevice>(sim::RemoteConfig{})));
+  }
+  void Connect() {
     // The second program takes the second converter: it opens while the first is unlisted.
     segment.Unplug(0);
     second = std::make_unique<Program>(platform, segment);
     segment.Replug(0);
     first = std::make_unique<Program>(platform, segment);
-    sim::RemoteConfig config;
-    remote = &static_cast<sim::RemoteDevice&>(segment.AddDevice(std::make_unique<sim::RemoteDevice>(config)));
   }
   ~TwoProgramsTest() override {
     first.reset();
@@ -170,33 +155,27 @@ class TwoProgramsTest : public ::testing::Test {
   sim::RemoteDevice* remote = nullptr;
 };
 
+// Ours, then the other program's answer to it (it is stopped, playing or idle, with the warning),
+// and nothing after that; the operator who pressed stop is not warned about the answer.
 TEST_F(TwoProgramsTest, OperatorStopIsAnsweredOnceAndTheExchangeEnds) {
-  first->player->Start(0);
-  second->player->Start(0);
-  platform.Advance(1000);
-  first->player->Stop(true);
-  platform.Advance(10000);
-
-  // Ours, then the other program's answer to it; nothing after that.
-  EXPECT_EQ(StopsOnWire(), 2);
-  EXPECT_FALSE(second->player->IsPlaying());
-  EXPECT_EQ(second->emergencies, 1);
-  // The operator who pressed stop is not warned about the answer to their own stop.
-  EXPECT_EQ(first->emergencies, 0);
-  EXPECT_EQ(first->stateChanges, 2);
-  EXPECT_EQ(second->stateChanges, 2);
-}
-
-TEST_F(TwoProgramsTest, StopFromAnIdleProgramIsObeyedAsDesignedOnce) {
-  first->player->Start(0);
-  platform.Advance(500);
-  first->player->Stop(true);
-  platform.Advance(10000);
-  // The idle program still answers its first stop in full, the first program does not answer back.
-  EXPECT_EQ(StopsOnWire(), 2);
-  EXPECT_EQ(second->stateChanges, 1);
-  EXPECT_EQ(second->emergencies, 1);
-  EXPECT_EQ(first->emergencies, 0);
+  for (const bool secondPlaying : {true, false}) {
+    first->player->Start(0);
+    if (secondPlaying) second->player->Start(0);
+    platform.Advance(1000);
+    first->player->Stop(true);
+    platform.Advance(10000);
+    EXPECT_EQ(StopsOnWire(), 2);
+    EXPECT_FALSE(second->player->IsPlaying());
+    EXPECT_EQ(second->emergencies, 1);
+    EXPECT_EQ(second->stateChanges, secondPlaying ? 2 : 1);
+    EXPECT_EQ(first->emergencies, 0);
+    EXPECT_EQ(first->stateChanges, 2);
+    // A fresh pair for the next case.
+    first.reset();
+    second.reset();
+    segment.ClearWireLog();
+    Connect();
+  }
 }
 
 TEST_F(TwoProgramsTest, RemoteStopStopsBothShowsAndAlarmsBothOperators) {

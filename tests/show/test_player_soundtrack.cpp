@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <string>
-#include <vector>
 
 #include "player_bench.h"
 
@@ -15,29 +15,22 @@ namespace {
 using testing::PlayerBench;
 using testing_cues::Channel;
 
-constexpr int kRate = 8000;  // 8-bit mono: one byte a sample, 8000 bytes a second
+// 8-bit mono: one byte a sample, 8000 bytes a second.
+constexpr int kRate = 8000;
+// The device is SDL's dummy output unless the environment names another.
+const bool kDummyOutput = (setenv("SDL_AUDIODRIVER", "dummy", 0), true);
 
-void PutLe(std::ofstream& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-// A plain PCM WAV of the given length, 8-bit mono.
+// A plain PCM WAV, 8-bit mono, of the given length.
 void WriteWav(const std::string& path, int seconds) {
   const uint32_t data = static_cast<uint32_t>(kRate * seconds);
-  std::ofstream out(path, std::ios::binary);
-  out << "RIFF";
-  PutLe(out, 36 + data, 4);
-  out << "WAVEfmt ";
-  PutLe(out, 16, 4);
-  PutLe(out, 1, 2);  // PCM
-  PutLe(out, 1, 2);  // mono
-  PutLe(out, kRate, 4);
-  PutLe(out, kRate, 4);
-  PutLe(out, 1, 2);
-  PutLe(out, 8, 2);
-  out << "data";
-  PutLe(out, data, 4);
-  for (uint32_t i = 0; i < data; ++i) out.put(static_cast<char>(0x80 + (i % 32)));
+  std::string bytes = "RIFF....WAVEfmt ";
+  for (uint32_t v : {16u, 0x00010001u, uint32_t{kRate}, uint32_t{kRate}, 0x00080001u})
+    for (int i = 0; i < 4; ++i) bytes += static_cast<char>((v >> (8 * i)) & 0xFF);
+  bytes += "data";
+  for (int i = 0; i < 4; ++i) bytes += static_cast<char>((data >> (8 * i)) & 0xFF);
+  for (int i = 0; i < 4; ++i) bytes[4 + static_cast<size_t>(i)] = static_cast<char>(((36 + data) >> (8 * i)) & 0xFF);
+  bytes.append(data, '\x80');
+  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 TEST(PlayerSoundtrack, FileThatCannotBeLoadedIsReportedToTheOperator) {
