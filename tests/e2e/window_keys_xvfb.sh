@@ -10,7 +10,9 @@ for tool in xvfb-run xdotool iconv; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
 done
 if [ "${1:-}" != "--inside-x" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" --inside-x "$@"
+  # Other runs may start an X server at the same moment: begin the search for a free display at a
+  # number of our own.
+  exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x800x24" "$0" --inside-x "$@"
 fi
 shift
 program=$1 bench_tool=$2 bench_file=$3 shots=${4:-}
