@@ -119,7 +119,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-bool TMainForm::FormCloseQuery() { return !IsPlaying() && !ShowPlaying; }
+bool TMainForm::FormCloseQuery() { return !IsPlaying(); }
 
 void TMainForm::FormClose() {
   support::WriteLog(kDashLine, 1);

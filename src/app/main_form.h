@@ -109,10 +109,6 @@ class TMainForm : public QWidget {
   void FillList();
   void PlayerProgress(int32_t ms);
 
-  // Stands in for a playing show in tests of the close rule that run no show: while it is set the
-  // window refuses to close, as it does while the player plays.
-  bool ShowPlaying = false;
-
   // --- left column
   QWidget* RadioGroup = nullptr;               // hidden; nothing shows it, its indicators are kept all the same
   QLabel* RadioCaption = nullptr;              // "Радиоканал"

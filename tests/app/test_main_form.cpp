@@ -267,7 +267,8 @@ class MainFormTest : public QObject {
   void closeRefusedWhileTheShowPlays() {
     auto form = MakeForm(1);
     ShowActive(*form);
-    form->ShowPlaying = true;
+    form->Player->Start(0);
+    QVERIFY(form->IsPlaying());
     QVERIFY(!form->close());
     QTest::keyClick(form.get(), Qt::Key_X, Qt::ControlModifier);
     QVERIFY(form->isVisible());
@@ -275,7 +276,8 @@ class MainFormTest : public QObject {
     const QString log = QString::fromStdString(fd::support::LogFileName());
     QVERIFY(!LogLines(log).contains("Выход из ПО управления"));
 
-    form->ShowPlaying = false;
+    form->Player->Stop(true);
+    QVERIFY(!form->IsPlaying());
     QVERIFY(form->close());
     QVERIFY(!form->isVisible());
     QVERIFY(LogLines(log).contains("Выход из ПО управления"));
