@@ -182,6 +182,28 @@ class StatusPollingTest : public QObject {
     QCOMPARE(LinesAfterStartup(), expected);
   }
 
+  void aConverterMissingAtStartIsShownAsLost() {
+    ConverterChoice choice;
+    choice.Kind = ConverterChoice::Source::Port;
+    choice.PortPath = dir_->filePath("no-such-tty").toStdString();
+    std::string error;
+    auto converter = ConverterSource::Make(choice, platform_.GetClock(), error);
+    QVERIFY(converter != nullptr);
+    StartupEnvironment env;
+    env.ProgramFolder = dir_->path().toStdString() + "/";
+    env.Converter = converter.get();
+    CommandLineOptions options;
+    options.LogLevel = 1;
+    TMainForm form(platform_, options, env);
+    TWarningForm banner(platform_, &form);
+    WarningForm = &banner;
+    form.show();
+    QTRY_VERIFY_WITH_TIMEOUT(form.LinkLost, 5000);
+    QVERIFY(banner.isVisible());
+    QCOMPARE(LinesAfterStartup(), QStringList{"Ошибка преобразователя RS485 - нет связи"});
+    WarningForm = nullptr;
+  }
+
   void restoringTheLinkClosesItsOwnBannerOnly() {
     BenchWindow w(platform_, *dir_, kBench);
     w.ShowActive();
