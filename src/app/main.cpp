@@ -2,6 +2,7 @@
 // then the message loop until the main window closes.
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ constexpr int kScreenshotDelayMs = 1500;
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The sound library would otherwise take SIGINT and SIGTERM for events nobody reads, and the
+  // console could no longer be stopped by the system or from a terminal.
+  setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
   const std::vector<std::string> args(argv + 1, argv + argc);
   const fd::app::CommandLineResult parsed = fd::app::ParseCommandLine(args);
   if (!parsed.Ok) {

@@ -19,13 +19,20 @@ program=$1 bench_tool=$2 bench_file=$3 shots=${4:-}
 
 work=$(mktemp -d)
 bench_pid="" app_pid=""
+stop_process() {  # pid: asked first, then made to
+  [ -n "$1" ] || return 0
+  kill "$1" 2>/dev/null || return 0
+  for _ in $(seq 20); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
+  kill -KILL "$1" 2>/dev/null || true
+}
 cleanup() {
-  exec 3>&- 2>/dev/null || true
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$bench_pid" ] && kill "$bench_pid" 2>/dev/null || true
+  exec 3>&-
+  stop_process "$app_pid"
+  stop_process "$bench_pid"
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM
 fail() {
   echo "FAIL: $*" >&2
   echo "--- run log:" >&2
@@ -53,6 +60,14 @@ wait_for_line() {  # text, seconds
 }
 banner_visible() { xdotool search --onlyvisible --name '^Предупреждение$' >/dev/null 2>&1; }
 shot() { [ -z "$shots" ] || import -window root "$shots/$1.png"; }
+focus_window() {
+  local deadline=$((SECONDS + 10))
+  until [ "$(xdotool getwindowfocus 2>/dev/null)" = "$window" ]; do
+    [ $SECONDS -lt $deadline ] || fail "the window does not take the keyboard focus"
+    xdotool windowfocus "$window" 2>/dev/null || true
+    sleep 0.2
+  done
+}
 key() {
   xdotool key --clearmodifiers "$1"
   sleep 0.4
@@ -68,7 +83,8 @@ for _ in $(seq 50); do [ -e "$work/tty" ] && break; sleep 0.1; done
 "$work/app/firnadesk" --port "$work/tty" --log-level 1 &
 app_pid=$!
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Управление запуском' | head -n 1) || fail "no window"
-xdotool windowfocus --sync "$window"
+[ -n "$window" ] || fail "no window"
+focus_window
 xdotool mousemove 600 400
 wait_for_line "Инициализация аудиоустройства" 10
 sleep 1
@@ -100,7 +116,7 @@ wait_for_line "Экстренная внешняя остановка воспр
 sleep 0.5
 banner_visible || fail "no banner for the emergency stop"
 shot emergency-stop
-xdotool windowfocus --sync "$window"
+focus_window
 key Escape
 banner_visible && fail "Esc left the banner up"
 key ctrl+x
