@@ -80,7 +80,8 @@ exec 3>"$work/commands"
 for _ in $(seq 50); do [ -e "$work/tty" ] && break; sleep 0.1; done
 [ -e "$work/tty" ] || fail "the bench tool made no pseudo-terminal"
 
-"$work/app/firnadesk" --port "$work/tty" --log-level 1 &
+# A real window on the X server, whatever the test run chose for the other window tests.
+QT_QPA_PLATFORM=xcb "$work/app/firnadesk" --port "$work/tty" --log-level 1 &
 app_pid=$!
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Управление запуском' | head -n 1) || fail "no window"
 [ -n "$window" ] || fail "no window"
