@@ -2,6 +2,7 @@
 // then the message loop until the main window closes.
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "app/memory_form.h"
 #include "app/qt_platform.h"
 #include "app/session_automation.h"
+#include "app/warning_dialogs.h"
+#include "app/warning_form.h"
 
 namespace {
 
@@ -20,6 +23,9 @@ constexpr int kScreenshotDelayMs = 1500;
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The sound library would otherwise take SIGINT and SIGTERM for events nobody reads, and the
+  // console could no longer be stopped by the system or from a terminal.
+  setenv("SDL_NO_SIGNAL_HANDLERS", "1", 0);
   const std::vector<std::string> args(argv + 1, argv + argc);
   const fd::app::CommandLineResult parsed = fd::app::ParseCommandLine(args);
   if (!parsed.Ok) {
@@ -52,10 +58,13 @@ int main(int argc, char** argv) {
   // The single windows of the program, created in this order and living until it ends.
   fd::app::TMainForm mainForm(platform, parsed.Options, environment);
   fd::app::MainForm = &mainForm;
-  // WarningForm (the red warning banner) is created here.
+  fd::app::TWarningForm warningForm(platform, &mainForm);
+  fd::app::WarningForm = &warningForm;
   fd::app::TMemoryForm memoryForm(platform, &mainForm);
-  // ExternalWarningForm (additional devices found by a search) is created here.
-  // PresentWarningForm (the pre-flight check dialog) is created here.
+  fd::app::TExternalWarningForm externalWarningForm(&mainForm);
+  fd::app::ExternalWarningForm = &externalWarningForm;
+  fd::app::TPresentWarningForm presentWarningForm(&mainForm);
+  fd::app::PresentWarningForm = &presentWarningForm;
 
   mainForm.show();
 
@@ -64,6 +73,9 @@ int main(int argc, char** argv) {
   automation.Start();
 
   const int result = application.exec();
+  fd::app::PresentWarningForm = nullptr;
+  fd::app::ExternalWarningForm = nullptr;
+  fd::app::WarningForm = nullptr;
   fd::app::MainForm = nullptr;
   if (automation.ScreenshotFailed()) return result == 0 ? 1 : result;
   return result;

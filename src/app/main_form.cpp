@@ -1,33 +1,21 @@
 #include "app/main_form.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QFont>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QSettings>
-#include <QShowEvent>
 #include <QStyle>
 #include <QVBoxLayout>
-#include <filesystem>
-#include <system_error>
 
 #include "app/color_scheme.h"
-#include "show/operating_mode.h"
-#include "bus/usb_port.h"
-#include "support/date_text.h"
-#include "support/run_log.h"
-#include "support/run_log_name.h"
+#include "app/widget_paint.h"
 #include "support/version_text.h"
 
 namespace fd::app {
 
 namespace {
-
-const QString kColorSchemeValue = QStringLiteral("ColorScheme");
-const std::string kDashLine(53, '-');
 
 // Colours of the window design that no scheme touches.
 const QColor kTimeText(0x00, 0x00, 0x80);
@@ -52,19 +40,6 @@ QFont DesignFont(const char* family, int pixels, bool bold) {
 QFont CaptionFont() { return DesignFont("DejaVu Sans", 11, true); }  // captions, group headings
 QFont LedFont() { return DesignFont("DejaVu Sans", 13, true); }
 QFont DefaultFont() { return DesignFont("Liberation Sans", 11, false); }
-
-void PaintBackground(QWidget* widget, const QColor& color) {
-  QPalette p = widget->palette();
-  p.setColor(QPalette::Window, color);
-  widget->setPalette(p);
-  widget->setAutoFillBackground(true);
-}
-
-void PaintText(QLabel* label, const QColor& color) {
-  QPalette p = label->palette();
-  p.setColor(QPalette::WindowText, color);
-  label->setPalette(p);
-}
 
 QLabel* MakeLabel(const QString& name, const QString& text, const QFont& font, QWidget* parent = nullptr) {
   auto* label = new QLabel(text, parent);
@@ -108,6 +83,7 @@ TMainForm::TMainForm(platform::Platform& platform, const CommandLineOptions& opt
   if (!environment_.Now) environment_.Now = [] { return std::time(nullptr); };
   BuildWindow();
   FormCreate();
+  InstallKeyRouter();
 }
 
 TMainForm::~TMainForm() {
@@ -115,8 +91,18 @@ TMainForm::~TMainForm() {
   // the registry it hands frames to goes away.
   if (Port) {
     Port->OnMessage = nullptr;
+    Port->OnConnectionLost = nullptr;
+    Port->OnConnectionRestored = nullptr;
     Port->Terminate();
   }
+  // The player and the registry outlive the timers and may still report while they go down.
+  if (Player) {
+    Player->OnProgress = nullptr;
+    Player->OnStateChange = nullptr;
+    Player->OnEmergencyStop = nullptr;
+    Player->OnIdle = nullptr;
+  }
+  if (Controls) Controls->OnChange = nullptr;
 }
 
 QString TMainForm::CaptionText() {
@@ -445,169 +431,37 @@ void TMainForm::BuildActionsAndTimers() {
   connect(ColorAction, &QAction::triggered, this, [this] { ColorActionExecute(); });
   addAction(ColorAction);
 
-  // Their handlers come with the polling and the indicators.
+  ControlAction = new QAction(QStringLiteral("Режим запуска"), this);
+  ControlAction->setObjectName(QStringLiteral("ControlAction"));
+  ControlAction->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));
+  ControlAction->setShortcutContext(Qt::ApplicationShortcut);
+  connect(ControlAction, &QAction::triggered, this, [this] { ControlActionExecute(); });
+  addAction(ControlAction);
+
+  // The buttons answer the mouse the way their keys answer the keyboard, minus the keys' log lines.
+  // A click while the progress window writes or verifies starts nothing (a stop is always allowed).
+  auto onClick = [this](QPushButton* button, void (TMainForm::*handler)(), bool alwaysAllowed = false) {
+    connect(button, &QPushButton::clicked, this, [this, button, handler, alwaysAllowed] {
+      if (!alwaysAllowed && MemoryWorkRunning()) {
+        if (button->isCheckable()) button->setChecked(!button->isChecked());
+        return;
+      }
+      (this->*handler)();
+    });
+  };
+  onClick(StartBtn, &TMainForm::StartBtnClick);
+  onClick(StopBtn, &TMainForm::StopBtnClick, true);
+  onClick(BeginBtn, &TMainForm::BeginBtnClick);
+  onClick(TestBtn, &TMainForm::TestBtnClick);
+  onClick(SearchBtn, &TMainForm::SearchBtnClick);
+
   IdleTimer = platform_.CreateTimer();
   IdleTimer->SetInterval(500);
+  IdleTimer->OnTimer = [this] { IdleTimerTimer(); };
   ErrFlashTimer = platform_.CreateTimer();
   ErrFlashTimer->SetInterval(700);
+  ErrFlashTimer->OnTimer = [this] { ErrFlashTimerTimer(); };
   ErrFlashTimer->SetEnabled(true);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Start-up, caption, exit
-
-void TMainForm::FormCreate() {
-  ReadColorScheme();
-  NameRunLog();
-  support::WriteLog(kDashLine, 1);
-  support::WriteLog("Запуск ПО управления, версия: " + support::ProgramVersionText(), 1);
-  support::WriteLog(kDashLine, 1);
-
-  FlashPhase = 0;
-  show::OperatingMode = show::omWait;
-  Testing = false;
-  Searching = false;
-  LinkLost = false;
-  RowCount = 0;
-  PollIndex = 0;
-  CurrentControl = 0;
-
-  CreateWorkingObjects();
-  ApplyColorScheme();
-}
-
-void TMainForm::ReadColorScheme() {
-  // Only read here: a first start leaves no trace in the settings.
-  QSettings settings(environment_.SettingsOrganization, environment_.SettingsApplication);
-  const QVariant stored = settings.value(kColorSchemeValue);
-  bool ok = false;
-  const int value = stored.isValid() ? stored.toInt(&ok) : 0;
-  // A value that is not a whole number counts as missing.
-  ColorScheme = ok ? value : 1;
-}
-
-void TMainForm::NameRunLog() {
-  const std::string folder = environment_.ProgramFolder;
-  if (options_.LogLevel > 0) {
-    // Asking for a log on the command line means wanting it, so its folder is made if missing.
-    std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(folder) / "logs", ignored);
-  }
-  const std::string name = support::RunLogFileName(folder, support::ShortDateText(environment_.Now()));
-  support::LogLevel = 0;
-  support::SetLogFileName(name);
-  // The command line may turn the log on; then the banner is the first thing in it.
-  support::LogLevel = options_.LogLevel;
-}
-
-void TMainForm::CreateWorkingObjects() {
-  ConverterSource* converter = environment_.Converter;
-  if (converter == nullptr) {
-    std::string error;
-    ownConverter_ = ConverterSource::Make(options_.Converter, platform_.GetClock(), error);
-    if (!ownConverter_) {
-      // A bench file that cannot be loaded: say so and look for real converters instead.
-      platform_.ShowMessage(error, "Ошибка");
-      ownConverter_ = ConverterSource::Make(ConverterChoice{}, platform_.GetClock(), error);
-    }
-    converter = ownConverter_.get();
-  }
-
-  // The bus engine with a converter limit of 1 (its thread starts with Open), then the registry.
-  Port = std::make_unique<bus::TPortProto>(platform_,
-                                           std::make_unique<bus::TUSBPort>(converter->Driver(), platform_.GetClock(), 1));
-  Controls = std::make_unique<devices::TControls>(*Port, platform_);
-
-  // The scenario list. The show player, the audio indicator and the converter warnings join here
-  // with the parts of the console that use them.
-  Project = std::make_unique<show::TProjectList>(platform_);
-
-  Port->OnMessage = [this](const bus::Frame6& frame, int converterIndex) { PortDeviceEvent(frame, converterIndex); };
-
-  // A missing converter is no error here: the engine reports the lost link from its thread.
-  Port->Open();
-}
-
-void TMainForm::PortDeviceEvent(const bus::Frame6& frame, int converter) {
-  Controls->HandleFrame(frame, converter);
-}
-
-void TMainForm::ApplyColorScheme() {
-  SetSchemeColors(ColorScheme, QApplication::palette());
-
-  for (QWidget* w : {static_cast<QWidget*>(this), LaunchButtons, static_cast<QWidget*>(CurrentConsoleBar),
-                     static_cast<QWidget*>(ChannelTestBar), ListHeader})
-    PaintBackground(w, ColorBack);
-  for (QWidget* w : {ConsoleInfo, LegendPanel, DevPanel}) PaintBackground(w, ColorPanel);
-  for (QLabel* l : {CurrentConsoleBar, ChannelTestBar, LegendCaption}) PaintText(l, ColorOffText);
-  for (QLabel* l : {NumberLabel, VersionLabel, ChannelCountLabel}) PaintText(l, ColorLabelText);
-  for (QLabel* l : {NumberValue, ChannelCountValue, VersionValue}) PaintText(l, ColorValueText);
-  for (QLabel* l : LegendTexts) PaintText(l, ColorLabelText);
-  for (QLabel* l : {StateCaption, ModeCaption}) PaintText(l, ColorLabelText);
-  PaintText(RadioCaption, ColorOffText);
-  for (QLabel* l : RadioNumberLabels) PaintText(l, ColorOffText);
-  for (LedShape* led : RadioLeds) led->SetFill(ColorBack);
-  PaintText(DevicesCaption, ColorOffText);
-  for (QLabel* l : ListHeaderLabels) PaintText(l, ColorOffText);
-  for (QLabel* l : {DiagnosticsCaption, SoundCaption}) PaintText(l, ColorOffText);
-  PaintBackground(TimeLabel, ColorField);
-  {
-    QPalette p = List->palette();
-    p.setColor(QPalette::Base, ColorField);
-    List->setPalette(p);
-  }
-  SoundLoadedLed->SetLabelColor(ColorOffText);
-  SoundPlayLed->SetLabelColor(ColorOffText);
-  SoundLoadedLed->SetFill(ColorBack);
-  SoundPlayLed->SetFill(ColorBack);
-}
-
-void TMainForm::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  if (!event->spontaneous()) FormShow();
-}
-
-void TMainForm::FormShow() {
-  setWindowTitle(CaptionText());
-  if (!SearchBtn->isChecked()) IdleTimer->SetEnabled(true);
-  // The button states and the cue list are brought up to date here as soon as the operating modes
-  // and the scenario list are part of the console.
-}
-
-void TMainForm::closeEvent(QCloseEvent* event) {
-  if (!FormCloseQuery()) {
-    event->ignore();
-    return;
-  }
-  FormClose();
-  event->accept();
-}
-
-bool TMainForm::FormCloseQuery() { return !ShowPlaying; }
-
-void TMainForm::FormClose() {
-  support::WriteLog(kDashLine, 1);
-  support::WriteLog("Выход из ПО управления", 1);
-  support::WriteLog(kDashLine, 1);
-}
-
-void TMainForm::ExitActionExecute() { close(); }
-
-void TMainForm::ColorActionExecute() {
-  const int32_t previous = ColorScheme;
-  ColorScheme = SwitchedColorScheme(ColorScheme);
-  QSettings settings(environment_.SettingsOrganization, environment_.SettingsApplication);
-  settings.setValue(kColorSchemeValue, ColorScheme);
-  settings.sync();
-  if (settings.status() != QSettings::NoError) {
-    // Promising a new scheme after a restart would mislead the operator when nothing was stored;
-    // the window stays open and the scheme number stays what is stored.
-    ColorScheme = previous;
-    platform_.ShowMessage("Не удалось сохранить цветовую схему в " + settings.fileName().toStdString(), "Ошибка");
-    return;
-  }
-  platform_.ShowMessage("Изменения вступят в силу после перезагрузки программы.", "Предупреждение");
-  close();
 }
 
 }  // namespace fd::app

@@ -17,6 +17,7 @@
 #include "devices/controls.h"
 #include "platform/platform.h"
 #include "platform/timer.h"
+#include "show/common_player.h"
 #include "show/project_list.h"
 
 namespace fd::app {
@@ -64,13 +65,49 @@ class TMainForm : public QWidget {
   std::unique_ptr<devices::TControls> Controls;  // the device registry
   std::unique_ptr<show::TProjectList> Project;   // the loaded scenario
 
+  std::unique_ptr<show::TCommonPlayer> Player;  // the show player
+
+  // --- start-up wiring (startup_wiring.cpp)
   // Every frame the bus engine hears unsolicited: the registry first (announcements during a
-  // search, other operator programs' queries).
+  // search, other operator programs' queries), then the player (state queries, the stop broadcast).
   void PortDeviceEvent(const bus::Frame6& frame, int converter);
 
-  // Stands for the show player's "playing" state until the player is created here: while it is
-  // set the window refuses to close.
-  bool ShowPlaying = false;
+  // --- operating modes, start, stop and rewind (operating_modes.cpp)
+  void ControlActionExecute();  // Shift+F1: toggles the launch mode
+  void StartBtnClick();
+  void StopBtnClick();
+  void BeginBtnClick();
+  void PlayerStateChanged();
+  void PlayerEmergencyStop();
+  bool IsPlaying() const;
+
+  // --- keys (key_map.cpp): every key press of the program that no enabled action took
+  void ApplicationEventsShortCut(int key, bool& handled);
+
+  // --- which buttons and actions are enabled, the state and mode LEDs (control_enabling.cpp)
+  void UpdateControls();
+  void ActionListUpdate();
+  void UpdateLeds();
+  bool IsTestView() const;
+  // A scenario write or verify is running in the progress window: nothing new may start.
+  bool MemoryWorkRunning() const;
+
+  // --- polling and indicators (status_polling.cpp, indicators.cpp)
+  void IdleTimerTimer();
+  void PlayerIdle();
+  void ErrFlashTimerTimer();
+  void PortLinkLost();
+  void PortLinkRestored();
+
+  // --- device panel (device_panel.cpp)
+  void ControlsChanged(int id);
+  void UpdateDevPanel();
+  void SearchBtnClick();
+  void TestBtnClick();
+
+  // --- cue list and show position (cue_list_view.cpp)
+  void FillList();
+  void PlayerProgress(int32_t ms);
 
   // --- left column
   QWidget* RadioGroup = nullptr;               // hidden; nothing shows it, its indicators are kept all the same
@@ -136,6 +173,7 @@ class TMainForm : public QWidget {
   // --- actions and timers
   QAction* ExitAction = nullptr;                   // Ctrl+X
   QAction* ColorAction = nullptr;                  // Ctrl+F10
+  QAction* ControlAction = nullptr;                // Shift+F1
   std::unique_ptr<platform::Timer> IdleTimer;      // 500 ms, off until the window is shown
   std::unique_ptr<platform::Timer> ErrFlashTimer;  // 700 ms, always on
 
@@ -157,6 +195,15 @@ class TMainForm : public QWidget {
   // Creates the bus engine, the device registry and the scenario list, installs this window's
   // handlers into them and starts the engine on the chosen converter.
   void CreateWorkingObjects();
+  void ShowAudioReadiness();
+  void InstallHandlers();
+  // Moves between waiting and ready on F1 or Esc in the launch view.
+  void ChangeOperatingMode(uint8_t mode, const char* logLine);
+  void InstallKeyRouter();
+  void LaunchViewKey(int key, bool& handled);
+  void TestViewKey(int key, bool& handled);
+  void ShowConsoleRow(int row, const devices::TCommonDevice& device, bool fresh);
+  void ShowRadioResult(const devices::TCommonDevice& device);
   void FormShow();
   bool FormCloseQuery();
   void FormClose();
@@ -166,6 +213,8 @@ class TMainForm : public QWidget {
   StartupEnvironment environment_;
   // The converter the engine talks through when the program entry did not hand one over.
   std::unique_ptr<ConverterSource> ownConverter_;
+  // Routes the program's key presses to ApplicationEventsShortCut.
+  std::unique_ptr<QObject> keyRouter_;
 };
 
 // The program's main window while it exists; the other windows reach it through here.

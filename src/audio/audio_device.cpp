@@ -39,6 +39,9 @@ void OutputCallback(void*, Uint8* out, int len) {
 void OpenDevice() {
   // The name the sound server shows in its mixer for this program's stream.
   SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "firnadesk");
+  // SDL would otherwise take SIGINT and SIGTERM for itself, and Ctrl+C or a plain kill would no
+  // longer end the window or a command-line show.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return;
   g_subsystemUp = true;
   SDL_AudioSpec want{};

@@ -14,6 +14,7 @@
 #include "app/app_test_support.h"
 #include "app/color_scheme.h"
 #include "app/main_form.h"
+#include "audio/bass_files.h"
 #include "show/operating_mode.h"
 #include "support/cp1251.h"
 #include "support/run_log.h"
@@ -284,7 +285,8 @@ class MainFormTest : public QObject {
   void closeRefusedWhileTheShowPlays() {
     auto form = MakeForm(1);
     ShowActive(*form);
-    form->ShowPlaying = true;
+    form->Player->Start(0);
+    QVERIFY(form->IsPlaying());
     QVERIFY(!form->close());
     QTest::keyClick(form.get(), Qt::Key_X, Qt::ControlModifier);
     QVERIFY(form->isVisible());
@@ -292,7 +294,8 @@ class MainFormTest : public QObject {
     const QString log = QString::fromStdString(fd::support::LogFileName());
     QVERIFY(!LogLines(log).contains("Выход из ПО управления"));
 
-    form->ShowPlaying = false;
+    form->Player->Stop(true);
+    QVERIFY(!form->IsPlaying());
     QVERIFY(form->close());
     QVERIFY(!form->isVisible());
     QVERIFY(LogLines(log).contains("Выход из ПО управления"));
@@ -305,9 +308,11 @@ class MainFormTest : public QObject {
     form->show();
     QVERIFY(form->close());
     const QString dashes(53, '-');
-    // The exit's first dash line repeats the banner's last one, so the log folds them together.
-    const QStringList expected{dashes, "Запуск ПО управления, версия: " + kVersion, dashes + " ( X 2 )",
-                               "Выход из ПО управления", dashes};
+    // Between the banner and the exit lines, start-up tells whether the audio device opened.
+    const QString audio =
+        fd::audio::AudioReady() ? "Инициализация аудиоустройства - успешно" : "Инициализация аудиоустройства - ошибка";
+    const QStringList expected{
+        dashes, "Запуск ПО управления, версия: " + kVersion, dashes, audio, dashes, "Выход из ПО управления", dashes};
     QCOMPARE(LogLines(LogsDir() + "/06.12.2026_0.log"), expected);
   }
 

@@ -72,6 +72,24 @@ class ProgramTest : public QObject {
     QCOMPARE(run.ExitCode, 1);
     QVERIFY(run.Err.contains("could not write the screenshot"));
   }
+
+  void terminationSignalEndsTheProgram() {
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("SDL_AUDIODRIVER", "dummy");
+    env.insert("XDG_CONFIG_HOME", dir_.filePath("config"));
+    process.setProcessEnvironment(env);
+    // Started with its soundtrack player, and so with the audio device open.
+    process.start(QStringLiteral(FIRNADESK_PROGRAM), {"--simulate", "--quit-after", "60000"});
+    QVERIFY(process.waitForStarted());
+    QTest::qWait(1500);
+    QCOMPARE(process.state(), QProcess::Running);
+    process.terminate();
+    const bool ended = process.waitForFinished(5000);
+    if (!ended) process.kill();
+    QVERIFY2(ended, "SIGTERM left the program running");
+  }
 };
 
 QTEST_GUILESS_MAIN(ProgramTest)

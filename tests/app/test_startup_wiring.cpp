@@ -8,6 +8,7 @@
 #include "app/app_test_support.h"
 #include "app/converter_source.h"
 #include "app/main_form.h"
+#include "audio/bass_files.h"
 #include "sim/bench.h"
 
 using namespace fd::app;
@@ -54,6 +55,16 @@ class StartupWiringTest : public QObject {
     QVERIFY(form.Controls != nullptr);
     QVERIFY(form.Project != nullptr);
     QCOMPARE(form.Project->Count(), 0);
+    // The player plays this window's scenario and reports to it; the audio indicator tells whether
+    // the audio device opened, in the start-up colours.
+    QVERIFY(form.Player != nullptr);
+    QCOMPARE(form.Player->Cues, form.Project.get());
+    QVERIFY(form.Player->OnProgress && form.Player->OnStateChange && form.Player->OnEmergencyStop &&
+            form.Player->OnIdle);
+    const bool audio = fd::audio::AudioReady();
+    QCOMPARE(form.SoundReadyLed->Fill(), audio ? QColor(0x00, 0xFF, 0x00) : QColor(0xFF, 0x00, 0x00));
+    QCOMPARE(form.SoundReadyLabel->palette().color(QPalette::WindowText),
+             audio ? QColor(0x00, 0x00, 0x00) : QColor(0xBB, 0xD0, 0xF2));
     QVERIFY(form.Port->Connected());
     QCOMPARE(form.Port->ReplyTimeout.load(), 70u);
 

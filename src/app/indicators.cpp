@@ -1,0 +1,48 @@
+// The flashing of pending states and the converter link: its indicator, banner and log lines.
+#include "app/color_scheme.h"
+#include "app/main_form.h"
+#include "app/warning_form.h"
+#include "app/widget_paint.h"
+#include "show/operating_mode.h"
+#include "support/run_log.h"
+
+namespace fd::app {
+
+namespace {
+
+const QString kLinkLostWarning = QStringLiteral("Конвертер RS485 - нет связи.");
+
+}  // namespace
+
+void TMainForm::ErrFlashTimerTimer() {
+  FlashPhase = 1 - FlashPhase;
+  const bool lit = FlashPhase == 1;
+  if (Searching) PaintLed(WaitLed, lit);
+  if (show::OperatingMode == show::omReady) {
+    PaintLed(WorkLed, lit);
+    if (Player && Player->Soundtrack && Player->Soundtrack->Loaded()) PaintLed(SoundPlayLed, lit);
+  }
+  if (LinkLost) {
+    RS485->SetFill(lit ? ColorAlarm : ColorBack);
+    RS485->SetLabelColor(ColorOffText);
+  }
+}
+
+void TMainForm::PortLinkLost() {
+  LinkLost = true;
+  if (WarningForm != nullptr) WarningForm->ShowWarning(kLinkLostWarning);
+  support::WriteLog("Ошибка преобразователя RS485 - нет связи", 1);
+}
+
+void TMainForm::PortLinkRestored() {
+  LinkLost = false;
+  RS485->SetFill(ColorOn);
+  RS485->SetLabelColor(ColorOnText);
+  // Only the converter's own warning goes: an emergency stop shown meanwhile stays up for the
+  // operator to see.
+  if (WarningForm != nullptr && WarningForm->isVisible() && WarningForm->Panel->text() == kLinkLostWarning)
+    WarningForm->close();
+  support::WriteLog("Работа преобразователя RS485 восстановлена", 1);
+}
+
+}  // namespace fd::app

@@ -1,0 +1,57 @@
+// The operating modes (ОЖИДАНИЕ, ГОТОВНОСТЬ, ЗАПУСК), the launch mode, and start, stop and rewind of
+// the show. The mode reaches the bus only through the player's answers to state queries.
+#include "app/main_form.h"
+#include "app/warning_form.h"
+#include "app/widget_paint.h"
+#include "show/operating_mode.h"
+#include "support/run_log.h"
+
+namespace fd::app {
+
+bool TMainForm::IsPlaying() const { return Player && Player->IsPlaying(); }
+
+void TMainForm::ChangeOperatingMode(uint8_t mode, const char* logLine) {
+  show::OperatingMode = mode;
+  if (logLine != nullptr) support::WriteLog(logLine, 1);
+  UpdateControls();
+}
+
+void TMainForm::ControlActionExecute() {
+  if (Player->LaunchMode == show::lmDirect) {
+    Player->LaunchMode = show::lmAutonomous;
+    support::WriteLog("Переключение режима запуска: АВТОНОМНЫЙ", 1);
+  } else {
+    Player->LaunchMode = show::lmDirect;
+    support::WriteLog("Переключение режима запуска: ПРЯМОЙ", 1);
+  }
+  UpdateLeds();
+}
+
+void TMainForm::StartBtnClick() { Player->Start(Player->Clock); }
+
+void TMainForm::StopBtnClick() { Player->Stop(true); }
+
+void TMainForm::BeginBtnClick() {
+  Player->Clock = 0;
+  Player->NextCue = 0;
+  PlayerProgress(0);
+}
+
+void TMainForm::PlayerStateChanged() {
+  const bool playing = IsPlaying();
+  // The player asks for single poll steps in quiet gaps of the show instead. A stop heard while a
+  // search, a channel test or a write runs must not start polling into the middle of their traffic.
+  IdleTimer->SetEnabled(!playing && !Searching && !Testing && !MemoryWorkRunning());
+  const bool soundPlaying = Player->Soundtrack && Player->Soundtrack->Loaded() && Player->Soundtrack->IsPlaying();
+  PaintLed(SoundPlayLed, soundPlaying);
+  // Every stop lands in ГОТОВНОСТЬ: only the operator goes back to ОЖИДАНИЕ.
+  show::OperatingMode = playing ? show::omLaunch : show::omReady;
+  UpdateControls();
+}
+
+void TMainForm::PlayerEmergencyStop() {
+  if (WarningForm != nullptr) WarningForm->ShowWarning(QStringLiteral("Экстренная остановка!"));
+  support::WriteLog("Экстренная внешняя остановка воспроизведения", 1);
+}
+
+}  // namespace fd::app
