@@ -9,9 +9,11 @@
 
 namespace fd::benchmarks {
 
-ShowRig::ShowRig(const std::string& extraBenchLines) {
+ShowRig::ShowRig(const std::string& extraBenchLines, bool withDefaultBench) {
   std::string error;
-  auto config = sim::ParseBench(std::string(sim::kDefaultBenchText) + "\n" + extraBenchLines, "rig.bench", error);
+  const std::string text =
+      (withDefaultBench ? std::string(sim::kDefaultBenchText) + "\n" : std::string()) + extraBenchLines;
+  auto config = sim::ParseBench(text, "rig.bench", error);
   if (!config) {
     std::fprintf(stderr, "show rig: %s\n", error.c_str());
     std::abort();

@@ -21,8 +21,9 @@ namespace fd::benchmarks {
 
 class ShowRig {
  public:
-  // The default bench's devices plus any lines given (a remote control, say).
-  explicit ShowRig(const std::string& extraBenchLines = {});
+  // The default bench's devices plus any lines given (a remote control, say); or, with
+  // withDefaultBench false, only the devices of those lines.
+  explicit ShowRig(const std::string& extraBenchLines = {}, bool withDefaultBench = true);
   ~ShowRig();
 
   platform::LoopPlatform host;
