@@ -10,7 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev
   libcli11-dev nlohmann-json3-dev locales
-  xvfb xauth xdotool fonts-dejavu-core fonts-liberation
+  xvfb xauth xdotool time fonts-dejavu-core fonts-liberation
 )
 
 missing=()
