@@ -1,4 +1,5 @@
-// firnadesk-cli write / verify: search the bus once, then write the scenario into the consoles'
+// firnadesk-cli write / verify: search the bus once (the scenario's consoles, or every address
+// with --full-search), then write the scenario into the consoles'
 // memory or read it back and compare, with a progress bar on standard error. Ctrl+C cancels at the
 // next cue, as "Отмена" does in the window. "write --verify" reads back what it wrote in the same
 // session (the only way to check a write on the in-process bench, which lives as long as the
@@ -13,6 +14,7 @@
 #include "cli_command.h"
 #include "cli_output.h"
 #include "cli_scenario_args.h"
+#include "cli_search.h"
 #include "devices/controls.h"
 #include "devices/scenario_memory.h"
 #include "show/preflight_checks.h"
@@ -50,23 +52,6 @@ class InterruptCancels {
   void (*previous_)(int);
 };
 
-std::string Bar(int percent) {
-  constexpr int kWidth = 30;
-  const int filled = percent < 0 ? 0 : percent > 100 ? kWidth : percent * kWidth / 100;
-  return "[" + std::string(static_cast<size_t>(filled), '#') + std::string(static_cast<size_t>(kWidth - filled), ' ') +
-         "]";
-}
-
-// What the operator reads for a result: the window's message, or a plain one for the codes the
-// window shows nothing for.
-std::string ResultText(int code) {
-  if (code == 0) return "OK";
-  if (const char* message = devices::ScenarioResultMessage(code)) return message;
-  if (code == devices::kScenarioMotorTooOld)
-    return "a motor console with firmware below 165 has cues in the scenario: it cannot store them (code -10)";
-  return "failed with code " + std::to_string(code);
-}
-
 void NotePreflight(const char* name, const show::PreflightResult& r) {
   if (!r.Passed) std::fprintf(stderr, "firnadesk-cli %s: %s %s\n", name, r.Heading.c_str(), r.MemoText().c_str());
 }
@@ -87,14 +72,10 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   std::string error;
   std::unique_ptr<CliBus> bus = CliBus::Open(options, error);
   if (!bus) return ReportError(name, error, OpenFailureExit(options));
-  ProgressLine progress;
-  const bool searched = bus->Search(1, [&](int, int address, int percent) {
-    progress.Show(std::string(name) + ": searching " + Bar(percent) + " address " + std::to_string(address));
-  });
-  progress.Clear();
-  if (!searched) return ReportError(name, "the search did not finish in time", kExitFailure);
+  const std::vector<int> listed = ScenarioConsoles(list);
+  if (!SearchBus(*bus, name, parsed.Has("--full-search") ? nullptr : &listed)) return kExitFailure;
   devices::TControls& controls = bus->Controls();
-  controls.SortByID();
+  ProgressLine progress;
   std::fprintf(stderr, "firnadesk-cli %s: %s, %d cue(s), %d console(s) found on %s\n", name,
                support::TerminalText(list.FileName()).c_str(), list.Count(), controls.ConsoleCount(),
                bus->ConverterText().c_str());
@@ -107,7 +88,7 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   const char* pass = name;
   controls.OnMemoryProgress = [&](int percent, int deviceIndex, int consoleId, int channel, bool& cancel) {
     cancel = interrupted != 0;
-    std::string text = std::string(pass) + ": " + Bar(percent) + " " + std::to_string(percent) + "%";
+    std::string text = std::string(pass) + ": " + ProgressBar(percent) + " " + std::to_string(percent) + "%";
     if (deviceIndex >= 0) text += "  console " + std::to_string(consoleId) + ", channel " + std::to_string(channel);
     progress.Show(text);
     host.ProcessPendingEvents();
@@ -116,32 +97,32 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   const bool verifyingToo = code == 0 && thenVerify;
   if (verifyingToo) {
     progress.Clear();
-    Print("write: " + ResultText(code) + "\n");
+    Print("write: " + ScenarioResultText(code) + "\n");
     pass = "verify";
     code = controls.VerifyScenario(list.Cues());
   }
   controls.OnMemoryProgress = nullptr;
   progress.Clear();
 
-  Print(std::string(verifyingToo ? "verify: " : "") + ResultText(code) + "\n");
+  Print(std::string(verifyingToo ? "verify: " : "") + ScenarioResultText(code) + "\n");
   return code == 0 ? kExitOk : kExitFailure;
 }
 
 Runner SetUpWrite(CommandLine& line) {
   auto args = std::make_shared<ScenarioArgs>();
-  AddScenarioArgs(line, {"--verify"}, *args);
+  AddScenarioArgs(line, {"--verify", "--full-search"}, *args);
   return [args] { return RunMemory("write", true, *args); };
 }
 
 Runner SetUpVerify(CommandLine& line) {
   auto args = std::make_shared<ScenarioArgs>();
-  AddScenarioArgs(line, {}, *args);
+  AddScenarioArgs(line, {"--full-search"}, *args);
   return [args] { return RunMemory("verify", false, *args); };
 }
 
-const CommandRegistration kWrite{"write", "SCENARIO (--simulate[=BENCH] | --port PATH) [--verify]",
+const CommandRegistration kWrite{"write", "SCENARIO (--simulate[=BENCH] | --port PATH) [--verify] [--full-search]",
                                  "search once and write the scenario into the consoles", &SetUpWrite};
-const CommandRegistration kVerify{"verify", "SCENARIO (--simulate[=BENCH] | --port PATH)",
+const CommandRegistration kVerify{"verify", "SCENARIO (--simulate[=BENCH] | --port PATH) [--full-search]",
                                   "search once and compare the consoles' memory with the scenario", &SetUpVerify};
 
 }  // namespace

@@ -31,4 +31,8 @@ void AddScenarioArgs(CommandLine& line, const std::vector<std::string>& allowedF
 std::string LoadFailureText(const show::LoadResult& result);
 int LoadFailureExit(const show::LoadResult& result);
 
+// What the operator reads for the result of a scenario write or verify: the window's message, or a
+// plain one for the codes the window shows nothing for.
+std::string ScenarioResultText(int code);
+
 }  // namespace fd::cli
