@@ -176,3 +176,23 @@ TEST(CliRehearseSimulated, RunsOnTheInProcessBenchAndStopsOnCtrlC) {
 
 }  // namespace
 }  // namespace fd
+
+namespace fd {
+namespace {
+
+TEST(CliChannelTestOverPty, CtrlCStopsAfterTheChannelBeingMeasuredAndReportsWhatWasTested) {
+  ServedBench bench;
+  ASSERT_TRUE(bench.Ready()) << bench.Tool().Error();
+  ToolProcess cli(
+      {FIRNADESK_CLI, "test", "--port", bench.Link(), "--scenario", WriteFile("test.txt", "1 1 1\n2 4 1\n")});
+  ASSERT_TRUE(cli.WaitForError("Тестирование устройства, ID=4", 15'000)) << cli.Error();
+  ::kill(cli.Pid(), SIGINT);
+  ASSERT_EQ(cli.Wait(5000), 1) << cli.Output() << cli.Error();
+  EXPECT_TRUE(Has(cli.Output(), "Console 1 (firmware 147, 16 channels)\n    1-16  +* +  o  +")) << cli.Output();
+  EXPECT_TRUE(Has(cli.Output(), "Console 4 (firmware 168, 32 channels)")) << cli.Output();
+  EXPECT_TRUE(Has(cli.Output(), "  (stopped: the channels marked ? were not tested)\n")) << cli.Output();
+  EXPECT_TRUE(Has(cli.Output(), "Stopped by the operator.\n")) << cli.Output();
+}
+
+}  // namespace
+}  // namespace fd
