@@ -20,6 +20,7 @@
 #include "rehearsal.h"
 #include "show/common_player.h"
 #include "show/operating_mode.h"
+#include "show/preflight_checks.h"
 #include "show/scenario_report.h"
 #include "show/scenario_time.h"
 #include "sim/bench.h"
@@ -118,6 +119,12 @@ int RunRehearse(const RehearseArgs& args) {
   std::fprintf(stderr, "firnadesk-cli %s: %s, %d cue(s) from %s, %d console(s) found on %s\n", kName,
                support::TerminalText(list.FileName()).c_str(), total, show::ShowTimeText(fromMs).c_str(),
                controls.ConsoleCount(), bus->ConverterText().c_str());
+
+  // The window asks before a show with cues for consoles it did not find; here it is told and the
+  // report will name those cues as not fired.
+  if (const show::PreflightResult unconnected = show::CheckUnconnected(list.Cues(), controls); !unconnected.Passed)
+    std::fprintf(stderr, "firnadesk-cli %s: %s %s\n", kName, unconnected.Heading.c_str(),
+                 unconnected.MemoText().c_str());
 
   StopSignals stop;
   ProgressLine progress;
