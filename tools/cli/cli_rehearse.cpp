@@ -13,6 +13,7 @@
 #include "cli_command.h"
 #include "cli_json.h"
 #include "cli_output.h"
+#include "cli_rehearse_usage.h"
 #include "cli_scenario_args.h"
 #include "cli_search.h"
 #include "cli_stop_signal.h"
@@ -30,7 +31,7 @@
 namespace fd::cli {
 namespace {
 
-constexpr const char* kName = "rehearse";
+constexpr const char* kName = kRehearseName;
 
 struct RehearseArgs {
   ScenarioArgs scenario;
@@ -227,11 +228,7 @@ Runner SetUpRehearse(CommandLine& line) {
   return [args] { return RunRehearse(*args); };
 }
 
-const CommandRegistration kRehearse{
-    "rehearse",
-    "SCENARIO (--simulate[=BENCH] | --port PATH) [--autonomous] [--soundtrack FILE] [--from TIME] [--json] "
-    "[--full-search]",
-    "run the show in real time and report when each cue went out and fired", &SetUpRehearse};
+const CommandRegistration kRehearse{kRehearseName, kRehearseUsage, kRehearseSummary, &SetUpRehearse};
 
 }  // namespace
 }  // namespace fd::cli
