@@ -268,5 +268,40 @@ TEST_F(CliTest, ChannelTestShowsTheGridAndFailsOnlyForChannelsTheScenarioNeeds) 
   EXPECT_EQ(Run("test --simulate --console 9").exitCode, 1) << "console 9 is not on the bench";
 }
 
+TEST_F(CliTest, RehearseRefusesWhatItCannotPlayBeforeTheShow) {
+  ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+  const std::string show = Scenario("1 1 1\n2 2 3\n");
+  struct Case {
+    std::string arguments;
+    int exitCode;
+    std::string error;
+  } cases[] = {
+      {show, 2, "name the bus: --simulate[=BENCH] or --port PATH"},
+      {show + " --simulate --from 1:x", 2, "--from takes a time as the scenario writes it"},
+      {show + " --simulate --from 1500", 2, "no cue at or after --from"},
+      {show + " --simulate --from 99999999999ms", 2, "--from takes a time"},
+      {"'" + folder.Write("empty.txt", "") + "' --simulate", 2, "the scenario has no cues"},
+      {show + " --simulate --soundtrack '" + folder.Write("bad.wav", "RIFF") + "'", 1,
+       "Ошибка: Ошибка загрузки фонограммы"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    Outcome o = Run("rehearse " + c.arguments);
+    EXPECT_EQ(o.exitCode, c.exitCode) << o.err;
+    EXPECT_NE(o.err.find(c.error), std::string::npos) << o.err;
+    EXPECT_EQ(o.out, "") << "nothing played, nothing reported";
+  }
+
+  // From 1.5 s only the second cue plays.
+  Outcome from = Run("rehearse " + show + " --simulate --from 1500ms --json");
+  EXPECT_EQ(from.exitCode, 0) << from.err;
+  EXPECT_NE(from.out.find("\"from_ms\": 1500,"), std::string::npos) << from.out;
+  EXPECT_NE(from.out.find("\"time_ms\": 2000, \"time\": \"0:00:02.000\", \"console\": 2, \"fires\": \"channel 3\""),
+            std::string::npos)
+      << from.out;
+  EXPECT_EQ(from.out.find("\"time_ms\": 1000"), std::string::npos) << from.out;
+  EXPECT_NE(from.out.find("\"fired\": 1, \"not_fired\": 0"), std::string::npos) << from.out;
+}
+
 }  // namespace
 }  // namespace fd::show
