@@ -111,6 +111,13 @@ int RunRehearse(const RehearseArgs& args) {
   show::TCommonPlayer player(bus->Host(), bus->Port(), bus->Controls());
   player.Cues = &list;
   player.LaunchMode = autonomous ? show::lmAutonomous : show::lmDirect;
+  // As in the window: other operator programs asking for our state are answered from now on, and
+  // a stop broadcast is obeyed.
+  bool stoppedByBus = false;
+  bus->OnOtherFrame = [&](const bus::Frame6& frame, int) { player.HandleBusMessage(frame); };
+  player.OnEmergencyStop = [&] { stoppedByBus = true; };
+  player.OnStateChange = [&] { show::OperatingMode = player.IsPlaying() ? show::omLaunch : show::omReady; };
+  show::OperatingMode = show::omReady;
   // The player tells the operator itself why a soundtrack does not load.
   if (!args.soundtrack.empty() && !player.LoadSoundtrack(args.soundtrack)) return kExitFailure;
 
@@ -154,20 +161,18 @@ int RunRehearse(const RehearseArgs& args) {
     run.sent.push_back(
         {frame, player.StartPosition + static_cast<int32_t>(platform::TicksSince(player.StartTick, now))});
   };
-  bool stoppedByBus = false;
-  bus->OnOtherFrame = [&](const bus::Frame6& frame, int) { player.HandleBusMessage(frame); };
-  player.OnEmergencyStop = [&] { stoppedByBus = true; };
-  player.OnStateChange = [&] { show::OperatingMode = player.IsPlaying() ? show::omLaunch : show::omReady; };
   player.OnProgress = [&](int32_t clockMs) { progress.Show(ProgressText(clockMs, player.NextCue - first, total)); };
-  show::OperatingMode = show::omReady;
 
   sim::Bench* bench = bus->SimulatedBench();
   const uint32_t tick0 = bus->Host().GetClock().TickCount();
   const uint64_t us0 = bench ? bench->Segment().NowUs() : 0;
   player.Clock = fromMs;
   player.NextCue = first;
-  showRunning = true;
+  // Only a stop that comes while the show runs ends it.
+  stoppedByBus = false;
   player.Start(fromMs);
+  // The frames Start itself sends (levels, the run and start broadcasts) come before the clock.
+  showRunning = true;
   run.showStartUs = us0 + static_cast<uint64_t>(platform::TicksSince(tick0, player.StartTick)) * 1000;
 
   bool byOperator = false;
