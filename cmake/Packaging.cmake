@@ -4,7 +4,7 @@
 # build machine has.
 include(GNUInstallDirs)
 
-set(firnadesk_programs firnadesk-cli firnadesk-bench)
+set(firnadesk_programs firnadesk-cli firnadesk-cli-rehearse firnadesk-bench)
 if(TARGET firnadesk)
   list(PREPEND firnadesk_programs firnadesk)
 endif()

@@ -1,4 +1,4 @@
-// firnadesk-cli check, write and verify, run as the operator runs them.
+// firnadesk-cli check, write, verify and test, run as the operator runs them.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "scenario_files.h"
 
@@ -224,6 +225,117 @@ TEST_F(CliTest, WriteAndVerifyNeedABusAndALoadableFile) {
   EXPECT_EQ(bad.exitCode, 1);
   EXPECT_NE(bad.err.find("(строка: 2)"), std::string::npos) << bad.err;
   EXPECT_EQ(bad.out, "");
+}
+
+TEST_F(CliTest, ChannelTestShowsTheGridAndFailsOnlyForChannelsTheScenarioNeeds) {
+  // On the default bench console 1 has channel 3 open, console 3 has channel 5 broken.
+  struct Case {
+    const char* name;
+    std::string scenario;  // empty: no --scenario
+    std::string options;
+    int exitCode;
+    std::vector<std::string> expected;  // in the report
+    std::vector<std::string> absent;
+  } cases[] = {
+      {"every console, no scenario",
+       "",
+       "",
+       0,
+       {"Legend: + connected (Подключен), o not connected (Не подключен), x failed (Ошибка), ? unknown",
+        "Console 1 (firmware 147, 16 channels)\n    1-16  +  +  o  +  +",
+        "Console 3 (firmware 164, 16 channels)\n    1-16  +  +  +  +  x  +",
+        "Console 4 (firmware 168, 32 channels)\n    1-16  +  +  +  +  +  +  +  +  +  +  +  +  +  +  +  +\n   17-32  +",
+        "Console 5 (firmware 268, 4 channels)\n    1-4   +      o      +      +\n          10.0   50.0   10.0   "
+        "10.0\n"},
+       {}},
+      {"a scenario on the open channel",
+       "1 1 3\n2 2 1\n",
+       "",
+       1,
+       {"    1-16  +  +  o* +  +", "    1-16  +* +  +",
+        "Console 1 channel 3 is used by the scenario and not connected.\n"},
+       {"Console 3 ("}},
+      {"a scenario on the broken channel",
+       "1 3 5\n",
+       "",
+       1,
+       {"    1-16  +  +  +  +  x* +", "Console 3 channel 5 is used by the scenario and failed.\n"},
+       {}},
+      {"a scenario on good channels beside the faulty ones",
+       "1 1 4\n2 3 6\n3 5 1\n",
+       "",
+       0,
+       {"    1-16  +  +  o  +* +", "    1-16  +  +  +  +  x  +* +", "Every channel the scenario fires is connected.\n"},
+       {"is used by the scenario and"}},
+      {"the full sweep with a scenario tests every console",
+       "1 1 4\n",
+       "--full-search",
+       0,
+       {"Console 7 (firmware 168, 8 channels)"},
+       {}},
+      {"one console", "", "--console 3", 0, {"Console 3 (firmware 164"}, {"Console 1 ("}},
+      {"a scenario console that is not on the bus",
+       "1 9 1\n2 1 1\n",
+       "",
+       1,
+       {"Console 9 is used by the scenario and did not answer.\n"},
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Outcome o = Run("test --simulate " + c.options + (c.scenario.empty() ? "" : " --scenario " + Scenario(c.scenario)));
+    EXPECT_EQ(o.exitCode, c.exitCode) << o.out << o.err;
+    for (const std::string& e : c.expected) EXPECT_NE(o.out.find(e), std::string::npos) << e << "\n" << o.out;
+    for (const std::string& a : c.absent) EXPECT_EQ(o.out.find(a), std::string::npos) << a << "\n" << o.out;
+  }
+
+  Outcome json = Run("test --simulate --json --console 1 --scenario " + Scenario("1 1 3\n"));
+  EXPECT_EQ(json.exitCode, 1);
+  EXPECT_NE(json.out.find("{\"channel\": 3, \"state\": \"not connected\", \"used\": true}"), std::string::npos)
+      << json.out;
+  EXPECT_NE(json.out.find("\"used_channels_not_ready\": [{\"console\": 1, \"channel\": 3, \"state\": \"not "
+                          "connected\"}]"),
+            std::string::npos)
+      << json.out;
+
+  EXPECT_EQ(Run("test").exitCode, 2) << "no channel test on whatever converter is plugged in";
+  EXPECT_EQ(Run("test --simulate --console 0").exitCode, 2);
+  EXPECT_EQ(Run("test --simulate --console 9").exitCode, 1) << "console 9 is not on the bench";
+}
+
+TEST_F(CliTest, RehearseRefusesWhatItCannotPlayBeforeTheShow) {
+  ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+  const std::string show = Scenario("1 1 1\n2 2 3\n");
+  struct Case {
+    std::string arguments;
+    int exitCode;
+    std::string error;
+  } cases[] = {
+      {show, 2, "name the bus: --simulate[=BENCH] or --port PATH"},
+      {show + " --simulate --from 1:x", 2, "--from takes a time as the scenario writes it"},
+      {show + " --simulate --from 1500", 2, "no cue at or after --from"},
+      {show + " --simulate --from 99999999999ms", 2, "--from takes a time"},
+      {"'" + folder.Write("empty.txt", "") + "' --simulate", 2, "the scenario has no cues"},
+      {show + " --simulate --soundtrack '" + folder.Write("bad.wav", "RIFF") + "'", 1,
+       "Ошибка: Ошибка загрузки фонограммы"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    Outcome o = Run("rehearse " + c.arguments);
+    EXPECT_EQ(o.exitCode, c.exitCode) << o.err;
+    EXPECT_NE(o.err.find(c.error), std::string::npos) << o.err;
+    EXPECT_EQ(o.out, "") << "nothing played, nothing reported";
+  }
+
+  // From 1.5 s only the second cue plays.
+  Outcome from = Run("rehearse " + show + " --simulate --from 1500ms --json");
+  EXPECT_EQ(from.exitCode, 0) << from.err;
+  EXPECT_NE(from.out.find("\"from_ms\": 1500,"), std::string::npos) << from.out;
+  EXPECT_NE(from.out.find("\"time_ms\": 2000, \"time\": \"0:00:02.000\", \"console\": 2, \"fires\": \"channel 3\""),
+            std::string::npos)
+      << from.out;
+  EXPECT_EQ(from.out.find("\"time_ms\": 1000"), std::string::npos) << from.out;
+  EXPECT_NE(from.out.find("\"fired\": 1, \"not_fired\": 0"), std::string::npos) << from.out;
 }
 
 }  // namespace

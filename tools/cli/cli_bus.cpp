@@ -27,6 +27,11 @@ namespace {
 constexpr uint64_t kPassLimitMs = 10 * 60 * 1000;
 constexpr int kAddressesPerPass = 256;
 
+std::string BenchText(const BusOptions& options) {
+  return std::string(sim::BenchDriver::kDescription) + " (" +
+         (options.benchPath.empty() ? std::string("default bench") : support::TerminalText(options.benchPath)) + ")";
+}
+
 }  // namespace
 
 void AddBusOptions(CommandLine& line, BusOptions& options, bool* given) {
@@ -153,7 +158,25 @@ std::unique_ptr<CliBus> CliBus::Open(const BusOptions& options, std::string& err
   std::unique_ptr<CliBus> bus(new CliBus());
   Parts& parts = *bus->parts_;
 
-  if (options.source == BusOptions::Source::Simulate) {
+  if (options.source == BusOptions::Source::Simulate && options.realTime) {
+    // As on a real line: the engine thread reads in the background and waits are real.
+    parts.loopHost = std::make_unique<platform::LoopPlatform>();
+    parts.bench = sim::MakeSimulatedBench(options.benchPath, parts.loopHost->GetClock(), error);
+    if (!parts.bench) {
+      if (error.empty()) error = "cannot load the bench \"" + support::TerminalText(options.benchPath) + "\"";
+      return nullptr;
+    }
+    auto usb = std::make_unique<bus::TUSBPort>(parts.bench->Driver(), parts.loopHost->GetClock(), 1);
+    parts.port = std::make_unique<bus::TPort>(*parts.loopHost, std::move(usb));
+    bus->controls_ = std::make_unique<devices::TControls>(*parts.port, *parts.loopHost);
+    bus->platform_ = parts.loopHost.get();
+    bus->simulated_ = true;
+    bus->converterText_ = BenchText(options);
+    if (!parts.port->Open()) {
+      error = "the virtual bench has no converter to open";
+      return nullptr;
+    }
+  } else if (options.source == BusOptions::Source::Simulate) {
     parts.virtualHost = std::make_unique<platform::VirtualPlatform>();
     parts.bench = sim::MakeSimulatedBench(options.benchPath, parts.virtualHost->GetClock(), error);
     if (!parts.bench) {
@@ -171,9 +194,7 @@ std::unique_ptr<CliBus> CliBus::Open(const BusOptions& options, std::string& err
     bus->controls_ = std::make_unique<devices::TControls>(*parts.port, parts.threadless->RegistryPlatform());
     bus->platform_ = parts.virtualHost.get();
     bus->simulated_ = true;
-    bus->converterText_ =
-        std::string(sim::BenchDriver::kDescription) + " (" +
-        (options.benchPath.empty() ? std::string("default bench") : support::TerminalText(options.benchPath)) + ")";
+    bus->converterText_ = BenchText(options);
   } else {
     const bool named = options.source == BusOptions::Source::Port;
     if (named) {
@@ -214,6 +235,15 @@ std::unique_ptr<CliBus> CliBus::Open(const BusOptions& options, std::string& err
   };
   if (parts.threadless) parts.threadless->Start(1);
   return bus;
+}
+
+sim::Bench* CliBus::SimulatedBench() { return parts_->bench.get(); }
+
+int CliBus::SearchListed(const std::vector<int>& consoles) {
+  const int answered = controls_->SearchListed(consoles);
+  // Announcements heard meanwhile reach the registry before the command goes on.
+  platform_->ProcessPendingEvents();
+  return answered;
 }
 
 bool CliBus::RunUntil(const std::function<bool()>& done, uint64_t limitMs) {

@@ -4,7 +4,8 @@
 // the platform, the converter port, the engine and the device registry together.
 //
 //   --simulate[=BENCH]  the virtual bench in this process (the default bench without a file), run
-//                       on a virtual clock: a search takes no real time;
+//                       on a virtual clock: a search takes no real time (a rehearsal asks for the
+//                       bench on the real clock instead, with the engine thread as on a real line);
 //   --port PATH         the serial driver on that device (an RS485 adapter, a pseudo-terminal);
 //   neither             the serial driver on the FTDI converters it finds.
 // With a real line the engine thread reads in the background and time is real.
@@ -19,6 +20,10 @@
 #include "devices/controls.h"
 #include "platform/platform.h"
 
+namespace fd::sim {
+class Bench;
+}
+
 namespace fd::cli {
 
 struct BusOptions {
@@ -26,6 +31,8 @@ struct BusOptions {
   Source source = Source::Converter;
   std::string portPath;   // --port
   std::string benchPath;  // --simulate=BENCH; empty: the default bench
+  // The in-process bench on the real clock: a show has to take the time it takes.
+  bool realTime = false;
 };
 
 // The usage text of the bus options.
@@ -67,6 +74,8 @@ class CliBus {
   bus::TPort& Port() { return *port_; }
   devices::TControls& Controls() { return *controls_; }
   bool Simulated() const { return simulated_; }
+  // The in-process bench (its fire log tells what the consoles did); none on a real line.
+  sim::Bench* SimulatedBench();
   // What the program talks through, for the report ("Virtual RS485 bench (default bench)",
   // "FTDI ... serial FT123", "/dev/ttyUSB0").
   const std::string& ConverterText() const { return converterText_; }
@@ -78,6 +87,9 @@ class CliBus {
   // Searches the bus for `passes` full sweeps of the 256 addresses and stops the search.
   // progress(pass, address, percent) follows every step. False if it did not finish in time.
   bool Search(int passes, const std::function<void(int pass, int address, int percent)>& progress);
+  // Registers just the radio modules, the remote control and these consoles, one probe each, so
+  // that a scenario command starts at once. Returns how many answered.
+  int SearchListed(const std::vector<int>& consoles);
 
   // Everything the bus delivers unsolicited goes to the registry first, then here.
   std::function<void(const bus::Frame6&, int converter)> OnOtherFrame;

@@ -1,8 +1,13 @@
 #include "cli_command.h"
 
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <utility>
 
 #include "support/terminal_text.h"
@@ -33,7 +38,26 @@ std::string CommandLine::RunChecks() const {
 }
 
 CommandRegistration::CommandRegistration(std::string name, std::string usage, std::string summary, SetupFn setup) {
-  Table().push_back(Command{std::move(name), std::move(usage), std::move(summary), std::move(setup)});
+  Table().push_back(Command{std::move(name), std::move(usage), std::move(summary), std::move(setup), {}});
+}
+
+CommandRegistration::CommandRegistration(std::string name, std::string usage, std::string summary,
+                                         std::string program) {
+  Table().push_back(Command{std::move(name), std::move(usage), std::move(summary), nullptr, std::move(program)});
+}
+
+int RunInSibling(const Command& command, int argc, char** argv) {
+  std::error_code failed;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", failed);
+  if (failed) return ReportError(command.Name, "cannot find this program's folder: " + failed.message(), kExitFailure);
+  const std::string program = (self.parent_path() / command.Program).string();
+  std::vector<char*> args;
+  args.push_back(const_cast<char*>(program.c_str()));
+  for (int i = 0; i < argc; ++i) args.push_back(argv[i]);
+  args.push_back(nullptr);
+  std::fflush(stdout);
+  ::execv(program.c_str(), args.data());
+  return ReportError(command.Name, "cannot start " + program + ": " + std::strerror(errno), kExitFailure);
 }
 
 std::vector<Command> Commands() {

@@ -1,4 +1,5 @@
-// firnadesk-cli write / verify: search the bus once, then write the scenario into the consoles'
+// firnadesk-cli write / verify: search the bus once (the scenario's consoles, or every address
+// with --full-search), then write the scenario into the consoles'
 // memory or read it back and compare, with a progress bar on standard error. Ctrl+C cancels at the
 // next cue, as "Отмена" does in the window. "write --verify" reads back what it wrote in the same
 // session (the only way to check a write on the in-process bench, which lives as long as the
@@ -14,6 +15,7 @@
 #include "cli_command.h"
 #include "cli_output.h"
 #include "cli_scenario_args.h"
+#include "cli_search.h"
 #include "devices/controls.h"
 #include "devices/scenario_memory.h"
 #include "devices/scenario_memory_fit.h"
@@ -54,27 +56,6 @@ class InterruptCancels {
   void (*previous_)(int);
 };
 
-std::string Bar(int percent) {
-  constexpr int kWidth = 30;
-  const int filled = percent < 0 ? 0 : percent > 100 ? kWidth : percent * kWidth / 100;
-  // Filled in place: GCC 12 at -O3 takes "[" + std::string(...) for an overlapping copy.
-  std::string bar(kWidth + 2, ' ');
-  bar.front() = '[';
-  bar.back() = ']';
-  bar.replace(1, static_cast<size_t>(filled), static_cast<size_t>(filled), '#');
-  return bar;
-}
-
-// What the operator reads for a result: the window's message, or a plain one for the codes the
-// window shows nothing for.
-std::string ResultText(int code, const std::optional<int>& faultLine) {
-  if (code == 0) return "OK";
-  if (std::string message = devices::ScenarioRunMessage(code, faultLine); !message.empty()) return message;
-  if (code == devices::kScenarioMotorTooOld)
-    return "a motor console with firmware below 165 has cues in the scenario: it cannot store them (code -10)";
-  return "failed with code " + std::to_string(code);
-}
-
 // "  line 2: 5 (0:00:05.000) console 9 channel 600: channel 600 outside 0..511"
 void PrintUnfitCues(devices::TControls& controls, const std::vector<devices::CueRecord>& cues) {
   for (const devices::UnfitCue& u : devices::FindUnfitCues(controls, cues)) {
@@ -109,14 +90,10 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   std::string error;
   std::unique_ptr<CliBus> bus = CliBus::Open(options, error);
   if (!bus) return ReportError(name, error, OpenFailureExit(options));
-  ProgressLine progress;
-  const bool searched = bus->Search(1, [&](int, int address, int percent) {
-    progress.Show(std::string(name) + ": searching " + Bar(percent) + " address " + std::to_string(address));
-  });
-  progress.Clear();
-  if (!searched) return ReportError(name, "the search did not finish in time", kExitFailure);
+  const std::vector<int> listed = ScenarioConsoles(list);
+  if (!SearchBus(*bus, name, parsed.Has("--full-search") ? nullptr : &listed)) return kExitFailure;
   devices::TControls& controls = bus->Controls();
-  controls.SortByID();
+  ProgressLine progress;
   std::fprintf(stderr, "firnadesk-cli %s: %s, %d cue(s), %d console(s) found on %s\n", name,
                support::TerminalText(list.FileName()).c_str(), list.Count(), controls.ConsoleCount(),
                bus->ConverterText().c_str());
@@ -129,7 +106,7 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   const char* pass = name;
   controls.OnMemoryProgress = [&](int percent, int deviceIndex, int consoleId, int channel, bool& cancel) {
     cancel = interrupted != 0;
-    std::string text = std::string(pass) + ": " + Bar(percent) + " " + std::to_string(percent) + "%";
+    std::string text = std::string(pass) + ": " + ProgressBar(percent) + " " + std::to_string(percent) + "%";
     if (deviceIndex >= 0) text += "  console " + std::to_string(consoleId) + ", channel " + std::to_string(channel);
     progress.Show(text);
     host.ProcessPendingEvents();
@@ -145,7 +122,7 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   const bool verifyingToo = code == 0 && thenVerify;
   if (verifyingToo) {
     progress.Clear();
-    Print("write: " + ResultText(code, controls.ScenarioFaultLine) + "\n");
+    Print("write: " + ScenarioResultText(code, controls.ScenarioFaultLine) + "\n");
     pass = "verify";
     code = controls.VerifyScenario(list.Cues());
   }
@@ -153,7 +130,7 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   bus->Port().OnFrameSent = nullptr;
   progress.Clear();
 
-  Print(std::string(verifyingToo ? "verify: " : "") + ResultText(code, controls.ScenarioFaultLine) + "\n");
+  Print(std::string(verifyingToo ? "verify: " : "") + ScenarioResultText(code, controls.ScenarioFaultLine) + "\n");
   // Nothing was sent: every cue that keeps the scenario out of the consoles, by its line.
   if (controls.ScenarioFaultLine) PrintUnfitCues(controls, list.Cues());
   if (writeCode != 0) Print("record frames sent: " + std::to_string(recordFrames) + "\n");
@@ -162,19 +139,19 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
 
 Runner SetUpWrite(CommandLine& line) {
   auto args = std::make_shared<ScenarioArgs>();
-  AddScenarioArgs(line, {"--verify"}, *args);
+  AddScenarioArgs(line, {"--verify", "--full-search"}, *args);
   return [args] { return RunMemory("write", true, *args); };
 }
 
 Runner SetUpVerify(CommandLine& line) {
   auto args = std::make_shared<ScenarioArgs>();
-  AddScenarioArgs(line, {}, *args);
+  AddScenarioArgs(line, {"--full-search"}, *args);
   return [args] { return RunMemory("verify", false, *args); };
 }
 
-const CommandRegistration kWrite{"write", "SCENARIO (--simulate[=BENCH] | --port PATH) [--verify]",
+const CommandRegistration kWrite{"write", "SCENARIO (--simulate[=BENCH] | --port PATH) [--verify] [--full-search]",
                                  "search once and write the scenario into the consoles", &SetUpWrite};
-const CommandRegistration kVerify{"verify", "SCENARIO (--simulate[=BENCH] | --port PATH)",
+const CommandRegistration kVerify{"verify", "SCENARIO (--simulate[=BENCH] | --port PATH) [--full-search]",
                                   "search once and compare the consoles' memory with the scenario", &SetUpVerify};
 
 }  // namespace

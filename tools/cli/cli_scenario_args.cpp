@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "devices/scenario_memory.h"
 #include "show/project_list.h"
 
 namespace fd::cli {
@@ -41,6 +42,18 @@ std::string LoadFailureText(const show::LoadResult& result) {
 int LoadFailureExit(const show::LoadResult& result) {
   const bool unreadable = result.Status == show::LoadStatus::OpenFailed || result.Status == show::LoadStatus::TooLarge;
   return unreadable ? kExitUsage : kExitFailure;
+}
+
+}  // namespace fd::cli
+
+namespace fd::cli {
+
+std::string ScenarioResultText(int code, const std::optional<int>& faultLine) {
+  if (code == 0) return "OK";
+  if (std::string message = devices::ScenarioRunMessage(code, faultLine); !message.empty()) return message;
+  if (code == devices::kScenarioMotorTooOld)
+    return "a motor console with firmware below 165 has cues in the scenario: it cannot store them (code -10)";
+  return "failed with code " + std::to_string(code);
 }
 
 }  // namespace fd::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,5 +31,10 @@ void AddScenarioArgs(CommandLine& line, const std::vector<std::string>& allowedF
 // kExitFailure.
 std::string LoadFailureText(const show::LoadResult& result);
 int LoadFailureExit(const show::LoadResult& result);
+
+// What the operator reads for the result of a scenario write or verify: the window's message (with
+// the line of the cue that kept the scenario out, when one did), or a plain one for the codes the
+// window shows nothing for.
+std::string ScenarioResultText(int code, const std::optional<int>& faultLine = std::nullopt);
 
 }  // namespace fd::cli

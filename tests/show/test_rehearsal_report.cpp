@@ -1,0 +1,156 @@
+// The rehearsal's report: fire frames and the bench's firings matched to the cues, the summary an
+// operator reads, and the exit status a script acts on.
+#include <gtest/gtest.h>
+
+#include "cue_builders.h"
+#include "rehearsal.h"
+
+namespace fd::cli {
+namespace {
+
+using namespace testing_cues;
+
+SentFrame Fire(int console, int wireChannel, int32_t showMs) {
+  return {bus::Frame6{0x84, static_cast<uint8_t>(wireChannel & 0xFF), static_cast<uint8_t>(wireChannel >> 8), 0x80,
+                      0x00, static_cast<uint8_t>(console)},
+          showMs};
+}
+
+SentFrame MotionFrame(int console, uint8_t subCode, int32_t showMs) {
+  return {bus::Frame6{0x8C, subCode, 255, 0, 0, static_cast<uint8_t>(console)}, showMs};
+}
+
+// A firing on the bench, for a show that started at bench time 5 s with show time fromMs.
+sim::FireEntry Fired(int console, int wireChannel, double showMs, int32_t fromMs = 0) {
+  sim::FireEntry e;
+  e.console = console;
+  e.channel = wireChannel;
+  e.timeUs = 5'000'000 + static_cast<uint64_t>((showMs - fromMs) * 1000);
+  return e;
+}
+
+sim::FireEntry FiredMotion(int console, uint8_t subCode, double showMs, int32_t fromMs = 0) {
+  sim::FireEntry e = Fired(console, 0, showMs, fromMs);
+  e.kind = sim::FireKind::Motion;
+  e.motionCode = subCode;
+  return e;
+}
+
+std::vector<devices::CueRecord> Show() {
+  return {Channel(1000, 1, 1), Channel(2000, 2, 3), Channel(2000, 4, 300), Motion(3000, 7, devices::MotionC)};
+}
+
+TEST(RehearsalReport, MatchesFramesAndFiringsToCuesAndJudgesTheShow) {
+  struct Case {
+    const char* name;
+    bool autonomous;
+    bool bench;
+    int32_t fromMs;
+    std::vector<SentFrame> sent;
+    std::vector<sim::FireEntry> fired;
+    ShowEnd end;
+    // expected
+    int rows, firedCount, notFired, unasked;
+    bool observable;
+    double max;
+    int exit;
+  } cases[] = {
+      // clang-format off
+      {"direct on a line, every frame went out", false, false, 0,
+       {Fire(1, 1, 1004), Fire(2, 3, 2003), Fire(4, 300, 2010), MotionFrame(7, 0x98, 3001)}, {},
+       ShowEnd::Finished, 4, 4, 0, 0, true, 10, 0},
+      {"direct on a line, a frame missing and one nobody asked for", false, false, 0,
+       {Fire(1, 1, 1004), Fire(2, 3, 2003), Fire(2, 4, 2003), MotionFrame(7, 0x98, 3001)}, {},
+       ShowEnd::Finished, 4, 3, 1, 1, true, 4, 1},
+      {"a frame far later than its cue is not its firing", false, false, 0,
+       {Fire(1, 1, 1900), Fire(2, 3, 2003), Fire(4, 300, 2003), MotionFrame(7, 0x98, 3001)}, {},
+       ShowEnd::Finished, 4, 3, 1, 1, true, 3, 1},
+      {"stopped by the operator before the end", false, false, 0, {Fire(1, 1, 1004)}, {},
+       ShowEnd::Operator, 4, 1, 3, 0, true, 4, 1},
+      {"stopped by the bus", false, false, 0, {}, {}, ShowEnd::Bus, 4, 0, 4, 0, true, 0, 1},
+      {"from 2 s: the first cue is not part of the run", false, false, 2000,
+       {Fire(2, 3, 2003), Fire(4, 300, 2005), MotionFrame(7, 0x98, 3001)}, {},
+       ShowEnd::Finished, 3, 3, 0, 0, true, 5, 0},
+      {"autonomous on a line: firing not observable, nothing sent", true, false, 0, {}, {},
+       ShowEnd::Finished, 4, 0, 0, 0, false, 0, 0},
+      {"autonomous on a line: a fire frame sent is unasked", true, false, 0, {Fire(1, 1, 1004)}, {},
+       ShowEnd::Finished, 4, 0, 0, 1, false, 0, 1},
+      {"direct on the bench: the fire log decides, not the frames", false, true, 0,
+       {Fire(1, 1, 1004), Fire(2, 3, 2003), Fire(4, 300, 2010), MotionFrame(7, 0x98, 3001)},
+       {Fired(1, 1, 1005), Fired(2, 3, 2004), Fired(4, 300, 2011), Fired(4, 300, 2020)},
+       ShowEnd::Finished, 4, 3, 1, 0, true, 11, 1},
+      {"autonomous on the bench: every console fired from memory", true, true, 0, {},
+       {Fired(1, 1, 1005), Fired(2, 3, 2005), Fired(4, 300, 2005), FiredMotion(7, 0x98, 3005)},
+       ShowEnd::Finished, 4, 4, 0, 0, true, 5, 0},
+      {"on the bench a console that fired unasked", false, true, 2000, {},
+       {Fired(2, 3, 2004, 2000), Fired(4, 300, 2004, 2000), Fired(9, 1, 2500, 2000), FiredMotion(7, 0x98, 3005, 2000)},
+       ShowEnd::Finished, 3, 3, 0, 1, true, 5, 1},
+      // clang-format on
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RehearsalRun run;
+    run.cues = Show();
+    run.fromMs = c.fromMs;
+    run.autonomous = c.autonomous;
+    run.sent = c.sent;
+    run.fireLogKnown = c.bench;
+    run.fireLog = c.fired;
+    run.showStartUs = 5'000'000;
+    run.end = c.end;
+    const RehearsalReport r = BuildRehearsalReport(run);
+    EXPECT_EQ(static_cast<int>(r.rows.size()), c.rows);
+    EXPECT_EQ(r.firingObservable, c.observable);
+    EXPECT_EQ(r.fired, c.firedCount);
+    EXPECT_EQ(r.notFired, c.notFired);
+    EXPECT_EQ(static_cast<int>(r.unasked.size()), c.unasked);
+    EXPECT_NEAR(r.max, c.max, 0.01);
+    EXPECT_EQ(r.ExitStatus(), c.exit);
+    const Json summary = RehearsalSummaryJson(r);
+    EXPECT_EQ(summary["exit_status"], c.exit);
+    EXPECT_EQ(summary["ended"], c.end == ShowEnd::Finished ? "end" : c.end == ShowEnd::Operator ? "operator" : "bus");
+  }
+}
+
+TEST(RehearsalReport, TheTextShowsEachCueWithItsFrameFiringAndLateness) {
+  RehearsalRun run;
+  run.cues = Show();
+  run.sent = {Fire(1, 1, 1004), Fire(2, 3, 2003), Fire(2, 9, 2500), MotionFrame(7, 0x98, 3001)};
+  const std::string text = RehearsalText(BuildRehearsalReport(run));
+  EXPECT_NE(text.find("     1  0:00:01.000         1  channel 1         1004.0           -      +4.0\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("     3  0:00:02.000         4  channel 300            -           -         -\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("     4  0:00:03.000         7  motion C          3001.0           -      +1.0\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Lateness (from the fire frames sent): p50 3.0 ms  p99 4.0 ms  max 4.0 ms\n"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Cues fired: 3 of 4\nCues not fired: 1\nFired without a cue: 1\n"
+                      "  console 2 channel 9 at 2500.0 ms (fire frame sent)\nShow: ran to its end\n"),
+            std::string::npos)
+      << text;
+
+  run.autonomous = true;
+  run.sent.clear();
+  const std::string autonomous = RehearsalText(BuildRehearsalReport(run));
+  EXPECT_NE(autonomous.find("Cues fired: not observable on this bus"), std::string::npos) << autonomous;
+  EXPECT_NE(autonomous.find("channel 1              -           ?         -"), std::string::npos) << autonomous;
+}
+
+TEST(RehearsalReport, TheChannelTestFrameAndOtherTrafficAreNoFiring) {
+  RehearsalRun run;
+  run.cues = {Channel(1000, 1, 1)};
+  run.sent = {{bus::Frame6{0x84, 0, 0, 0, 0x80, 1}, 900},  // a channel measurement names no channel
+              {bus::Frame6{0x90, 10, 0, 0, 0, 0}, 950},    // the run broadcast
+              Fire(1, 1, 1002)};
+  const RehearsalReport r = BuildRehearsalReport(run);
+  EXPECT_EQ(r.fired, 1);
+  EXPECT_TRUE(r.unasked.empty());
+  EXPECT_EQ(r.ExitStatus(), 0);
+}
+
+}  // namespace
+}  // namespace fd::cli

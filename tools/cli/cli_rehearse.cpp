@@ -1,0 +1,239 @@
+// firnadesk-cli rehearse: runs a show through the show player exactly as the window does, in real
+// time, and tells afterwards when each cue's frame went out, when its console fired (on the
+// in-process bench) and how late, what did not fire and what fired unasked. Ctrl+C is the
+// operator's stop.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "cli_bus.h"
+#include "cli_command.h"
+#include "cli_json.h"
+#include "cli_output.h"
+#include "cli_rehearse_usage.h"
+#include "cli_scenario_args.h"
+#include "cli_search.h"
+#include "cli_stop_signal.h"
+#include "platform/clock.h"
+#include "rehearsal.h"
+#include "show/common_player.h"
+#include "show/operating_mode.h"
+#include "show/preflight_checks.h"
+#include "show/scenario_report.h"
+#include "show/scenario_time.h"
+#include "sim/bench.h"
+#include "support/run_log.h"
+#include "support/terminal_text.h"
+
+namespace fd::cli {
+namespace {
+
+constexpr const char* kName = kRehearseName;
+
+struct RehearseArgs {
+  ScenarioArgs scenario;
+  std::string soundtrack;
+  std::string from;
+};
+
+// --from takes a time as the scenario writes it (seconds, m:ss or h:mm:ss, with a fraction) or
+// plain milliseconds with "ms" after them. False for anything else: the scenario's own reading
+// would take a typing slip for 0 and start the show from its beginning.
+bool ParseFrom(const std::string& text, int32_t& ms) {
+  static const std::regex kMs("^[0-9]{1,10}ms$");
+  static const std::regex kTime("^[0-9]+(:[0-9]+){0,2}(\\.[0-9]+)?$");
+  if (std::regex_match(text, kMs)) {
+    const long long value = std::stoll(text.substr(0, text.size() - 2));
+    if (value > INT32_MAX) return false;
+    ms = static_cast<int32_t>(value);
+    return true;
+  }
+  if (!std::regex_match(text, kTime) || text.size() > 32) return false;
+  ms = show::ParseTime(text);
+  // The reading gives 0 for a time past 32 bits: only a time of zeros may read as 0.
+  return ms != 0 || text.find_first_not_of("0:.") == std::string::npos;
+}
+
+std::string ProgressText(int32_t clockMs, int done, int total) {
+  return std::string(kName) + ": " + show::ShowTimeText(clockMs) + "  cues " + std::to_string(done) + " of " +
+         std::to_string(total);
+}
+
+int WriteAndVerify(CliBus& bus, std::vector<devices::CueRecord>& cues, ProgressLine& progress) {
+  devices::TControls& controls = bus.Controls();
+  const char* pass = "write";
+  controls.OnMemoryProgress = [&](int percent, int, int, int, bool& cancel) {
+    cancel = StopSignals::Requested();
+    progress.Show(std::string(kName) + ": " + pass + " " + ProgressBar(percent) + " " + std::to_string(percent) + "%");
+    bus.Host().ProcessPendingEvents();
+  };
+  int code = controls.WriteScenario(cues);
+  if (code == 0) {
+    pass = "verify";
+    code = controls.VerifyScenario(cues);
+  }
+  controls.OnMemoryProgress = nullptr;
+  progress.Clear();
+  if (code != 0) Print(std::string(pass) + ": " + ScenarioResultText(code, controls.ScenarioFaultLine) + "\n");
+  return code;
+}
+
+int RunRehearse(const RehearseArgs& args) {
+  const ScenarioArgs& parsed = args.scenario;
+  if (!parsed.busGiven) return PrintUsage(kName, "name the bus: --simulate[=BENCH] or --port PATH");
+  int32_t fromMs = 0;
+  if (!args.from.empty() && !ParseFrom(args.from, fromMs))
+    return PrintUsage(kName,
+                      "--from takes a time as the scenario writes it (90, 1:30, 0:01:30.5) or milliseconds "
+                      "(1500ms), not \"" +
+                          args.from + "\"");
+  const bool autonomous = parsed.Has("--autonomous");
+  const bool json = parsed.Has("--json");
+
+  show::TProjectList list;
+  const show::LoadResult loaded = list.LoadFromFile(parsed.path);
+  if (!loaded.Ok()) return ReportError(kName, parsed.path + ": " + LoadFailureText(loaded), LoadFailureExit(loaded));
+  if (!loaded.EncodingHint.empty()) ReportError(kName, parsed.path + ": warning: " + loaded.EncodingHint, 0);
+  int first = 0;
+  while (first < list.Count() && list.Cues()[static_cast<size_t>(first)].TimeMs < fromMs) ++first;
+  const int total = list.Count() - first;
+  if (total == 0)
+    return ReportError(kName, list.Count() == 0 ? "the scenario has no cues" : "no cue at or after --from", kExitUsage);
+
+  BusOptions options = parsed.bus;
+  options.realTime = true;
+  std::string error;
+  std::unique_ptr<CliBus> bus = CliBus::Open(options, error);
+  if (!bus) return ReportError(kName, error, OpenFailureExit(options));
+  show::TCommonPlayer player(bus->Host(), bus->Port(), bus->Controls());
+  player.Cues = &list;
+  player.LaunchMode = autonomous ? show::lmAutonomous : show::lmDirect;
+  // As in the window: other operator programs asking for our state are answered from now on, and
+  // a stop broadcast is obeyed.
+  bool stoppedByBus = false;
+  bus->OnOtherFrame = [&](const bus::Frame6& frame, int) { player.HandleBusMessage(frame); };
+  player.OnEmergencyStop = [&] { stoppedByBus = true; };
+  player.OnStateChange = [&] { show::OperatingMode = player.IsPlaying() ? show::omLaunch : show::omReady; };
+  show::OperatingMode = show::omReady;
+  // The player tells the operator itself why a soundtrack does not load.
+  if (!args.soundtrack.empty() && !player.LoadSoundtrack(args.soundtrack)) return kExitFailure;
+
+  const std::vector<int> listed = ScenarioConsoles(list);
+  if (!SearchBus(*bus, kName, parsed.Has("--full-search") ? nullptr : &listed)) return kExitFailure;
+  devices::TControls& controls = bus->Controls();
+  std::fprintf(stderr, "firnadesk-cli %s: %s, %d cue(s) from %s, %d console(s) found on %s\n", kName,
+               support::TerminalText(list.FileName()).c_str(), total, show::ShowTimeText(fromMs).c_str(),
+               controls.ConsoleCount(), bus->ConverterText().c_str());
+
+  // The window asks before a show with cues for consoles it did not find; here it is told and the
+  // report will name those cues as not fired.
+  if (const show::PreflightResult unconnected = show::CheckUnconnected(list.Cues(), controls); !unconnected.Passed)
+    std::fprintf(stderr, "firnadesk-cli %s: %s %s\n", kName, unconnected.Heading.c_str(),
+                 unconnected.MemoText().c_str());
+
+  StopSignals stop;
+  ProgressLine progress;
+  // The player's log lines ("Запуск, пульт: ...") go to standard error too; the live line makes
+  // way for them.
+  support::SetDebugOutput([&progress](const std::string& text) {
+    progress.Clear();
+    std::fprintf(stderr, "%s\n", text.c_str());
+  });
+  struct SinkBack {
+    ~SinkBack() {
+      support::SetDebugOutput([](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
+    }
+  } sinkBack;
+  if (autonomous && WriteAndVerify(*bus, list.Cues(), progress) != 0) return kExitFailure;
+  if (StopSignals::Requested()) return ReportError(kName, "stopped by the operator before the show", kExitFailure);
+
+  RehearsalRun run;
+  run.cues = list.Cues();
+  run.fromMs = fromMs;
+  run.autonomous = autonomous;
+  bool showRunning = false;
+  bus->Port().OnFrameSent = [&](const bus::Frame6& frame) {
+    if (!showRunning) return;
+    const uint32_t now = bus->Host().GetClock().TickCount();
+    run.sent.push_back(
+        {frame, player.StartPosition + static_cast<int32_t>(platform::TicksSince(player.StartTick, now))});
+  };
+  player.OnProgress = [&](int32_t clockMs) { progress.Show(ProgressText(clockMs, player.NextCue - first, total)); };
+
+  sim::Bench* bench = bus->SimulatedBench();
+  const uint32_t tick0 = bus->Host().GetClock().TickCount();
+  const uint64_t us0 = bench ? bench->Segment().NowUs() : 0;
+  player.Clock = fromMs;
+  player.NextCue = first;
+  // Only a stop that comes while the show runs ends it.
+  stoppedByBus = false;
+  player.Start(fromMs);
+  // The frames Start itself sends (levels, the run and start broadcasts) come before the clock.
+  showRunning = true;
+  run.showStartUs = us0 + static_cast<uint64_t>(platform::TicksSince(tick0, player.StartTick)) * 1000;
+
+  bool byOperator = false;
+  while (player.IsPlaying()) {
+    bus->RunUntil([&] { return !player.IsPlaying() || StopSignals::Requested(); }, 100);
+    if (StopSignals::Requested() && player.IsPlaying()) {
+      byOperator = true;
+      player.Stop(true);
+    }
+  }
+  showRunning = false;
+  // Frames heard while stopping (a peer's answer) still reach the player.
+  bus->Host().ProcessPendingEvents();
+  bus->Port().OnFrameSent = nullptr;
+  bus->OnOtherFrame = nullptr;
+  progress.Clear();
+  show::OperatingMode = show::omReady;
+
+  run.end = byOperator ? ShowEnd::Operator : stoppedByBus ? ShowEnd::Bus : ShowEnd::Finished;
+  if (bench) {
+    run.fireLogKnown = true;
+    run.fireLog = bench->FireLog().Entries();
+  }
+  const RehearsalReport report = BuildRehearsalReport(run);
+  if (json) {
+    Print("{\n");
+    Print("  \"scenario\": " + JsonString(list.FileName()) + ",\n");
+    Print("  \"bus\": " + JsonString(bus->ConverterText()) + ",\n");
+    Print(std::string("  \"launch_mode\": ") + (autonomous ? "\"autonomous\"" : "\"direct\"") + ",\n");
+    Print("  \"from_ms\": " + std::to_string(fromMs) + ",\n");
+    Print("  \"cues\": [");
+    for (size_t i = 0; i < report.rows.size(); ++i)
+      Print((i ? ",\n    " : "\n    ") + OneLine(RehearsalRowJson(report.rows[i])));
+    Print(report.rows.empty() ? "],\n" : "\n  ],\n");
+    Print("  \"summary\": " + OneLine(RehearsalSummaryJson(report)) + "\n");
+    Print("}\n");
+  } else {
+    Print("Rehearsal of " + support::TerminalText(list.FileName()) + " on " + bus->ConverterText() + ": " +
+          (autonomous ? "autonomous" : "direct") + " launch from " + show::ShowTimeText(fromMs) + ", " +
+          std::to_string(total) + " cue(s)\n\n");
+    Print(RehearsalText(report));
+  }
+  return report.ExitStatus();
+}
+
+Runner SetUpRehearse(CommandLine& line) {
+  auto args = std::make_shared<RehearseArgs>();
+  AddScenarioArgs(line, {"--autonomous", "--json", "--full-search"}, args->scenario);
+  CLI::App& app = line.App();
+  line.Needs(app.add_option("--soundtrack", args->soundtrack, "a soundtrack to play in step (WAV, MP3, WMA)")
+                 ->type_name("FILE"),
+             "a sound file");
+  line.Needs(app.add_option("--from", args->from,
+                            "where the show starts: a time as the scenario writes it (90, 1:30, 0:01:30.5) or "
+                            "milliseconds (1500ms); cues before it are not played")
+                 ->type_name("TIME"),
+             "a time");
+  return [args] { return RunRehearse(*args); };
+}
+
+const CommandRegistration kRehearse{kRehearseName, kRehearseUsage, kRehearseSummary, &SetUpRehearse};
+
+}  // namespace
+}  // namespace fd::cli

@@ -1,0 +1,239 @@
+#include "rehearsal.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "bus/tport_codec.h"
+#include "show/scenario_report.h"
+
+namespace fd::cli {
+
+namespace {
+
+constexpr uint8_t kFireCode = 0x84;
+constexpr uint8_t kMotorCode = 0x8C;
+// Sent frames are put on a bench time line of their own, far from zero, so that a frame sent a
+// moment before the start position cannot wrap round.
+constexpr uint64_t kSentBaseUs = 1'000'000'000;
+
+// Cues built in code (not read from a file) have no line: their place in the list stands in.
+int CueLine(const devices::CueRecord& cue, int index) { return cue.Line > 0 ? cue.Line : index + 1; }
+
+std::string CueText(const sim::FireEntry& e) {
+  return e.kind == sim::FireKind::Channel ? "channel " + std::to_string(e.channel)
+                                          : "motion " + sim::MotionName(e.motionCode);
+}
+
+// The fire frames among those sent: a channel fire names a channel (the channel test's frame
+// names none), a motion carries its sub-code.
+std::vector<sim::FireEntry> FiresSent(const std::vector<SentFrame>& sent, int32_t fromMs) {
+  std::vector<sim::FireEntry> fires;
+  for (const SentFrame& s : sent) {
+    const bus::Frame6& f = s.frame;
+    sim::FireEntry e;
+    e.console = f[5];
+    if (f[0] == kFireCode && (f[1] != 0 || f[2] != 0)) {
+      e.kind = sim::FireKind::Channel;
+      e.channel = f[1] + 256 * f[2];
+    } else if (f[0] == kMotorCode) {
+      e.kind = sim::FireKind::Motion;
+      e.motionCode = f[1];
+      e.x = f[2];
+      e.y = f[3];
+    } else {
+      continue;
+    }
+    const int64_t offsetUs = (static_cast<int64_t>(s.showMs) - fromMs) * 1000;
+    e.timeUs = static_cast<uint64_t>(static_cast<int64_t>(kSentBaseUs) + offsetUs);
+    fires.push_back(e);
+  }
+  return fires;
+}
+
+double ShowMsOf(const sim::FireEntry& e, uint64_t startUs, int32_t fromMs) {
+  return (static_cast<double>(e.timeUs) - static_cast<double>(startUs)) / 1000.0 + fromMs;
+}
+
+// Bench times are microseconds: a thousandth of a millisecond is all there is to tell.
+Json MsValue(double ms) { return JsonNumberValue(std::round(ms * 1000.0) / 1000.0); }
+
+std::string Ms(double ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", ms);
+  return text;
+}
+
+std::string Signed(double ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%+.1f", ms);
+  return text;
+}
+
+}  // namespace
+
+const char* ShowEndText(ShowEnd end) {
+  switch (end) {
+    case ShowEnd::Finished:
+      return "ran to its end";
+    case ShowEnd::Operator:
+      return "stopped by the operator";
+    case ShowEnd::Bus:
+      return "stopped by a stop broadcast on the bus";
+  }
+  return "";
+}
+
+int RehearsalReport::ExitStatus() const {
+  if (end != ShowEnd::Finished) return 1;
+  if (firingObservable && notFired > 0) return 1;
+  return unasked.empty() ? 0 : 1;
+}
+
+RehearsalReport BuildRehearsalReport(const RehearsalRun& run) {
+  RehearsalReport report;
+  report.autonomous = run.autonomous;
+  report.end = run.end;
+
+  std::vector<sim::PlannedFire> planned;
+  for (size_t i = 0; i < run.cues.size(); ++i) {
+    const devices::CueRecord& cue = run.cues[i];
+    if (cue.TimeMs < run.fromMs) continue;
+    sim::PlannedFire p;
+    p.line = CueLine(cue, static_cast<int>(i));
+    p.timeMs = cue.TimeMs;
+    p.console = cue.Console;
+    if (devices::IsMotionCue(cue.CueKind)) {
+      p.kind = sim::FireKind::Motion;
+      bus::codec::MotorSubCode(cue.CueKind, p.motionCode);
+    } else {
+      p.channel = cue.Channel + 1;
+    }
+    planned.push_back(p);
+  }
+
+  const double lateBound = run.autonomous ? kAutonomousLateBoundMs : kDirectLateBoundMs;
+  const std::vector<sim::FireEntry> sentFires = FiresSent(run.sent, run.fromMs);
+  const sim::FireAudit sent = AuditFires(planned, sentFires, kSentBaseUs, run.fromMs, 50, kDirectLateBoundMs);
+  std::optional<sim::FireAudit> fired;
+  if (run.fireLogKnown) fired = AuditFires(planned, run.fireLog, run.showStartUs, run.fromMs, 50, lateBound);
+
+  // The audits keep the cues in time order, as the list has them.
+  for (size_t i = 0; i < sent.cues.size(); ++i) {
+    const sim::FireMatch& s = sent.cues[i];
+    RehearsalRow row;
+    row.line = s.planned.line;
+    row.timeMs = s.planned.timeMs;
+    row.console = s.planned.console;
+    row.cue = s.planned.kind == sim::FireKind::Channel ? "channel " + std::to_string(s.planned.channel)
+                                                       : "motion " + sim::MotionName(s.planned.motionCode);
+    if (s.fired && !run.autonomous) {
+      row.sentMs = s.planned.timeMs + s.latenessMs;
+      row.latenessMs = s.latenessMs;
+    }
+    if (fired) {
+      const sim::FireMatch& f = fired->cues[i];
+      row.firedMs.reset();
+      row.latenessMs.reset();
+      if (f.fired) {
+        row.firedMs = f.planned.timeMs + f.latenessMs;
+        row.latenessMs = f.latenessMs;
+      }
+    }
+    report.rows.push_back(row);
+  }
+
+  // What the fired column rests on: the bench's fire log, the frames sent, or nothing.
+  const sim::FireAudit* judged = fired ? &*fired : run.autonomous ? nullptr : &sent;
+  report.firingObservable = judged != nullptr;
+  if (judged) {
+    report.latenessSource = fired ? "the bench's fire log" : "the fire frames sent";
+    report.fired = judged->Fired();
+    report.notFired = judged->NotFired();
+    report.p50 = judged->LatenessPercentile(50);
+    report.p99 = judged->LatenessPercentile(99);
+    report.max = judged->LatenessPercentile(100);
+    for (const sim::FireEntry& e : judged->unplanned)
+      report.unasked.push_back(
+          {e.console, CueText(e), ShowMsOf(e, fired ? run.showStartUs : kSentBaseUs, run.fromMs), !fired.has_value()});
+  }
+  // In autonomous launch the program itself never fires: any fire frame it sent was unasked.
+  if (run.autonomous)
+    for (const sim::FireEntry& e : sentFires)
+      report.unasked.push_back({e.console, CueText(e), ShowMsOf(e, kSentBaseUs, run.fromMs), true});
+  return report;
+}
+
+std::string RehearsalText(const RehearsalReport& report) {
+  std::string out;
+  char line[256];
+  std::snprintf(line, sizeof line, "%6s  %-12s  %7s  %-12s  %10s  %10s  %8s\n", "Line", "Time", "Console", "Fires",
+                "Sent (ms)", "Fired (ms)", "Late (ms)");
+  out += line;
+  const char* unseen = report.firingObservable ? "-" : "?";
+  for (const RehearsalRow& r : report.rows) {
+    std::snprintf(line, sizeof line, "%6d  %-12s  %7d  %-12s  %10s  %10s  %8s\n", r.line,
+                  show::ShowTimeText(r.timeMs).c_str(), r.console, r.cue.c_str(),
+                  r.sentMs ? Ms(*r.sentMs).c_str() : "-", r.firedMs ? Ms(*r.firedMs).c_str() : unseen,
+                  r.latenessMs ? Signed(*r.latenessMs).c_str() : "-");
+    out += line;
+  }
+  out += "\n";
+  const int total = static_cast<int>(report.rows.size());
+  if (report.firingObservable) {
+    std::snprintf(line, sizeof line, "Lateness (from %s): p50 %.1f ms  p99 %.1f ms  max %.1f ms\n",
+                  report.latenessSource.c_str(), report.p50, report.p99, report.max);
+    out += line;
+    out += "Cues fired: " + std::to_string(report.fired) + " of " + std::to_string(total) + "\n";
+    out += "Cues not fired: " + std::to_string(report.notFired) + "\n";
+  } else {
+    out += "Cues fired: not observable on this bus (the consoles fire from their memory)\n";
+  }
+  out += "Fired without a cue: " + std::to_string(report.unasked.size()) + "\n";
+  for (const UnaskedFire& u : report.unasked)
+    out += "  console " + std::to_string(u.console) + " " + u.what + " at " + Ms(u.showMs) + " ms" +
+           (u.sentOnly ? " (fire frame sent)" : "") + "\n";
+  out += std::string("Show: ") + ShowEndText(report.end) + "\n";
+  return out;
+}
+
+Json RehearsalRowJson(const RehearsalRow& row) {
+  Json o;
+  o["line"] = row.line;
+  o["time_ms"] = row.timeMs;
+  o["time"] = show::ShowTimeText(row.timeMs);
+  o["console"] = row.console;
+  o["fires"] = row.cue;
+  o["sent_ms"] = row.sentMs ? MsValue(*row.sentMs) : Json(nullptr);
+  o["fired_ms"] = row.firedMs ? MsValue(*row.firedMs) : Json(nullptr);
+  o["lateness_ms"] = row.latenessMs ? MsValue(*row.latenessMs) : Json(nullptr);
+  return o;
+}
+
+Json RehearsalSummaryJson(const RehearsalReport& report) {
+  Json o;
+  o["cues"] = report.rows.size();
+  o["firing_observable"] = report.firingObservable;
+  if (report.firingObservable) {
+    o["lateness_from"] = report.latenessSource;
+    o["fired"] = report.fired;
+    o["not_fired"] = report.notFired;
+    o["lateness_p50_ms"] = MsValue(report.p50);
+    o["lateness_p99_ms"] = MsValue(report.p99);
+    o["lateness_max_ms"] = MsValue(report.max);
+  }
+  Json unasked = Json::array();
+  for (const UnaskedFire& u : report.unasked) {
+    Json e;
+    e["console"] = u.console;
+    e["fires"] = u.what;
+    e["show_ms"] = MsValue(u.showMs);
+    e["frame_only"] = u.sentOnly;
+    unasked.push_back(e);
+  }
+  o["fired_without_cue"] = unasked;
+  o["ended"] = report.end == ShowEnd::Finished ? "end" : report.end == ShowEnd::Operator ? "operator" : "bus";
+  o["exit_status"] = report.ExitStatus();
+  return o;
+}
+
+}  // namespace fd::cli

@@ -1,0 +1,93 @@
+#pragma once
+
+// What a rehearsal tells the operator: for each cue from the start position, when its fire frame
+// went out and when the console fired, how late, and in the summary what did not fire and what
+// fired unasked. Built from what the run recorded, so that it can be judged without a bus.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bus/bus_frame.h"
+#include "cli_json.h"
+#include "devices/cue_record.h"
+#include "sim/fire_audit.h"
+
+namespace fd::cli {
+
+// A frame the program sent while the show ran, with the show time at which it went out.
+struct SentFrame {
+  bus::Frame6 frame{};
+  int32_t showMs = 0;
+};
+
+// How the show ended.
+enum class ShowEnd { Finished, Operator, Bus };
+
+struct RehearsalRun {
+  std::vector<devices::CueRecord> cues;  // the whole scenario, sorted by time
+  int32_t fromMs = 0;
+  bool autonomous = false;
+  std::vector<SentFrame> sent;
+  // The in-process bench tells when each console fired; a real line does not.
+  bool fireLogKnown = false;
+  std::vector<sim::FireEntry> fireLog;
+  uint64_t showStartUs = 0;  // bench time at which the show clock stood at fromMs
+  ShowEnd end = ShowEnd::Finished;
+};
+
+struct RehearsalRow {
+  int line = 0;  // in the scenario file
+  int32_t timeMs = 0;
+  int console = 0;
+  std::string cue;                // "channel 3", "motion LT"
+  std::optional<double> sentMs;   // show time the fire frame went out
+  std::optional<double> firedMs;  // show time the console fired (bench only)
+  std::optional<double> latenessMs;
+};
+
+// A firing, or a fire frame, that no cue asked for.
+struct UnaskedFire {
+  int console = 0;
+  std::string what;
+  double showMs = 0;
+  bool sentOnly = false;  // a frame that went out (the console's firing is not known)
+};
+
+struct RehearsalReport {
+  std::vector<RehearsalRow> rows;
+  bool autonomous = false;
+  // Whether the report knows which cues fired: on the bench from its fire log; on a real line only
+  // in direct launch, from the fire frames sent.
+  bool firingObservable = true;
+  std::string latenessSource;  // "the bench's fire log", "the fire frames sent", or empty
+  int fired = 0;
+  int notFired = 0;
+  double p50 = 0, p99 = 0, max = 0;
+  std::vector<UnaskedFire> unasked;
+  ShowEnd end = ShowEnd::Finished;
+
+  // 0 when the show ran to its end, every cue fired (as far as can be seen) and nothing else
+  // fired; otherwise 1.
+  int ExitStatus() const;
+};
+
+// A firing later than this after its cue is not taken as its firing in direct launch: the program
+// sends each cue within a few tens of milliseconds.
+inline constexpr double kDirectLateBoundMs = 300;
+// Consoles playing their memory follow the time broadcast, which carries tenths of a second.
+inline constexpr double kAutonomousLateBoundMs = 1000;
+
+RehearsalReport BuildRehearsalReport(const RehearsalRun& run);
+
+// The report for the terminal: the header line is the caller's.
+std::string RehearsalText(const RehearsalReport& report);
+// One cue's row and the summary, as the JSON document carries them.
+Json RehearsalRowJson(const RehearsalRow& row);
+Json RehearsalSummaryJson(const RehearsalReport& report);
+
+// "ran to its end", "stopped by the operator", "stopped by a stop broadcast on the bus".
+const char* ShowEndText(ShowEnd end);
+
+}  // namespace fd::cli
