@@ -329,6 +329,20 @@ class PreShowWorkflowTest : public QObject {
     QCOMPARE(f.SoundLoadedLed->Fill(), ColorBack);
   }
 
+  void readingsUnderTheChannelNumber() {
+    const struct {
+      double value;
+      char point;
+      const char* text;
+    } cases[] = {{15.0, '.', "15.0"}, {25.0, ',', "25,0"}, {-12.34, '.', "-12.3"},
+                 {0.05, ',', "0,1"},  {0.0, '.', "0.0"},   {123456.7, '.', "123456.7"}};
+    for (const auto& c : cases) QCOMPARE(ReadingText(c.value, QLatin1Char(c.point)), QString::fromLatin1(c.text));
+    // Cells: 16 to a line, 32 x 24 pixels apart.
+    QCOMPARE(CellOf(0).X1, 2);
+    QCOMPARE(CellOf(17).X1, 34);
+    QCOMPARE(CellOf(17).Y2, 48);
+  }
+
   void cueListFollowsTheShow() {
     BenchWindow w(platform_, *dir_, "converters 1\nconsole 3 version 168 channels 16\n");
     SmallWindows small(platform_, w.Form());
