@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The operator's whole pre-show path in the console's real window under Xvfb, by keyboard alone, on
 # the bench tool's pseudo-terminal: search and its additional-devices dialog, the channel test of
-# every console, the scenario picked in the file dialog, write and verify, and the show to its end.
-# The run log must hold the search, test, mode and firing lines in order, and the bench's fire log
-# every cue.
+# every console, the scenario picked in the file dialog, write and verify, the show to its end, and
+# the same show from the consoles' memory. The run log must hold the search, test, mode and firing
+# lines in order, and the bench's fire log every cue, fired directly and from memory.
 #
 # usage: pre_show_workflow_xvfb.sh FIRNADESK FIRNADESK_BENCH BENCH_FILE [SCREENSHOT_DIR]
 set -euo pipefail
@@ -149,6 +149,16 @@ shot 7-show-running
 wait_for_line "Запуск, пульт: 7, канал: 8" 10
 sleep 1.5
 shot 8-show-ended
+
+# The same show once more in the autonomous mode: now the consoles fire from what F8 stored in
+# them, which the bench records as firings from memory.
+key F1
+key shift+F1
+key F1
+key F4
+key F5
+sleep 3.5
+shot 9-autonomous-ended
 key F1
 key ctrl+x
 
@@ -160,6 +170,14 @@ app_pid=""
 expected="Обнаружено дополнительное устройство, ID=0
 Тестирование устройства, ID=3
 Тестирование устройства, ID=7
+Переключение режима: ГОТОВНОСТЬ
+Переключение режима: ЗАПУСК
+Запуск, пульт: 3, канал: 1
+Запуск, пульт: 7, канал: 2
+Запуск, пульт: 3, канал: 4
+Запуск, пульт: 7, канал: 8
+Переключение режима: ОЖИДАНИЕ
+Переключение режима запуска: АВТОНОМНЫЙ
 Переключение режима: ГОТОВНОСТЬ
 Переключение режима: ЗАПУСК
 Запуск, пульт: 3, канал: 1
@@ -187,3 +205,6 @@ console 3  channel 4
 console 7  channel 8"
 [ "$fired" = "$want" ] || { echo "$fired" >&2; fail "the bench fired other cues than the scenario's"; }
 echo "fire log: $(echo "$fired" | wc -l) cues fired directly"
+stored=$(grep -E "console [0-9]+  channel [0-9]+  level [0-9]+  from memory" "$work/bench.out" | sed -E 's/.*(console [0-9]+  channel [0-9]+).*/\1/' | sort)
+[ "$stored" = "$(echo "$want" | sort)" ] || { echo "$stored" >&2; fail "the consoles did not play the written scenario from memory"; }
+echo "fire log: $(echo "$stored" | wc -l) cues fired from the consoles' memory"
