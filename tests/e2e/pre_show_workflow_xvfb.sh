@@ -141,6 +141,12 @@ sleep 2
 focus_window
 shot 6-written
 
+# Console 7's graph with the scenario loaded: channel 6 not connected, crosses on 2 and 8.
+key Tab
+key Down
+shot 6-console-7
+key Tab
+
 # The show to its end: four cues, the last at 2 s, then the player stops by itself.
 key F1
 key F5
