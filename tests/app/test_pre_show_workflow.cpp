@@ -343,6 +343,38 @@ class PreShowWorkflowTest : public QObject {
     QCOMPARE(CellOf(17).Y2, 48);
   }
 
+  void commandLineFilesOpenAsIfPicked() {
+    const QString scenario = WriteFile(*dir_, "show.txt", "0:00:01.0\t3\t1\tfirst\r\n");
+    const QString noise = WriteFile(*dir_, "noise.wav", "not a sound");
+    const struct {
+      QString scenario, soundtrack;
+      int rows;
+      std::vector<std::string> messages;
+    } cases[] = {
+        {scenario, QString(), 1, {}},
+        {dir_->filePath("missing.txt"), QString(), 0, {"File not found"}},
+        {scenario, noise, 1, {"Ошибка загрузки фонограммы"}},
+        {dir_->filePath("missing.txt"), noise, 0, {"File not found", "Ошибка загрузки фонограммы"}},
+    };
+    for (const auto& c : cases) {
+      platform_.Messages.clear();
+      BenchWindow w(platform_, *dir_, "converters 1\nconsole 3\n", [&](CommandLineOptions& options) {
+        options.ScenarioPath = c.scenario.toStdString();
+        options.SoundtrackPath = c.soundtrack.toStdString();
+      });
+      w.ShowActive();
+      w.Form().OpenStartupFiles();
+      QCOMPARE(w.Form().List->topLevelItemCount(), c.rows);
+      std::vector<std::string> shown;
+      for (const auto& m : platform_.Messages) {
+        QCOMPARE(m.Caption, std::string("Ошибка"));
+        shown.push_back(m.Text);
+      }
+      QCOMPARE(shown, c.messages);
+      QCOMPARE(w.Form().SoundLoadedLed->Fill(), ColorBack);
+    }
+  }
+
   void cueListFollowsTheShow() {
     BenchWindow w(platform_, *dir_, "converters 1\nconsole 3 version 168 channels 16\n");
     SmallWindows small(platform_, w.Form());
