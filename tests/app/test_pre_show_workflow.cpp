@@ -49,6 +49,33 @@ void WhenDialogShows(QObject* owner, std::function<void(QDialog&)> answer) {
   poll->start(10);
 }
 
+// A tenth of a second of silence: 8 kHz, 16-bit mono PCM.
+QByteArray SilentWav() {
+  const int samples = 800, dataBytes = 2 * samples;
+  QByteArray wav;
+  auto u32 = [&wav](uint32_t v) {
+    for (int i = 0; i < 4; ++i) wav.append(char((v >> (8 * i)) & 0xFF));
+  };
+  auto u16 = [&wav](uint16_t v) {
+    wav.append(char(v & 0xFF));
+    wav.append(char(v >> 8));
+  };
+  wav.append("RIFF");
+  u32(36 + dataBytes);
+  wav.append("WAVEfmt ");
+  u32(16);
+  u16(1);
+  u16(1);
+  u32(8000);
+  u32(16000);
+  u16(2);
+  u16(16);
+  wav.append("data");
+  u32(dataBytes);
+  wav.append(QByteArray(dataBytes, '\0'));
+  return wav;
+}
+
 QString WriteFile(const QTemporaryDir& dir, const char* name, const QByteArray& text) {
   const QString path = dir.filePath(QString::fromLatin1(name));
   QFile file(path);
@@ -326,6 +353,23 @@ class PreShowWorkflowTest : public QObject {
     w.Press(Qt::Key_F3);
     QCOMPARE(filter, QStringLiteral("Аудиофайлы|*.wav; *.mp3; *.wma"));
     QCOMPARE(platform_.Messages.back().Text, std::string("Ошибка загрузки фонограммы"));
+    QCOMPARE(f.SoundLoadedLed->Fill(), ColorBack);
+
+    // A sound lights "Загружена"; F3 again unloads it without asking for a file.
+    const size_t messages = platform_.Messages.size();
+    f.ChooseFile = [&](const QString&) { return WriteFile(*dir_, "silence.wav", SilentWav()); };
+    w.Press(Qt::Key_F3);
+    QVERIFY(f.Player->Soundtrack->Loaded());
+    QCOMPARE(f.SoundLoadedLed->Fill(), ColorOn);
+    QCOMPARE(platform_.Messages.size(), messages);
+    int asked = 0;
+    f.ChooseFile = [&](const QString&) {
+      ++asked;
+      return QString();
+    };
+    w.Press(Qt::Key_F3);
+    QCOMPARE(asked, 0);
+    QVERIFY(!f.Player->Soundtrack->Loaded());
     QCOMPARE(f.SoundLoadedLed->Fill(), ColorBack);
   }
 
