@@ -232,6 +232,47 @@ class PreShowWorkflowTest : public QObject {
         kBlue);
   }
 
+  void readingsShowUnderTheNumberFromFirmware268() {
+    // 0.15 and 0.25 as measured: 15.0 is connected, 25.0 is not.
+    BenchWindow w(platform_, *dir_,
+                  "converters 1\nconsole 5 version 268 channels 8 value 1=0.15 value 2=0.25\n"
+                  "console 6 version 168 channels 8 open 2\n");
+    SmallWindows small(platform_, w.Form());
+    w.ShowActive();
+    TMainForm& f = w.Form();
+    QVERIFY(f.Controls->ProbeAddress(5));
+    QVERIFY(f.Controls->ProbeAddress(6));
+    w.Press(Qt::Key_Tab);
+    auto whiteBelowTheNumber = [&f] {
+      // Rows 18 and 19 of the second cell: the reading's digits, below where a centred number ends;
+      // the text is white on blue, smoothed at its edges.
+      const QImage& image = f.ChannelsGraph->Image();
+      const ChannelCell cell = CellOf(1);
+      int white = 0;
+      for (int y = cell.Y1 + 16; y <= cell.Y1 + 17; ++y)
+        for (int x = cell.X1 + 2; x <= cell.X2 - 3; ++x) white += image.pixelColor(x, y).red() > 128;
+      return white;
+    };
+    const struct {
+      Qt::Key key;  // before the test
+      int id;
+      QColor first, second;
+      bool reading;
+    } consoles[] = {{Qt::Key_unknown, 5, kLime, kBlue, true}, {Qt::Key_Down, 6, kLime, kBlue, false}};
+    for (const auto& c : consoles) {
+      if (c.key != Qt::Key_unknown) w.Press(c.key);
+      QCOMPARE(f.NumberValue->text(), QString::number(c.id));
+      w.Press(Qt::Key_F1);
+      const QImage& image = f.ChannelsGraph->Image();
+      QCOMPARE(CellFill(image, 0), c.first);
+      QCOMPARE(CellFill(image, 1), c.second);
+      QCOMPARE(whiteBelowTheNumber() > 0, c.reading);
+    }
+    auto* hv = dynamic_cast<fd::devices::TCommonControl*>(f.Controls->Items(0));
+    QCOMPARE(hv->ChannelValue[0], 15.0);
+    QCOMPARE(hv->ChannelValue[1], 25.0);
+  }
+
   void stopDuringTestAllEndsAfterTheCurrentChannel() {
     BenchWindow w(platform_, *dir_, "converters 1\nconsole 3 channels 16\nconsole 6 channels 16\n");
     SmallWindows small(platform_, w.Form());
