@@ -58,8 +58,8 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
       continue;
     }
 
-    const bool takesValue =
-        name == "--port" || name == "--log-level" || name == "--screenshot" || name == "--quit-after";
+    const bool takesValue = name == "--port" || name == "--log-level" || name == "--screenshot" ||
+                            name == "--quit-after" || name == "--scenario" || name == "--soundtrack";
     if (!takesValue) {
       if (!arg.empty() && arg[0] == '-') return fail("unknown option: " + arg);
       return fail("unexpected argument: " + arg);
@@ -80,6 +80,10 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
       o.LogLevel = static_cast<uint8_t>(*level);
     } else if (name == "--screenshot") {
       o.ScreenshotPath = value;
+    } else if (name == "--scenario") {
+      o.ScenarioPath = value;
+    } else if (name == "--soundtrack") {
+      o.SoundtrackPath = value;
     } else {
       const auto ms = DecimalInRange(value, INT_MAX);
       if (!ms) return fail("--quit-after: not a number of milliseconds: " + value);
@@ -98,10 +102,13 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
 
 std::string UsageText(const std::string& programName) {
   return "usage: " + programName +
-         " [--simulate[=BENCH]] [--port PATH] [--log-level N] [--screenshot FILE] [--quit-after MS]\n"
+         " [--simulate[=BENCH]] [--port PATH] [--log-level N] [--scenario FILE] [--soundtrack FILE]\n"
+         "       [--screenshot FILE] [--quit-after MS]\n"
          "  --simulate[=BENCH]  run on the virtual bench (the shipped one, or the bench file BENCH)\n"
          "  --port PATH         use the serial device PATH instead of looking for FTDI converters\n"
          "  --log-level N       run log threshold 0..255 (default 0: no log; 1 logs every event)\n"
+         "  --scenario FILE     load the scenario FILE at start, as if picked with F2\n"
+         "  --soundtrack FILE   load the soundtrack FILE at start, as if picked with F3\n"
          "  --screenshot FILE   save a PNG picture of the main window once it is shown\n"
          "  --quit-after MS     close the main window MS milliseconds after it is shown\n";
 }

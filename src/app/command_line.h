@@ -19,6 +19,8 @@ struct ConverterChoice {
 struct CommandLineOptions {
   ConverterChoice Converter;
   uint8_t LogLevel = 0;        // run log threshold; 0 keeps the log off
+  std::string ScenarioPath;    // empty: no scenario at start
+  std::string SoundtrackPath;  // empty: no soundtrack at start
   std::string ScreenshotPath;  // empty: no screenshot
   int QuitAfterMs = -1;        // negative: run until the operator closes the window
   bool HelpRequested = false;

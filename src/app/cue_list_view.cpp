@@ -16,6 +16,7 @@ void TMainForm::FillList() {
                                                QString::fromStdString(cue.Comment)}));
   }
   Project->MarkUsedChannels(*Controls);
+  if (IsTestView()) DrawChannels();
 }
 
 void TMainForm::PlayerProgress(int32_t ms) {

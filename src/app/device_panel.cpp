@@ -36,6 +36,13 @@ QString SoftwareKind(int version) {
 void TMainForm::ControlsChanged(int /*id*/) { UpdateDevPanel(); }
 
 void TMainForm::UpdateDevPanel() {
+  // A channel test, a write or a verify walks the registry by position; sorting it under them
+  // would send the rest of their work to other consoles.
+  if (Testing || MemoryWorkRunning()) {
+    devPanelStale_ = true;
+    return;
+  }
+  devPanelStale_ = false;
   Controls->SortByID();
   for (int i = 0; i < RowCount; ++i) {
     delete Rows[static_cast<size_t>(i)];
@@ -69,23 +76,39 @@ void TMainForm::UpdateDevPanel() {
     }
   }
   CurrentControl = Controls->Count() == 0 ? -1 : 0;
+  DrawChannels();
+}
+
+void TMainForm::CatchUpDevPanel() {
+  if (devPanelStale_) UpdateDevPanel();
+}
+
+void TMainForm::ResumePolling() {
+  IdleTimer->SetEnabled(!IsPlaying() && !Searching && !Testing && !MemoryWorkRunning());
 }
 
 void TMainForm::SearchBtnClick() {
   const bool searching = SearchBtn->isChecked();
+  // A search sweeps the bus: never into the middle of a test, a write, a verify or a show. Ending a
+  // search is always allowed.
+  if (searching && !Searching && !MayStartWork()) {
+    SearchBtn->setChecked(false);
+    return;
+  }
   if (searching) {
     IdleTimer->SetEnabled(false);
     Controls->SetSearchMode(devices::smRegister | devices::smSweep);
   } else {
     Controls->SetSearchMode(devices::smNone);
-    IdleTimer->SetEnabled(true);
   }
   const bool ended = Searching && !searching;
   Searching = searching;
+  if (!searching) ResumePolling();
   UpdateControls();
   if (!ended) return;
 
   Project->MarkUsedChannels(*Controls);
+  if (IsTestView()) DrawChannels();
   std::vector<std::pair<QString, QString>> extra;
   if (const devices::TCommonDevice* remote = Controls->FindByID(0)) {
     support::WriteLog("Обнаружено дополнительное устройство, ID=" + std::to_string(remote->ID), 1);
@@ -101,10 +124,53 @@ void TMainForm::SearchBtnClick() {
 }
 
 void TMainForm::TestBtnClick() {
+  // The view stays where a running test or show needs it.
+  if (Testing || IsPlaying()) {
+    TestBtn->setChecked(!TestBtn->isChecked());
+    return;
+  }
   const bool testView = TestBtn->isChecked();
   LaunchPanel->setVisible(!testView);
   TestPanel->setVisible(testView);
-  if (testView) CurrentControl = Controls->FirstConsole();
+  if (testView) {
+    CurrentControl = Controls->FirstConsole();
+    DrawChannels();
+  }
+  UpdateControls();
+}
+
+bool TMainForm::MayStartWork() const { return !Searching && !Testing && !IsPlaying() && !MemoryWorkRunning(); }
+
+namespace {
+
+bool StandsOnConsole(const devices::TControls& controls, int index) {
+  const devices::TCommonDevice* device = controls.Items(index);
+  return device != nullptr && device->ID >= 1 && device->ID <= 199;
+}
+
+}  // namespace
+
+void TMainForm::UpBtnClick() {
+  if (Testing || Searching) return;
+  if (Controls->FirstConsole() < CurrentControl) {
+    do {
+      --CurrentControl;
+    } while (CurrentControl >= 0 && !StandsOnConsole(*Controls, CurrentControl));
+  }
+  if (CurrentControl < 0 || CurrentControl >= Controls->Count()) CurrentControl = Controls->FirstConsole();
+  DrawChannels();
+  UpdateControls();
+}
+
+void TMainForm::DownBtnClick() {
+  if (Testing || Searching) return;
+  if (CurrentControl < Controls->LastConsole()) {
+    do {
+      ++CurrentControl;
+    } while (CurrentControl < Controls->Count() && !StandsOnConsole(*Controls, CurrentControl));
+  }
+  if (CurrentControl < 0 || CurrentControl >= Controls->Count()) CurrentControl = Controls->LastConsole();
+  DrawChannels();
   UpdateControls();
 }
 

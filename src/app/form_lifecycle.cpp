@@ -119,7 +119,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
-bool TMainForm::FormCloseQuery() { return !IsPlaying(); }
+// A channel test, a write or a verify runs inside this window's event handling; closing under it
+// would pull the window from beneath the work and leave consoles half written.
+bool TMainForm::FormCloseQuery() { return !IsPlaying() && !Testing && !MemoryWorkRunning(); }
 
 void TMainForm::FormClose() {
   support::WriteLog(kDashLine, 1);

@@ -1,6 +1,7 @@
 // Program entry of the console: command line, application, the main window and the small windows,
 // then the message loop until the main window closes.
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -61,12 +62,16 @@ int main(int argc, char** argv) {
   fd::app::TWarningForm warningForm(platform, &mainForm);
   fd::app::WarningForm = &warningForm;
   fd::app::TMemoryForm memoryForm(platform, &mainForm);
+  fd::app::MemoryForm = &memoryForm;
   fd::app::TExternalWarningForm externalWarningForm(&mainForm);
   fd::app::ExternalWarningForm = &externalWarningForm;
   fd::app::TPresentWarningForm presentWarningForm(&mainForm);
   fd::app::PresentWarningForm = &presentWarningForm;
 
   mainForm.show();
+  // The show folder named on the command line opens as if picked with F2 and F3, once the window
+  // is up to carry its messages.
+  QTimer::singleShot(0, &mainForm, [&mainForm] { mainForm.OpenStartupFiles(); });
 
   fd::app::SessionAutomation automation(&mainForm, QString::fromStdString(parsed.Options.ScreenshotPath),
                                         kScreenshotDelayMs, parsed.Options.QuitAfterMs);
@@ -74,6 +79,7 @@ int main(int argc, char** argv) {
 
   const int result = application.exec();
   fd::app::PresentWarningForm = nullptr;
+  fd::app::MemoryForm = nullptr;
   fd::app::ExternalWarningForm = nullptr;
   fd::app::WarningForm = nullptr;
   fd::app::MainForm = nullptr;

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/color_scheme.h"
+#include "app/scenario_files.h"
 #include "app/widget_paint.h"
 #include "support/version_text.h"
 
@@ -81,6 +82,7 @@ TMainForm::TMainForm(platform::Platform& platform, const CommandLineOptions& opt
                      const StartupEnvironment& environment, QWidget* parent)
     : QWidget(parent), platform_(platform), options_(options), environment_(environment) {
   if (!environment_.Now) environment_.Now = [] { return std::time(nullptr); };
+  ChooseFile = FileDialogChooser(this);
   BuildWindow();
   FormCreate();
   InstallKeyRouter();
@@ -370,9 +372,11 @@ QWidget* TMainForm::BuildTestPanel() {
   column->addWidget(ChannelTestBar);
 
   auto* middle = Row(0);
-  ChannelsGraph = new QWidget;
+  ChannelsGraph = new ChannelGraph;
   ChannelsGraph->setObjectName(QStringLiteral("ChannelsGraph"));
-  PaintBackground(ChannelsGraph, kDesignField);
+  // Room for a whole line of 16 cells.
+  ChannelsGraph->setMinimumWidth(CellOf(15).X2 + 2);
+  ChannelsGraph->OnPaint = [this] { ChannelsGraphPaint(); };
   middle->addWidget(ChannelsGraph, 1);
 
   LegendPanel = new QWidget;
@@ -454,6 +458,15 @@ void TMainForm::BuildActionsAndTimers() {
   onClick(BeginBtn, &TMainForm::BeginBtnClick);
   onClick(TestBtn, &TMainForm::TestBtnClick);
   onClick(SearchBtn, &TMainForm::SearchBtnClick);
+  onClick(ProjectBtn, &TMainForm::ProjectBtnClick);
+  onClick(SoundBtn, &TMainForm::SoundBtnClick);
+  onClick(SaveBtn, &TMainForm::SaveBtnClick);
+  onClick(CheckBtn, &TMainForm::CheckBtnClick);
+  onClick(UpBtn, &TMainForm::UpBtnClick);
+  onClick(DownBtn, &TMainForm::DownBtnClick);
+  onClick(ControlTestBtn, &TMainForm::ControlTestBtnClick);
+  onClick(TestAllBtn, &TMainForm::TestAllBtnClick);
+  onClick(TestStopBtn, &TMainForm::TestStopBtnClick, true);
 
   IdleTimer = platform_.CreateTimer();
   IdleTimer->SetInterval(500);

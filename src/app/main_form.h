@@ -7,13 +7,17 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 
+#include "app/channel_graph.h"
 #include "app/command_line.h"
 #include "app/converter_source.h"
 #include "app/led_shape.h"
 #include "app/startup_environment.h"
 #include "bus/tport.h"
+#include "devices/channel_test_run.h"
 #include "devices/controls.h"
 #include "platform/platform.h"
 #include "platform/timer.h"
@@ -91,6 +95,9 @@ class TMainForm : public QWidget {
   bool IsTestView() const;
   // A scenario write or verify is running in the progress window: nothing new may start.
   bool MemoryWorkRunning() const;
+  // Nothing that touches the bus or the scenario runs (search, channel test, write, verify, show):
+  // a handler that would start such work asks this first.
+  bool MayStartWork() const;
 
   // --- polling and indicators (status_polling.cpp, indicators.cpp)
   void IdleTimerTimer();
@@ -104,10 +111,39 @@ class TMainForm : public QWidget {
   void UpdateDevPanel();
   void SearchBtnClick();
   void TestBtnClick();
+  void UpBtnClick();
+  void DownBtnClick();
+
+  // --- channel graph and channel tests (channel_testing.cpp)
+  void DrawChannels();
+  void ChannelsGraphPaint();
+  void ControlTestBtnClick();
+  void TestAllBtnClick();
+  void TestStopBtnClick();
+  bool TestCurrentControl();
 
   // --- cue list and show position (cue_list_view.cpp)
   void FillList();
   void PlayerProgress(int32_t ms);
+
+  // --- scenario and soundtrack files (scenario_files.cpp)
+  void ProjectBtnClick();
+  void SoundBtnClick();
+  // Loads a scenario or a soundtrack as if the operator had picked it in the dialog.
+  void OpenScenario(const QString& path);
+  void OpenSoundtrack(const QString& path);
+  // The files named on the command line, loaded once the window is up.
+  void OpenStartupFiles();
+  // Asks the operator for a file: the dialog's filter in its design form ("Текстовые файлы|*.txt");
+  // returns the chosen path, empty when cancelled. The program shows a file dialog; tests put
+  // their own chooser here.
+  std::function<QString(const QString& filter)> ChooseFile;
+
+  // --- writing and verifying the scenario in the consoles (scenario_upload.cpp)
+  void SaveBtnClick();
+  void CheckBtnClick();
+  bool CheckUnconnected();
+  bool CheckScenarioTimes();
 
   // --- left column
   QWidget* RadioGroup = nullptr;               // hidden; nothing shows it, its indicators are kept all the same
@@ -160,7 +196,7 @@ class TMainForm : public QWidget {
   QLabel* ChannelCountValue = nullptr;
   QLabel* VersionValue = nullptr;
   QLabel* ChannelTestBar = nullptr;  // "Тестирование каналов"
-  QWidget* ChannelsGraph = nullptr;
+  ChannelGraph* ChannelsGraph = nullptr;
   QWidget* LegendPanel = nullptr;
   QLabel* LegendCaption = nullptr;  // "Состояние каналов"
   std::array<QLabel*, 4> LegendTexts{};  // "Неизвестно", "Не подключен", "Подключен", "Ошибка"
@@ -207,6 +243,10 @@ class TMainForm : public QWidget {
   void FormShow();
   bool FormCloseQuery();
   void FormClose();
+  // Polling resumes after a search, a test, a write or a verify unless other work keeps it off.
+  void ResumePolling();
+  // Rebuilds the device panel if the registry changed while a test, write or verify ran.
+  void CatchUpDevPanel();
 
   platform::Platform& platform_;
   CommandLineOptions options_;
@@ -215,6 +255,11 @@ class TMainForm : public QWidget {
   std::unique_ptr<ConverterSource> ownConverter_;
   // Routes the program's key presses to ApplicationEventsShortCut.
   std::unique_ptr<QObject> keyRouter_;
+  // The channel test running now, for the stop key; none outside a test.
+  devices::ChannelTestRun* activeTest_ = nullptr;
+  // The registry changed while a test, write or verify walked it by position: the panel is rebuilt
+  // (and the registry sorted) only once that work is over.
+  bool devPanelStale_ = false;
 };
 
 // The program's main window while it exists; the other windows reach it through here.

@@ -12,6 +12,8 @@
 
 namespace fd::app {
 
+TMemoryForm* MemoryForm = nullptr;
+
 namespace {
 
 QFont VerdanaBold(int pixels) {

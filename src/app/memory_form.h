@@ -71,4 +71,7 @@ class TMemoryForm : public QDialog {
   int lastResult_ = 0;
 };
 
+// The program's progress window while it exists; the main window's write and verify go through it.
+extern TMemoryForm* MemoryForm;
+
 }  // namespace fd::app

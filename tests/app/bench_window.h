@@ -9,6 +9,7 @@
 #include <QtTest>
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -74,8 +75,9 @@ inline QStringList LinesAfterStartup() {
 
 class BenchWindow {
  public:
-  // benchText empty: the default bench.
-  BenchWindow(platform::Platform& platform, const QTemporaryDir& dir, const std::string& benchText = {}) {
+  // benchText empty: the default bench. adjust changes the command line the window starts with.
+  BenchWindow(platform::Platform& platform, const QTemporaryDir& dir, const std::string& benchText = {},
+              const std::function<void(CommandLineOptions&)>& adjust = {}) {
     ConverterChoice choice;
     choice.Kind = ConverterChoice::Source::Simulate;
     if (!benchText.empty()) {
@@ -87,6 +89,7 @@ class BenchWindow {
     if (!converter_) qFatal("bench: %s", error.c_str());
     CommandLineOptions options;
     options.LogLevel = 1;
+    if (adjust) adjust(options);
     StartupEnvironment env;
     env.ProgramFolder = dir.path().toStdString() + "/";
     env.Now = [] { return std::time_t{1765200000}; };

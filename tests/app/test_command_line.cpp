@@ -54,6 +54,19 @@ class CommandLineTest : public QObject {
     QCOMPARE(r.Options.QuitAfterMs, 5000);
   }
 
+  void showFolderFilesAtStart() {
+    auto r = ParseCommandLine({"--simulate", "--scenario", "show/cues.txt", "--soundtrack=show/music.mp3"});
+    QVERIFY(r.Ok);
+    QCOMPARE(r.Options.ScenarioPath, std::string("show/cues.txt"));
+    QCOMPARE(r.Options.SoundtrackPath, std::string("show/music.mp3"));
+    r = ParseCommandLine({"--scenario"});
+    QVERIFY(!r.Ok);
+    QVERIFY(QString::fromStdString(r.Error).contains("--scenario: value missing"));
+    r = ParseCommandLine({"--soundtrack="});
+    QVERIFY(!r.Ok);
+    QVERIFY(QString::fromStdString(r.Error).contains("--soundtrack: value missing"));
+  }
+
   void logLevelRange_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<int>("level");
@@ -126,8 +139,8 @@ class CommandLineTest : public QObject {
   void usageNamesEveryOption() {
     const QString usage = QString::fromStdString(fd::app::UsageText("firnadesk"));
     QVERIFY(usage.startsWith("usage: firnadesk "));
-    for (const char* option :
-         {"--simulate[=BENCH]", "--port PATH", "--log-level N", "--screenshot FILE", "--quit-after MS"})
+    for (const char* option : {"--simulate[=BENCH]", "--port PATH", "--log-level N", "--scenario FILE",
+                               "--soundtrack FILE", "--screenshot FILE", "--quit-after MS"})
       QVERIFY2(usage.contains(QLatin1String(option)), option);
     QVERIFY(usage.endsWith('\n'));
   }

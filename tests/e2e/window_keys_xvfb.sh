@@ -4,91 +4,9 @@
 # again, a stop from the remote control, and the exit. The run log must hold each line in order.
 #
 # usage: window_keys_xvfb.sh FIRNADESK FIRNADESK_BENCH BENCH_FILE [SCREENSHOT_DIR]
-set -euo pipefail
-
-for tool in xvfb-run xdotool iconv; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
-done
-if [ "${1:-}" != "--inside-x" ]; then
-  # Other runs may start an X server at the same moment: begin the search for a free display at a
-  # number of our own.
-  exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1280x800x24" "$0" --inside-x "$@"
-fi
-shift
-program=$1 bench_tool=$2 bench_file=$3 shots=${4:-}
-
-work=$(mktemp -d)
-bench_pid="" app_pid=""
-stop_process() {  # pid: asked first, then made to
-  [ -n "$1" ] || return 0
-  kill "$1" 2>/dev/null || return 0
-  for _ in $(seq 20); do kill -0 "$1" 2>/dev/null || return 0; sleep 0.1; done
-  kill -KILL "$1" 2>/dev/null || true
-}
-cleanup() {
-  exec 3>&-
-  stop_process "$app_pid"
-  stop_process "$bench_pid"
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
-fail() {
-  echo "FAIL: $*" >&2
-  echo "--- run log:" >&2
-  log_lines >&2 || true
-  echo "--- bench:" >&2
-  cat "$work/bench.out" >&2 || true
-  exit 1
-}
-
-# The run log lands in logs/ beside the program: give it a folder of its own.
-mkdir -p "$work/app"
-cp "$program" "$work/app/firnadesk"
-log_lines() {
-  local f
-  f=$(ls "$work"/app/logs/*.log 2>/dev/null | head -n 1)
-  [ -n "$f" ] || return 0
-  iconv -f CP1251 -t UTF-8 "$f" | tr -d '\r' | sed -E 's/^[0-9./]+ [0-9:]+: //'
-}
-wait_for_line() {  # text, seconds
-  local deadline=$((SECONDS + $2))
-  until log_lines | grep -qF -- "$1"; do
-    [ $SECONDS -lt $deadline ] || fail "no log line \"$1\""
-    sleep 0.1
-  done
-}
+source "$(dirname "$0")/xvfb_console_run.sh"
 banner_visible() { xdotool search --onlyvisible --name '^Предупреждение$' >/dev/null 2>&1; }
-shot() { [ -z "$shots" ] || import -window root "$shots/$1.png"; }
-focus_window() {
-  local deadline=$((SECONDS + 10))
-  until [ "$(xdotool getwindowfocus 2>/dev/null)" = "$window" ]; do
-    [ $SECONDS -lt $deadline ] || fail "the window does not take the keyboard focus"
-    xdotool windowfocus "$window" 2>/dev/null || true
-    sleep 0.2
-  done
-}
-key() {
-  xdotool key --clearmodifiers "$1"
-  sleep 0.4
-}
 
-mkfifo "$work/commands"
-"$bench_tool" "$bench_file" --link "$work/tty" <"$work/commands" >"$work/bench.out" 2>&1 &
-bench_pid=$!
-exec 3>"$work/commands"
-for _ in $(seq 50); do [ -e "$work/tty" ] && break; sleep 0.1; done
-[ -e "$work/tty" ] || fail "the bench tool made no pseudo-terminal"
-
-# A real window on the X server, whatever the test run chose for the other window tests.
-QT_QPA_PLATFORM=xcb "$work/app/firnadesk" --port "$work/tty" --log-level 1 &
-app_pid=$!
-window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Управление запуском' | head -n 1) || fail "no window"
-[ -n "$window" ] || fail "no window"
-focus_window
-xdotool mousemove 600 400
-wait_for_line "Инициализация аудиоустройства" 10
-sleep 1
 shot wait
 
 key F1

@@ -1,0 +1,96 @@
+// Loading the scenario and the soundtrack from the launch view, by key or from the command line.
+#include "app/scenario_files.h"
+
+#include <QFileDialog>
+#include <QStringList>
+
+#include "app/color_scheme.h"
+#include "app/main_form.h"
+#include "support/run_log.h"
+
+namespace fd::app {
+
+namespace {
+
+const QString kScenarioFilter = QStringLiteral("Текстовые файлы|*.txt");
+const QString kSoundtrackFilter = QStringLiteral("Аудиофайлы|*.wav; *.mp3; *.wma");
+
+}  // namespace
+
+// "Аудиофайлы|*.wav; *.mp3; *.wma" becomes "Аудиофайлы (*.wav *.mp3 *.wma *.WAV *.MP3 *.WMA)": file
+// names on Linux keep their case, and a show folder copied from a Windows machine often shouts.
+QString QtFileFilter(const QString& designFilter) {
+  const QStringList parts = designFilter.split(QLatin1Char('|'));
+  QStringList filters;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QStringList patterns;
+    for (QString pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+      pattern = pattern.trimmed();
+      if (!patterns.contains(pattern)) patterns << pattern;
+    }
+    const QStringList lower = patterns;
+    for (const QString& pattern : lower)
+      if (!patterns.contains(pattern.toUpper())) patterns << pattern.toUpper();
+    filters << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QStringLiteral(")");
+  }
+  return filters.join(QStringLiteral(";;"));
+}
+
+void TMainForm::ProjectBtnClick() {
+  // Loading replaces the list the show, a test or a write is working through.
+  if (!MayStartWork()) return;
+  const QString path = ChooseFile ? ChooseFile(kScenarioFilter) : QString();
+  if (!path.isEmpty()) {
+    OpenScenario(path);
+    return;
+  }
+  // A cancelled dialog rebuilds the list from the scenario as it was.
+  FillList();
+  UpdateControls();
+}
+
+void TMainForm::OpenScenario(const QString& path) {
+  if (!MayStartWork()) return;
+  const show::LoadResult result = Project->LoadFromFile(path.toStdString());
+  // A file that could not be opened is the window's to report; a bad line the list reported itself.
+  if (result.Status == show::LoadStatus::OpenFailed) platform_.ShowMessage(result.Message, "Ошибка");
+  FillList();
+  UpdateControls();
+}
+
+void TMainForm::SoundBtnClick() {
+  if (!MayStartWork()) return;
+  if (Player->Soundtrack && Player->Soundtrack->Loaded()) {
+    // The same key loads and unloads.
+    Player->CloseSoundtrack();
+  } else {
+    const QString path = ChooseFile ? ChooseFile(kSoundtrackFilter) : QString();
+    if (!path.isEmpty()) Player->LoadSoundtrack(path.toStdString());
+  }
+  const bool loaded = Player->Soundtrack && Player->Soundtrack->Loaded();
+  SoundLoadedLed->SetFill(loaded ? ColorOn : ColorBack);
+  SoundLoadedLed->SetLabelColor(loaded ? ColorOnText : ColorOffText);
+  UpdateControls();
+}
+
+void TMainForm::OpenSoundtrack(const QString& path) {
+  if (!MayStartWork()) return;
+  Player->LoadSoundtrack(path.toStdString());
+  const bool loaded = Player->Soundtrack && Player->Soundtrack->Loaded();
+  SoundLoadedLed->SetFill(loaded ? ColorOn : ColorBack);
+  SoundLoadedLed->SetLabelColor(loaded ? ColorOnText : ColorOffText);
+  UpdateControls();
+}
+
+void TMainForm::OpenStartupFiles() {
+  if (!options_.ScenarioPath.empty()) OpenScenario(QString::fromStdString(options_.ScenarioPath));
+  if (!options_.SoundtrackPath.empty()) OpenSoundtrack(QString::fromStdString(options_.SoundtrackPath));
+}
+
+std::function<QString(const QString&)> FileDialogChooser(QWidget* owner) {
+  return [owner](const QString& filter) {
+    return QFileDialog::getOpenFileName(owner, QString(), QString(), QtFileFilter(filter));
+  };
+}
+
+}  // namespace fd::app
