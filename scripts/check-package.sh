@@ -5,7 +5,7 @@ set -euo pipefail
 deb=${1:?usage: check-package.sh PACKAGE.deb}
 fail=0
 contents=$(dpkg-deb -c "$deb")
-for path in ./usr/bin/firnadesk ./usr/bin/firnadesk-cli ./usr/bin/firnadesk-bench \
+for path in ./usr/bin/firnadesk ./usr/bin/firnadesk-cli ./usr/bin/firnadesk-cli-rehearse ./usr/bin/firnadesk-bench \
     ./usr/lib/udev/rules.d/99-firnadesk-ftdi.rules ./usr/share/applications/firnadesk.desktop \
     ./usr/share/icons/hicolor/scalable/apps/firnadesk.svg; do
   if ! grep -q " $path\$" <<<"$contents"; then
@@ -26,6 +26,12 @@ trap 'rm -rf "$scratch"' EXIT
 dpkg-deb -x "$deb" "$scratch"
 if ! "$scratch/usr/bin/firnadesk-cli" --help >/dev/null 2>&1; then
   echo "package: the installed firnadesk-cli does not run"
+  fail=1
+fi
+# The installed console itself, started offscreen on its own bench for a moment.
+if ! QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy "$scratch/usr/bin/firnadesk" --simulate --quit-after 500 \
+    >/dev/null 2>&1; then
+  echo "package: the installed firnadesk does not start"
   fail=1
 fi
 if [ "$fail" -ne 0 ]; then

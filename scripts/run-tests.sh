@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Set-up and build, then every test: the whole suite; the threaded tests of the engine and the bench
-# again under ThreadSanitizer; the core's tests under AddressSanitizer and UndefinedBehaviorSanitizer;
-# last a Release build from a clean folder, warnings fatal, so that what -O3 warns about is caught.
+# Set-up and build (Release), then every test: the whole suite (unit, window offscreen,
+# end-to-end); the Debian package and its layout; the threaded tests of the engine, the bench, the
+# player and the window again under ThreadSanitizer; every test but the end-to-end ones under
+# AddressSanitizer and UndefinedBehaviorSanitizer; each fuzzing target for 30 seconds.
 # Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+start=$(date +%s)
 scripts/setup.sh
 
 export QT_QPA_PLATFORM=offscreen
@@ -13,16 +15,23 @@ export SDL_AUDIODRIVER=dummy
 echo "== unit, window and end-to-end tests"
 ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 300
 
-echo "== engine tests under ThreadSanitizer"
-BUILD_DIR=build-tsan scripts/setup.sh -DFIRNADESK_TSAN=ON -DFIRNADESK_BUILD_APP=OFF -DFIRNADESK_BUILD_BENCH=OFF \
-  -DCMAKE_BUILD_TYPE=Debug "-DFIRNADESK_TEST_AREAS=platform;bus;sim"
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+echo "== the Debian package"
+deb=$(scripts/package.sh)
+scripts/check-package.sh "$deb"
+
+echo "== threaded tests under ThreadSanitizer"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DFIRNADESK_WERROR=ON -DFIRNADESK_TSAN=ON \
+  -DFIRNADESK_BUILD_BENCH=OFF "-DFIRNADESK_TEST_AREAS=platform;bus;sim;show;app" >/dev/null
+cmake --build build-tsan -j "$(nproc)" -t firnadesk_threaded_tests
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(pwd)/scripts/tsan.supp" \
   ctest --test-dir build-tsan --output-on-failure -L threads --timeout 300 --no-tests=error
 
-echo "== core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+echo "== tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 scripts/run-asan.sh
 
-echo "== Release build from a clean folder (what a packager builds)"
-rm -rf build-release
-BUILD_DIR=build-release scripts/setup.sh -DCMAKE_BUILD_TYPE=Release -DFIRNADESK_BUILD_TESTS=OFF \
-  -DFIRNADESK_BUILD_BENCH=OFF
+echo "== fuzzing, 30 s a target"
+for target in $(scripts/fuzz.sh --list); do
+  scripts/fuzz.sh "$target" 30
+done
+
+echo "== all passed in $(( ($(date +%s) - start) / 60 )) min"

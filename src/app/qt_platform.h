@@ -8,10 +8,14 @@
 
 namespace fd::app {
 
-// The platform of the console: real time, Qt timers on the GUI thread, hand-overs as blocking
-// queued calls into the GUI thread and Qt message boxes. Needs a QApplication.
+// The platform of the console: real time, Qt timers on the GUI thread, hand-overs into the GUI
+// thread that the worker waits for, and Qt message boxes. Make it on the GUI thread once the
+// QApplication exists.
 class QtPlatform : public platform::Platform {
  public:
+  QtPlatform();
+  ~QtPlatform() override;
+
   platform::Clock& GetClock() override { return clock_; }
   std::unique_ptr<platform::Timer> CreateTimer() override;
   void RunOnUiThread(const std::function<void()>& fn) override;
@@ -20,7 +24,10 @@ class QtPlatform : public platform::Platform {
   void ShowMessage(const std::string& text, const std::string& caption) override;
 
  private:
+  class HandOvers;
+
   platform::SteadyClock clock_;
+  std::unique_ptr<HandOvers> handOvers_;
 };
 
 }  // namespace fd::app
