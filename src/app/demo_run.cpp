@@ -63,6 +63,7 @@ void DemoRun::Start() {
     Fail("could not create the folder " + shots_.path().toStdString());
     return;
   }
+  elapsed_.start();
   show_ = show::MakeSampleShow();
   std::string error;
   if (!show::WriteSampleShow(show_, shots_.absolutePath().toStdString(), files_, error)) {
@@ -100,8 +101,11 @@ void DemoRun::Shot(const char* name) {
   Say(std::string("picture ") + name + ".png");
 }
 
-void DemoRun::Say(const std::string& text) {
-  std::printf("demo: %s\n", text.c_str());
+void DemoRun::Say(const std::string& text, bool stamped) {
+  if (stamped)
+    std::printf("demo: %5.1f s  %s\n", static_cast<double>(elapsed_.elapsed()) / 1000.0, text.c_str());
+  else
+    std::printf("demo: %s\n", text.c_str());
   std::fflush(stdout);
 }
 
@@ -281,7 +285,8 @@ void DemoRun::Finish() {
   done_ = true;
   dialogTimer_.stop();
   Say("fired " + std::to_string(fired) + " of " + std::to_string(planned) + " cues, " + std::to_string(unplanned) +
-      " unplanned");
+          " unplanned",
+      false);
   if (closeAtEnd_) {
     form_.close();
     QCoreApplication::exit(exitCode_);

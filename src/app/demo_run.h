@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -44,7 +45,8 @@ class DemoRun : public QObject {
   // A key press and release sent to the window, through its own key routing.
   void Press(int key);
   void Shot(const char* name);
-  void Say(const std::string& text);
+  // One line on stdout; stamped lines carry the seconds since the demo started.
+  void Say(const std::string& text, bool stamped = true);
   // Answers the dialogs a step opens, as the operator would: go on past the pre-flight checks,
   // close the additional-devices list and the messages (each one is echoed to stderr).
   void AnswerDialogs();
@@ -67,6 +69,7 @@ class DemoRun : public QObject {
   QDir shots_;
   bool closeAtEnd_;
   QTimer dialogTimer_;
+  QElapsedTimer elapsed_;
   show::SampleShow show_;
   show::SampleShowFiles files_;
   uint64_t showStartUs_ = 0;
