@@ -189,9 +189,16 @@ void DemoRun::StepScenario() {
 }
 
 void DemoRun::StepWrite() {
+  // A key whose button is greyed out does nothing, and the last result would be an old one.
+  if (!form_.SaveBtn->isEnabled()) {
+    Fail("F8 (write) is not available");
+    return;
+  }
   Press(Qt::Key_F8);
   const int result = MemoryForm != nullptr ? MemoryForm->LastResult() : -1;
   Say("F8: write " + (result == 0 ? std::string("done") : "ended with code " + std::to_string(result)));
+  // The show still runs, straight from the program, but the consoles' memory is not the show.
+  if (result != 0) failed_ = true;
   After(kSettleMs, [this] {
     Shot("05-write");
     StepVerify();
@@ -199,9 +206,14 @@ void DemoRun::StepWrite() {
 }
 
 void DemoRun::StepVerify() {
+  if (!form_.CheckBtn->isEnabled()) {
+    Fail("F9 (verify) is not available");
+    return;
+  }
   Press(Qt::Key_F9);
   const int result = MemoryForm != nullptr ? MemoryForm->LastResult() : -1;
   Say("F9: verify " + (result == 0 ? std::string("done") : "ended with code " + std::to_string(result)));
+  if (result != 0) failed_ = true;
   After(kSettleMs, [this] {
     Shot("06-verify");
     StepReady();

@@ -37,7 +37,8 @@ class DemoRun : public QObject {
   void Start();
 
   bool Done() const { return done_; }
-  // 0 only when every cue fired, nothing fired unasked and every picture was written.
+  // 0 only when every cue fired, nothing fired unasked, the write and the verify went through and
+  // every picture was written.
   int ExitCode() const { return exitCode_; }
 
  private:
