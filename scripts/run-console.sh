@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Set-up and build, then the console on the virtual bench. Without a display the window runs under
-# Xvfb, a screenshot is saved to firnadesk-screenshot.png and the program exits after a few seconds.
+# Set-up and build, then the console's demo on the virtual bench: the program makes a one-minute
+# sample show and plays it through the operator's whole path (search, channel tests, F2/F3, write,
+# verify, F1, F5), saving a picture after each step; its last line tells how many cues fired.
+# Without a display it runs under Xvfb, the pictures go to screenshots/ here, and it exits when the
+# show is over with the demo's status; with a display the window stays open afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 APP=build/src/app/firnadesk
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-  exec "$APP" --simulate "$@"
+  exec "$APP" --demo "$@"
 fi
-echo "== no display: running under Xvfb, screenshot to $(pwd)/firnadesk-screenshot.png"
-exec xvfb-run -a -s "-screen 0 1280x800x24" "$APP" --simulate --screenshot firnadesk-screenshot.png --quit-after 5000 "$@"
+echo "== no display: running under Xvfb, pictures to $(pwd)/screenshots/"
+exec xvfb-run -a -s "-screen 0 1280x800x24" "$APP" --demo --demo-shots screenshots --demo-exit "$@"

@@ -33,6 +33,7 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
   CommandLineOptions& o = result.Options;
   bool simulate = false;
   bool port = false;
+  bool shots = false;
 
   auto fail = [&result](const std::string& error) {
     result.Ok = false;
@@ -51,6 +52,16 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
       o.HelpRequested = true;
       continue;
     }
+    if (name == "--demo") {
+      if (inlineValue) return fail("option --demo takes no value");
+      o.Demo = true;
+      continue;
+    }
+    if (name == "--demo-exit") {
+      if (inlineValue) return fail("option --demo-exit takes no value");
+      o.DemoExit = true;
+      continue;
+    }
     if (name == "--simulate") {
       if (inlineValue && value.empty()) return fail("--simulate=: the bench file name is missing");
       simulate = true;
@@ -59,7 +70,8 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
     }
 
     const bool takesValue = name == "--port" || name == "--log-level" || name == "--screenshot" ||
-                            name == "--quit-after" || name == "--scenario" || name == "--soundtrack";
+                            name == "--quit-after" || name == "--scenario" || name == "--soundtrack" ||
+                            name == "--demo-shots";
     if (!takesValue) {
       if (!arg.empty() && arg[0] == '-') return fail("unknown option: " + arg);
       return fail("unexpected argument: " + arg);
@@ -84,6 +96,9 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
       o.ScenarioPath = value;
     } else if (name == "--soundtrack") {
       o.SoundtrackPath = value;
+    } else if (name == "--demo-shots") {
+      shots = true;
+      o.DemoShotsPath = value;
     } else {
       const auto ms = DecimalInRange(value, INT_MAX);
       if (!ms) return fail("--quit-after: not a number of milliseconds: " + value);
@@ -92,6 +107,18 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
   }
 
   if (simulate && port) return fail("--simulate and --port exclude each other");
+  if (shots && !o.Demo) return fail("--demo-shots: only with --demo");
+  if (o.DemoExit && !o.Demo) return fail("--demo-exit: only with --demo");
+  if (o.Demo) {
+    // The sample show is made for the shipped bench: anywhere else cues would fire on whatever is
+    // connected there, and a file named here would be replaced without the operator seeing it.
+    if (port) return fail("--demo runs on the virtual bench only, not with --port");
+    if (simulate && !o.Converter.BenchPath.empty()) return fail("--demo runs on the shipped bench only");
+    if (!o.ScenarioPath.empty() || !o.SoundtrackPath.empty())
+      return fail("--demo makes its own show: no --scenario or --soundtrack");
+    simulate = true;
+    if (o.DemoShotsPath.empty()) o.DemoShotsPath = "screenshots";
+  }
   if (simulate) o.Converter.Kind = ConverterChoice::Source::Simulate;
   if (port) o.Converter.Kind = ConverterChoice::Source::Port;
   if (!simulate) o.Converter.BenchPath.clear();
@@ -103,14 +130,18 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText(const std::string& programName) {
   return "usage: " + programName +
          " [--simulate[=BENCH]] [--port PATH] [--log-level N] [--scenario FILE] [--soundtrack FILE]\n"
-         "       [--screenshot FILE] [--quit-after MS]\n"
+         "       [--screenshot FILE] [--quit-after MS] [--demo [--demo-shots DIR] [--demo-exit]]\n"
          "  --simulate[=BENCH]  run on the virtual bench (the shipped one, or the bench file BENCH)\n"
          "  --port PATH         use the serial device PATH instead of looking for FTDI converters\n"
          "  --log-level N       run log threshold 0..255 (default 0: no log; 1 logs every event)\n"
          "  --scenario FILE     load the scenario FILE at start, as if picked with F2\n"
          "  --soundtrack FILE   load the soundtrack FILE at start, as if picked with F3\n"
          "  --screenshot FILE   save a PNG picture of the main window once it is shown\n"
-         "  --quit-after MS     close the main window MS milliseconds after it is shown\n";
+         "  --quit-after MS     close the main window MS milliseconds after it is shown\n"
+         "  --demo              on the virtual bench, play a generated sample show through the whole\n"
+         "                      operator's path; the last line tells how many cues fired\n"
+         "  --demo-shots DIR    where the demo saves a picture after each step (default: screenshots)\n"
+         "  --demo-exit         end the program when the demo is over (so without a display)\n";
 }
 
 }  // namespace fd::app

@@ -23,6 +23,9 @@ struct CommandLineOptions {
   std::string SoundtrackPath;  // empty: no soundtrack at start
   std::string ScreenshotPath;  // empty: no screenshot
   int QuitAfterMs = -1;        // negative: run until the operator closes the window
+  bool Demo = false;           // the program plays a sample show through its own window
+  std::string DemoShotsPath;   // Demo only: where the pictures of each step go
+  bool DemoExit = false;       // Demo only: close the window once the result is printed
   bool HelpRequested = false;
 };
 

@@ -4,11 +4,13 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/converter_source.h"
+#include "app/demo_run.h"
 #include "app/main_form.h"
 #include "app/memory_form.h"
 #include "app/qt_platform.h"
@@ -77,6 +79,17 @@ int main(int argc, char** argv) {
                                         kScreenshotDelayMs, parsed.Options.QuitAfterMs);
   automation.Start();
 
+  // The demo plays on the in-process bench, whose fire log it reads at the end. Without a display
+  // nobody is left to look at the window when it is over.
+  std::unique_ptr<fd::app::DemoRun> demo;
+  if (parsed.Options.Demo && converter->Bench() != nullptr) {
+    const bool display = std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+    demo = std::make_unique<fd::app::DemoRun>(mainForm, *converter->Bench(), platform.GetClock(),
+                                              QString::fromStdString(parsed.Options.DemoShotsPath),
+                                              parsed.Options.DemoExit || !display);
+    QTimer::singleShot(0, demo.get(), [&demo] { demo->Start(); });
+  }
+
   const int result = application.exec();
   fd::app::PresentWarningForm = nullptr;
   fd::app::MemoryForm = nullptr;
@@ -84,5 +97,6 @@ int main(int argc, char** argv) {
   fd::app::WarningForm = nullptr;
   fd::app::MainForm = nullptr;
   if (automation.ScreenshotFailed()) return result == 0 ? 1 : result;
+  if (demo) return demo->Done() ? demo->ExitCode() : 1;
   return result;
 }

@@ -136,11 +136,50 @@ class CommandLineTest : public QObject {
     QVERIFY2(QString::fromStdString(r.Error).contains(errorPart), r.Error.c_str());
   }
 
+  void demoRunsOnTheShippedBenchWithItsPictureFolder() {
+    auto r = ParseCommandLine({"--demo"});
+    QVERIFY(r.Ok);
+    QVERIFY(r.Options.Demo);
+    QVERIFY(r.Options.Converter.Kind == ConverterChoice::Source::Simulate);
+    QVERIFY(r.Options.Converter.BenchPath.empty());
+    QCOMPARE(r.Options.DemoShotsPath, std::string("screenshots"));
+    QVERIFY(!r.Options.DemoExit);
+
+    r = ParseCommandLine({"--simulate", "--demo", "--demo-shots", "/tmp/shots", "--demo-exit"});
+    QVERIFY(r.Ok);
+    QVERIFY(r.Options.Converter.Kind == ConverterChoice::Source::Simulate);
+    QCOMPARE(r.Options.DemoShotsPath, std::string("/tmp/shots"));
+    QVERIFY(r.Options.DemoExit);
+  }
+
+  void demoRefusesWhatWouldMakeItFireElsewhere_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("errorPart");
+    QTest::newRow("real line") << QStringList{"--demo", "--port", "/dev/ttyUSB0"} << "virtual bench only";
+    QTest::newRow("other bench") << QStringList{"--demo", "--simulate=my.bench"} << "shipped bench only";
+    QTest::newRow("own scenario") << QStringList{"--demo", "--scenario", "show.txt"} << "makes its own show";
+    QTest::newRow("own soundtrack") << QStringList{"--demo", "--soundtrack", "a.wav"} << "makes its own show";
+    QTest::newRow("shots alone") << QStringList{"--demo-shots", "x"} << "only with --demo";
+    QTest::newRow("exit alone") << QStringList{"--simulate", "--demo-exit"} << "only with --demo";
+    QTest::newRow("demo value") << QStringList{"--demo=1"} << "takes no value";
+  }
+
+  void demoRefusesWhatWouldMakeItFireElsewhere() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, errorPart);
+    std::vector<std::string> list;
+    for (const QString& a : args) list.push_back(a.toStdString());
+    const auto r = ParseCommandLine(list);
+    QVERIFY(!r.Ok);
+    QVERIFY2(QString::fromStdString(r.Error).contains(errorPart), r.Error.c_str());
+  }
+
   void usageNamesEveryOption() {
     const QString usage = QString::fromStdString(fd::app::UsageText("firnadesk"));
     QVERIFY(usage.startsWith("usage: firnadesk "));
-    for (const char* option : {"--simulate[=BENCH]", "--port PATH", "--log-level N", "--scenario FILE",
-                               "--soundtrack FILE", "--screenshot FILE", "--quit-after MS"})
+    for (const char* option :
+         {"--simulate[=BENCH]", "--port PATH", "--log-level N", "--scenario FILE", "--soundtrack FILE",
+          "--screenshot FILE", "--quit-after MS", "--demo", "--demo-shots DIR", "--demo-exit"})
       QVERIFY2(usage.contains(QLatin1String(option)), option);
     QVERIFY(usage.endsWith('\n'));
   }
