@@ -65,27 +65,7 @@ uint64_t ShowRig::Play(int32_t fromMs, uint32_t limitMs) {
   return startUs;
 }
 
-std::vector<sim::PlannedFire> ShowRig::Planned(int32_t fromMs) const {
-  static const uint8_t kMotionCodes[] = {0x98, 0x94, 0x92, 0x81, 0x91};
-  std::vector<sim::PlannedFire> planned;
-  int line = 0;
-  for (const auto& cue : list.Cues()) {
-    ++line;
-    if (cue.TimeMs < fromMs) continue;
-    sim::PlannedFire p;
-    p.line = line;
-    p.timeMs = cue.TimeMs;
-    p.console = cue.Console;
-    if (devices::IsMotionCue(cue.CueKind)) {
-      p.kind = sim::FireKind::Motion;
-      p.motionCode = kMotionCodes[cue.CueKind - devices::MotionC];
-    } else {
-      p.channel = cue.Channel + 1;
-    }
-    planned.push_back(p);
-  }
-  return planned;
-}
+std::vector<sim::PlannedFire> ShowRig::Planned(int32_t fromMs) const { return sim::PlannedFires(list.Cues(), fromMs); }
 
 std::string LatenessText(const sim::FireAudit& audit) {
   char text[128];

@@ -11,7 +11,6 @@
 #include "app/main_form.h"
 #include "app/memory_form.h"
 #include "app/warning_dialogs.h"
-#include "bus/tport_codec.h"
 #include "show/operating_mode.h"
 #include "sim/bench.h"
 #include "sim/fire_audit.h"
@@ -30,24 +29,6 @@ constexpr int kSweepLimitMs = 30000;
 constexpr double kLateBoundMs = 300;
 // Firings of the last cues still on their way when the player stops.
 constexpr int kAfterShowMs = 700;
-
-std::vector<sim::PlannedFire> PlannedFires(const std::vector<devices::CueRecord>& cues) {
-  std::vector<sim::PlannedFire> planned;
-  for (const devices::CueRecord& cue : cues) {
-    sim::PlannedFire p;
-    p.line = cue.Line;
-    p.timeMs = cue.TimeMs;
-    p.console = cue.Console;
-    if (devices::IsMotionCue(cue.CueKind)) {
-      p.kind = sim::FireKind::Motion;
-      bus::codec::MotorSubCode(cue.CueKind, p.motionCode);
-    } else {
-      p.channel = cue.Channel + 1;
-    }
-    planned.push_back(p);
-  }
-  return planned;
-}
 
 }  // namespace
 
@@ -280,7 +261,7 @@ void DemoRun::Finish() {
   int fired = 0;
   size_t unplanned = log.size();
   if (showStarted_) {
-    const sim::FireAudit audit = sim::AuditFires(PlannedFires(show_.Cues), log, showStartUs_, 0, 50, kLateBoundMs);
+    const sim::FireAudit audit = sim::AuditFires(sim::PlannedFires(show_.Cues), log, showStartUs_, 0, 50, kLateBoundMs);
     for (const sim::FireMatch& match : audit.cues)
       if (!match.fired)
         std::fprintf(stderr, "demo: not fired: line %d, console %d\n", match.planned.line, match.planned.console);

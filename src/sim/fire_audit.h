@@ -1,9 +1,12 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <vector>
 
+#include "bus/tport_codec.h"
 #include "sim/fire_log.h"
 
 namespace fd::sim {
@@ -44,5 +47,29 @@ struct FireAudit {
 // The show clock started at bench time showStartUs with show time startPositionMs.
 FireAudit AuditFires(std::vector<PlannedFire> planned, const std::vector<FireEntry>& log, uint64_t showStartUs,
                      int32_t startPositionMs, double earlyMs = 50, double lateMs = 1000);
+
+// The cues of a show (records with TimeMs, Console, Channel counted from 0, CueKind and Line, as
+// the scenario list holds them) as the bench should fire them, from fromMs on. A cue without a
+// file line is named by its place in the list.
+template <class Cue>
+std::vector<PlannedFire> PlannedFires(const std::vector<Cue>& cues,
+                                      int32_t fromMs = std::numeric_limits<int32_t>::min()) {
+  std::vector<PlannedFire> planned;
+  for (size_t i = 0; i < cues.size(); ++i) {
+    const Cue& cue = cues[i];
+    if (cue.TimeMs < fromMs) continue;
+    PlannedFire p;
+    p.line = cue.Line > 0 ? cue.Line : static_cast<int>(i) + 1;
+    p.timeMs = cue.TimeMs;
+    p.console = cue.Console;
+    if (bus::codec::MotorSubCode(cue.CueKind, p.motionCode)) {
+      p.kind = FireKind::Motion;
+    } else {
+      p.channel = cue.Channel + 1;
+    }
+    planned.push_back(p);
+  }
+  return planned;
+}
 
 }  // namespace fd::sim

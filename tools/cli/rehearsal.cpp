@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "bus/tport_codec.h"
 #include "show/scenario_report.h"
 
 namespace fd::cli {
@@ -15,9 +14,6 @@ constexpr uint8_t kMotorCode = 0x8C;
 // Sent frames are put on a bench time line of their own, far from zero, so that a frame sent a
 // moment before the start position cannot wrap round.
 constexpr uint64_t kSentBaseUs = 1'000'000'000;
-
-// Cues built in code (not read from a file) have no line: their place in the list stands in.
-int CueLine(const devices::CueRecord& cue, int index) { return cue.Line > 0 ? cue.Line : index + 1; }
 
 std::string CueText(const sim::FireEntry& e) {
   return e.kind == sim::FireKind::Channel ? "channel " + std::to_string(e.channel)
@@ -94,22 +90,7 @@ RehearsalReport BuildRehearsalReport(const RehearsalRun& run) {
   report.autonomous = run.autonomous;
   report.end = run.end;
 
-  std::vector<sim::PlannedFire> planned;
-  for (size_t i = 0; i < run.cues.size(); ++i) {
-    const devices::CueRecord& cue = run.cues[i];
-    if (cue.TimeMs < run.fromMs) continue;
-    sim::PlannedFire p;
-    p.line = CueLine(cue, static_cast<int>(i));
-    p.timeMs = cue.TimeMs;
-    p.console = cue.Console;
-    if (devices::IsMotionCue(cue.CueKind)) {
-      p.kind = sim::FireKind::Motion;
-      bus::codec::MotorSubCode(cue.CueKind, p.motionCode);
-    } else {
-      p.channel = cue.Channel + 1;
-    }
-    planned.push_back(p);
-  }
+  const std::vector<sim::PlannedFire> planned = sim::PlannedFires(run.cues, run.fromMs);
 
   const double lateBound = run.autonomous ? kAutonomousLateBoundMs : kDirectLateBoundMs;
   const std::vector<sim::FireEntry> sentFires = FiresSent(run.sent, run.fromMs);
