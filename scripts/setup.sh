@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build needs (Debian 12, as root), configures and builds into build/.
 # Safe to run again: installed packages are skipped and the build is incremental.
+#   scripts/setup.sh --packages-only   installs packages and locales, builds nothing
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -48,6 +49,8 @@ if [ "$generate" = 1 ]; then
   echo "== generating locales: ${LOCALES[*]}"
   locale-gen
 fi
+
+[ "${1:-}" = "--packages-only" ] && exit 0
 
 BUILD_DIR=${BUILD_DIR:-build}
 JOBS=${JOBS:-$(nproc)}

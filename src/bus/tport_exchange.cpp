@@ -23,8 +23,9 @@ TPort::TPort(platform::Platform& platform, std::unique_ptr<TCommonPort> port)
     : platform_(platform),
       clock_(platform.GetClock()),
       port_(std::move(port)),
-      rxBuffer_(new uint8_t[kRxBufferSize]()),
-      rxConverter_(new int32_t[kRxBufferSize]()) {}
+      // Only the first rxCount_ entries are ever read, so the buffers are not cleared first.
+      rxBuffer_(std::make_unique_for_overwrite<uint8_t[]>(kRxBufferSize)),
+      rxConverter_(std::make_unique_for_overwrite<int32_t[]>(kRxBufferSize)) {}
 
 TPort::~TPort() {
   // The thread goes first: it uses the port until it has stopped.

@@ -157,8 +157,12 @@ LoadResult TProjectList::LoadFromFile(const std::string& path) {
 LoadResult TProjectList::ReadFile(int fd, const struct stat& info, ReadState& state) {
   // Lines are cut out of the read buffer in place; only a line that spans two reads is copied.
   static constexpr size_t kChunk = 1 << 20;
+  static constexpr size_t kSmallChunk = 64 << 10;
   static constexpr size_t kReserveLimit = 1 << 21;
-  std::string buffer(kChunk, '\0');
+  // A file known to be small is read with a buffer to its size, not a whole chunk (the rest of
+  // a file that grew meanwhile is read in further passes as usual).
+  const bool knownSmall = S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) < kSmallChunk;
+  std::string buffer(knownSmall ? kSmallChunk : kChunk, '\0');
   // Room for every cue at once: growing a list of a million cues step by step costs more than
   // reading the file twice. Capped, so that a file of blank lines cannot claim gigabytes.
   if (S_ISREG(info.st_mode)) {
