@@ -1,5 +1,7 @@
 #include "app/session_automation.h"
 
+#include <QApplication>
+#include <QList>
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
@@ -35,6 +37,15 @@ void SessionAutomation::TakeScreenshot() {
 void SessionAutomation::Quit() {
   // A short quit time must not cost the picture that was asked for.
   TakeScreenshot();
+  // A message box waiting for the operator runs its own event loop, and the program could not end
+  // before somebody answers it: it is closed first (each modal window once, so that one refusing
+  // to close cannot hold this loop).
+  QList<QWidget*> closed;
+  while (QWidget* modal = QApplication::activeModalWidget()) {
+    if (modal == window_ || closed.contains(modal)) break;
+    closed.append(modal);
+    modal->close();
+  }
   if (window_) window_->close();
 }
 
