@@ -2,10 +2,12 @@
 
 #include <QSettings>
 #include <QTemporaryDir>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/qt_platform.h"
+#include "support/run_log.h"
 
 namespace fd::app::testing {
 
@@ -26,6 +28,15 @@ class RecordingPlatform : public QtPlatform {
 inline void RedirectUserSettings(const QString& dir) {
   QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir);
   QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir);
+}
+
+// A fresh folder for one test: the user settings go into its "config" and the run log starts
+// anew. The caller checks isValid().
+inline std::unique_ptr<QTemporaryDir> FreshTestDir() {
+  auto dir = std::make_unique<QTemporaryDir>();
+  if (dir->isValid()) RedirectUserSettings(dir->filePath("config"));
+  fd::support::ResetRunLog();
+  return dir;
 }
 
 }  // namespace fd::app::testing

@@ -143,11 +143,9 @@ class MainFormTest : public QObject {
         "runLogTakesTheFirstFreeNumber"};
     if (!russianDates_ && kReadTheLogName.contains(QTest::currentTestFunction()))
       QSKIP("locale ru_RU.UTF-8 is not installed here (scripts/setup.sh generates it)");
-    dir_ = std::make_unique<QTemporaryDir>();
+    dir_ = fd::app::testing::FreshTestDir();
     QVERIFY(dir_->isValid());
-    fd::app::testing::RedirectUserSettings(dir_->filePath("config"));
     QVERIFY2(QSettings("tollwick", "firnadesk").fileName().startsWith(dir_->path()), "settings not redirected");
-    fd::support::ResetRunLog();
     ResetSchemeColors();
     platform_.Messages.clear();
   }

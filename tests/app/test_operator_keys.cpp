@@ -54,10 +54,8 @@ class OperatorKeysTest : public QObject {
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
+    dir_ = FreshTestDir();
     QVERIFY(dir_->isValid());
-    RedirectUserSettings(dir_->filePath("config"));
-    fd::support::ResetRunLog();
     platform_.Messages.clear();
   }
   void cleanup() { fd::support::ResetRunLog(); }

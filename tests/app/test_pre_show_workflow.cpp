@@ -124,10 +124,8 @@ class PreShowWorkflowTest : public QObject {
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
+    dir_ = FreshTestDir();
     QVERIFY(dir_->isValid());
-    RedirectUserSettings(dir_->filePath("config"));
-    fd::support::ResetRunLog();
     platform_.Messages.clear();
     fd::show::OperatingMode = fd::show::omWait;
     scope_ = std::make_unique<QObject>();

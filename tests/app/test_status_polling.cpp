@@ -41,10 +41,8 @@ class StatusPollingTest : public QObject {
 
  private slots:
   void init() {
-    dir_ = std::make_unique<QTemporaryDir>();
+    dir_ = FreshTestDir();
     QVERIFY(dir_->isValid());
-    RedirectUserSettings(dir_->filePath("config"));
-    fd::support::ResetRunLog();
   }
   void cleanup() { fd::support::ResetRunLog(); }
 

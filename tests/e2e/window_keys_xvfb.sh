@@ -38,12 +38,7 @@ shot emergency-stop
 focus_window
 key Escape
 banner_visible && fail "Esc left the banner up"
-key ctrl+x
-
-for _ in $(seq 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$app_pid" 2>/dev/null && fail "Ctrl+X did not close the window"
-wait "$app_pid" || fail "the program exited with an error"
-app_pid=""
+close_window
 
 expected="Переключение режима: ГОТОВНОСТЬ
 Переключение режима: ОЖИДАНИЕ
@@ -56,9 +51,4 @@ expected="Переключение режима: ГОТОВНОСТЬ
 -----------------------------------------------------
 Выход из ПО управления
 -----------------------------------------------------"
-actual=$(log_lines | sed -n '/^Инициализация аудиоустройства/,$p' | tail -n +2)
-if [ "$actual" != "$expected" ]; then
-  diff <(echo "$expected") <(echo "$actual") >&2 || true
-  fail "run log lines differ"
-fi
-echo "run log: $(echo "$actual" | wc -l) lines in order"
+expect_log_after_startup "$expected"

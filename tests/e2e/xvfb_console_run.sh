@@ -49,6 +49,24 @@ log_lines() {
   [ -n "$f" ] || return 0
   iconv -f CP1251 -t UTF-8 "$f" | tr -d '\r' | sed -E 's/^[0-9./]+ [0-9:]+: //'
 }
+# Ctrl+X, then the window must be gone within 5 s and the program must have exited cleanly.
+close_window() {
+  key ctrl+x
+  for _ in $(seq 50); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$app_pid" 2>/dev/null && fail "Ctrl+X did not close the window"
+  wait "$app_pid" || fail "the program exited with an error"
+  app_pid=""
+}
+# The run log after the start-up lines (from the sound device's line on) must read exactly $1.
+expect_log_after_startup() {
+  local actual
+  actual=$(log_lines | sed -n '/^Инициализация аудиоустройства/,$p' | tail -n +2)
+  if [ "$actual" != "$1" ]; then
+    diff <(echo "$1") <(echo "$actual") >&2 || true
+    fail "run log lines differ"
+  fi
+  echo "run log: $(echo "$actual" | wc -l) lines in order"
+}
 wait_for_line() {  # text, seconds
   local deadline=$((SECONDS + $2))
   until log_lines | grep -qF -- "$1"; do
