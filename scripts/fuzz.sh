@@ -44,6 +44,8 @@ echo "== fuzz_$target for $seconds s"
 log="$BUILD_DIR/fuzz_$target.log"
 options=(-max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=2048 -artifact_prefix="$PWD/$findings/")
 [ -n "${FUZZ_RUNS:-}" ] && options+=(-runs="$FUZZ_RUNS")
+# The bus receive target takes at most 256 bytes (its first byte chooses the situation).
+[ "$target" = bus_receive ] && options+=(-max_len=256)
 workers=${FUZZ_WORKERS:-1}
 [ "$workers" -gt 1 ] && options+=(-jobs="$workers" -workers="$workers")
 rm -f "$BUILD_DIR"/fuzz-*.log

@@ -1,6 +1,7 @@
 #include "sim/bus_segment.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 namespace fd::sim {
@@ -42,8 +43,24 @@ struct BusSegment::Tx {
     bus::BusFrame frame;
     uint64_t endUs;
   };
-  // The intact frames in what listeners hear of this transmission.
-  std::vector<CutFrame> Frames() const {
+  // The intact frames in what listeners hear of this transmission. Asked on every poll for every
+  // transmission still on record, while what it gives changes only when the transmission is cut
+  // short or collides (the bytes change only in a collision): kept until then.
+  const std::vector<CutFrame>& Frames() const {
+    if (cachedLength != length || cachedCollided != collided) {
+      cachedFrames = CutFrames();
+      cachedLength = length;
+      cachedCollided = collided;
+    }
+    return cachedFrames;
+  }
+
+ private:
+  mutable std::vector<CutFrame> cachedFrames;
+  mutable size_t cachedLength = SIZE_MAX;
+  mutable bool cachedCollided = false;
+
+  std::vector<CutFrame> CutFrames() const {
     std::vector<CutFrame> frames;
     if (collided) return frames;
     std::vector<size_t> heard;
@@ -211,7 +228,7 @@ bool BusSegment::NextFrameLocked(uint64_t nowUs, PendingFrame& frame) {
   std::shared_ptr<Tx> best;
   for (auto& tx : wire_) {
     if (tx->framesDone || tx->startUs > nowUs) continue;
-    const auto frames = tx->Frames();
+    const auto& frames = tx->Frames();
     if (tx->framesDelivered >= frames.size()) {
       if (tx->EndUs() <= nowUs) tx->framesDone = true;
       continue;
