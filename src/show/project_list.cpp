@@ -159,8 +159,9 @@ LoadResult TProjectList::ReadFile(int fd, const struct stat& info, ReadState& st
   static constexpr size_t kChunk = 1 << 20;
   static constexpr size_t kSmallChunk = 64 << 10;
   static constexpr size_t kReserveLimit = 1 << 21;
-  // A file known to be small is read with a buffer to its size, not a whole chunk (the rest of
-  // a file that grew meanwhile is read in further passes as usual).
+  // A file known to be smaller than 64 KB is read with a buffer of that size instead of a whole
+  // chunk, which is allocated and cleared for every load (what a file that grew meanwhile has more
+  // is read in further passes as usual).
   const bool knownSmall = S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) < kSmallChunk;
   std::string buffer(knownSmall ? kSmallChunk : kChunk, '\0');
   // Room for every cue at once: growing a list of a million cues step by step costs more than
