@@ -170,34 +170,30 @@ void DemoRun::StepScenario() {
 }
 
 void DemoRun::StepWrite() {
-  // A key whose button is greyed out does nothing, and the last result would be an old one.
-  if (!form_.SaveBtn->isEnabled()) {
-    Fail("F8 (write) is not available");
-    return;
-  }
-  Press(Qt::Key_F8);
-  const int result = MemoryForm != nullptr ? MemoryForm->LastResult() : -1;
-  Say("F8: write " + (result == 0 ? std::string("done") : "ended with code " + std::to_string(result)));
-  // The show still runs, straight from the program, but the consoles' memory is not the show.
-  if (result != 0) failed_ = true;
-  After(kSettleMs, [this] {
-    Shot("05-write");
-    StepVerify();
-  });
+  StepMemory(*form_.SaveBtn, Qt::Key_F8, "F8", "write", "05-write", [this] { StepVerify(); });
 }
 
 void DemoRun::StepVerify() {
-  if (!form_.CheckBtn->isEnabled()) {
-    Fail("F9 (verify) is not available");
+  StepMemory(*form_.CheckBtn, Qt::Key_F9, "F9", "verify", "06-verify", [this] { StepReady(); });
+}
+
+void DemoRun::StepMemory(const QWidget& button, int key, const char* keyName, const char* action, const char* shot,
+                         std::function<void()> next) {
+  // A key whose button is greyed out does nothing, and the last result would be an old one.
+  if (!button.isEnabled()) {
+    Fail(std::string(keyName) + " (" + action + ") is not available");
     return;
   }
-  Press(Qt::Key_F9);
+  Press(key);
   const int result = MemoryForm != nullptr ? MemoryForm->LastResult() : -1;
-  Say("F9: verify " + (result == 0 ? std::string("done") : "ended with code " + std::to_string(result)));
+  std::string line = std::string(keyName) + ": " + action;
+  line += result == 0 ? " done" : " ended with code " + std::to_string(result);
+  Say(line);
+  // The show still runs, straight from the program, but the consoles' memory is not the show.
   if (result != 0) failed_ = true;
-  After(kSettleMs, [this] {
-    Shot("06-verify");
-    StepReady();
+  After(kSettleMs, [this, shot, next = std::move(next)] {
+    Shot(shot);
+    next();
   });
 }
 

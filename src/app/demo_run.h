@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <QWidget>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -58,6 +59,9 @@ class DemoRun : public QObject {
   void StepScenario();
   void StepWrite();
   void StepVerify();
+  // F8 or F9 with its button's check, the memory window's result and the step's picture.
+  void StepMemory(const QWidget& button, int key, const char* keyName, const char* action, const char* shot,
+                  std::function<void()> next);
   void StepReady();
   void StepShow();
   void WatchShow(int waitedMs);
