@@ -1,6 +1,7 @@
 // The keyboard: every key press of the program that no enabled action took comes here first, and
 // the operator runs the whole show with these keys.
 #include <QApplication>
+#include <QDialog>
 #include <QKeyEvent>
 
 #include "app/main_form.h"
@@ -43,6 +44,10 @@ class KeyRouter : public QObject {
   explicit KeyRouter(TMainForm* form) : form_(form) {}
 
   bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Hide) {
+      if (!event->spontaneous()) ReturnKeyboardAfterDialog(watched);
+      return false;
+    }
     if (event->type() == QEvent::ShortcutOverride) {
       // The actions are offered the key first; their enabled state must be today's.
       form_->ActionListUpdate();
@@ -79,6 +84,16 @@ class KeyRouter : public QObject {
   }
 
  private:
+  // A dialog over one of our windows that closes hands the keyboard back to that window. Without a
+  // window manager (a bare X server, the offscreen platform) nothing else would, and the
+  // operator's next key would go to the closed dialog or nowhere.
+  void ReturnKeyboardAfterDialog(QObject* watched) const {
+    auto* dialog = qobject_cast<QDialog*>(watched);
+    if (dialog == nullptr || !dialog->isWindow() || dialog->parentWidget() == nullptr) return;
+    QWidget* owner = dialog->parentWidget()->window();
+    if (OursToHandle(owner) && owner->isVisible()) owner->activateWindow();
+  }
+
   // Keys typed into the main window or the banner; other windows of the program keep theirs.
   bool OursToHandle(const QWidget* widget) const {
     const QWidget* window = widget->window();

@@ -114,9 +114,14 @@ class BenchWindow {
     QVERIFY(QTest::qWaitForWindowActive(form_.get()));
   }
 
-  // A key as the operator presses it: to the widget that has the focus.
+  // A key as the operator presses it: to the widget that has the focus, in the window in front.
+  // After a dialog has closed, that is the main window again once it has the keyboard back.
   void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QWidget* target = QApplication::focusWidget();
+    if (target != nullptr && !target->window()->isVisible()) {
+      QVERIFY2(QTest::qWaitForWindowActive(form_.get()), "the main window did not get the keyboard back");
+      target = QApplication::focusWidget();
+    }
     QTest::keyClick(target != nullptr ? target : form_.get(), key, modifiers);
   }
 

@@ -84,6 +84,15 @@ focus_window() {
     sleep 0.2
   done
 }
+# A dialog of the window has closed: the window must take the keyboard back by itself (there is no
+# window manager here to give it back).
+expect_keyboard_back() {
+  local deadline=$((SECONDS + 3))
+  until [ "$(xdotool getwindowfocus 2>/dev/null)" = "$window" ]; do
+    [ $SECONDS -lt $deadline ] || fail "the window did not take the keyboard back after $1"
+    sleep 0.1
+  done
+}
 key() {
   xdotool key --clearmodifiers "$1"
   sleep 0.4
