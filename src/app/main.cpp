@@ -71,6 +71,9 @@ int main(int argc, char** argv) {
   fd::app::PresentWarningForm = &presentWarningForm;
 
   mainForm.show();
+  // The operator works by keyboard alone: the window takes the keyboard itself, also where no
+  // window manager would hand it over.
+  mainForm.activateWindow();
   // The show folder named on the command line opens as if picked with F2 and F3, once the window
   // is up to carry its messages.
   QTimer::singleShot(0, &mainForm, [&mainForm] { mainForm.OpenStartupFiles(); });

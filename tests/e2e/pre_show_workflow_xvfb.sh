@@ -32,7 +32,7 @@ shot 2-additional-devices
 key Return
 sleep 0.5
 [ -z "$(window_named '^Предупреждение$')" ] || fail "Enter left the additional-devices dialog open"
-expect_keyboard_back "the additional-devices dialog"
+expect_keyboard "after the additional-devices dialog"
 
 # Every channel of every console.
 key Tab
@@ -49,7 +49,7 @@ shot 4-file-dialog
 xdotool type --delay 20 "$work/show.txt"
 key Return
 sleep 1
-expect_keyboard_back "the file dialog"
+expect_keyboard "after the file dialog"
 shot 5-scenario
 
 # Write and verify: no pre-flight objection, no error message.
@@ -59,7 +59,7 @@ sleep 2
 key F9
 sleep 2
 [ -z "$(window_named '^Ошибка$')" ] || { shot verify-error; fail "the verify ended in an error message"; }
-expect_keyboard_back "the write and the verify"
+expect_keyboard "after the write and the verify"
 shot 6-written
 
 # Console 7's graph with the scenario loaded: channel 6 not connected, crosses on 2 and 8.

@@ -35,7 +35,7 @@ wait_for_line "Экстренная внешняя остановка воспр
 sleep 0.5
 banner_visible || fail "no banner for the emergency stop"
 shot emergency-stop
-focus_window
+expect_keyboard "while the banner is up"
 key Escape
 banner_visible && fail "Esc left the banner up"
 close_window

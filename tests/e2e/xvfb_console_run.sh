@@ -1,7 +1,7 @@
 # The common part of the console's window runs under Xvfb, sourced by each run with its arguments
 # (FIRNADESK FIRNADESK_BENCH BENCH_FILE [SCREENSHOT_DIR]): the X server, the bench tool on a
 # pseudo-terminal (its commands go to descriptor 3), the console's real window on it with the run
-# log on, and the helpers to drive and judge it. Returns with the window focused and started up.
+# log on, and the helpers to drive and judge it. Returns with the window started up and holding the keyboard.
 set -euo pipefail
 
 for tool in xvfb-run xdotool iconv; do
@@ -76,20 +76,12 @@ wait_for_line() {  # text, seconds
 }
 banner_visible() { xdotool search --onlyvisible --name '^Предупреждение$' >/dev/null 2>&1; }
 shot() { [ -z "$shots" ] || import -window root "$shots/$1.png"; }
-focus_window() {
-  local deadline=$((SECONDS + 10))
-  until [ "$(xdotool getwindowfocus 2>/dev/null)" = "$window" ]; do
-    [ $SECONDS -lt $deadline ] || fail "the window does not take the keyboard focus"
-    xdotool windowfocus "$window" 2>/dev/null || true
-    sleep 0.2
-  done
-}
-# A dialog of the window has closed: the window must take the keyboard back by itself (there is no
-# window manager here to give it back).
-expect_keyboard_back() {
+# The window must have taken the keyboard by itself (there is no window manager here to hand it over):
+# at start-up, while the banner is up, and back again after one of its dialogs closed.
+expect_keyboard() {  # when
   local deadline=$((SECONDS + 3))
   until [ "$(xdotool getwindowfocus 2>/dev/null)" = "$window" ]; do
-    [ $SECONDS -lt $deadline ] || fail "the window did not take the keyboard back after $1"
+    [ $SECONDS -lt $deadline ] || fail "the window did not have the keyboard $1"
     sleep 0.1
   done
 }
@@ -110,7 +102,7 @@ QT_QPA_PLATFORM=xcb "$work/app/firnadesk" --port "$work/tty" --log-level 1 &
 app_pid=$!
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Управление запуском' | head -n 1) || fail "no window"
 [ -n "$window" ] || fail "no window"
-focus_window
+expect_keyboard "at start-up"
 xdotool mousemove 600 400
 wait_for_line "Инициализация аудиоустройства" 10
 sleep 1
