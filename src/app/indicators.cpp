@@ -11,6 +11,8 @@ namespace fd::app {
 namespace {
 
 const QString kLinkLostWarning = QStringLiteral("Конвертер RS485 - нет связи.");
+const QString kShowStoppedWarning = QStringLiteral("Конвертер RS485 - нет связи. Показ остановлен.");
+const QString kStopUndeliveredWarning = QStringLiteral("Стоп не доставлен: нет связи с конвертером RS485.");
 
 }  // namespace
 
@@ -32,6 +34,21 @@ void TMainForm::PortLinkLost() {
   LinkLost = true;
   if (WarningForm != nullptr) WarningForm->ShowWarning(kLinkLostWarning);
   support::WriteLog("Ошибка преобразователя RS485 - нет связи", 1);
+  // Blind, the program would fire on past a stop the remote control gave meanwhile.
+  if (Player) Player->ConnectionLost();
+}
+
+void TMainForm::PlayerConnectionStop() {
+  if (WarningForm != nullptr) WarningForm->ShowWarning(kShowStoppedWarning);
+  support::WriteLog("Показ остановлен: нет связи с преобразователем RS485", 1);
+  NoteUndeliveredStop();
+}
+
+void TMainForm::NoteUndeliveredStop() {
+  if (StopUndelivered || !Port || Port->UndeliveredStops() == 0) return;
+  StopUndelivered = true;
+  if (WarningForm != nullptr) WarningForm->ShowWarning(kStopUndeliveredWarning);
+  support::WriteLog("Стоп не доставлен: нет связи с преобразователем RS485", 1);
 }
 
 void TMainForm::PortLinkRestored() {
@@ -43,6 +60,13 @@ void TMainForm::PortLinkRestored() {
   if (WarningForm != nullptr && WarningForm->isVisible() && WarningForm->Panel->text() == kLinkLostWarning)
     WarningForm->close();
   support::WriteLog("Работа преобразователя RS485 восстановлена", 1);
+  // The engine sent the waiting stops before it reported the link back.
+  if (StopUndelivered && Port && Port->UndeliveredStops() == 0) {
+    StopUndelivered = false;
+    support::WriteLog("Стоп доставлен после восстановления связи", 1);
+    if (WarningForm != nullptr && WarningForm->isVisible() && WarningForm->Panel->text() == kStopUndeliveredWarning)
+      WarningForm->ShowWarning(kShowStoppedWarning);
+  }
 }
 
 }  // namespace fd::app

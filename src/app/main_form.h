@@ -59,6 +59,8 @@ class TMainForm : public QWidget {
   int32_t PollIndex = 0;
   int32_t CurrentControl = 0;
   bool LinkLost = false;
+  // A stop that the converter has not taken yet is shown until it went out.
+  bool StopUndelivered = false;
   bool Searching = false;
   bool Testing = false;
   bool TestStop = false;
@@ -83,6 +85,9 @@ class TMainForm : public QWidget {
   void BeginBtnClick();
   void PlayerStateChanged();
   void PlayerEmergencyStop();
+  void PlayerConnectionStop();
+  // Tells the operator, once, that stop frames are waiting for the converter.
+  void NoteUndeliveredStop();
   bool IsPlaying() const;
 
   // --- keys (key_map.cpp): every key press of the program that no enabled action took

@@ -47,6 +47,7 @@ void TMainForm::PlayerStateChanged() {
   // Every stop lands in ГОТОВНОСТЬ: only the operator goes back to ОЖИДАНИЕ.
   show::OperatingMode = playing ? show::omLaunch : show::omReady;
   UpdateControls();
+  if (!playing) NoteUndeliveredStop();
 }
 
 void TMainForm::PlayerEmergencyStop() {

@@ -34,6 +34,7 @@ void TMainForm::CreateWorkingObjects() {
   Player->OnProgress = [this](int32_t ms) { PlayerProgress(ms); };
   Player->OnStateChange = [this] { PlayerStateChanged(); };
   Player->OnEmergencyStop = [this] { PlayerEmergencyStop(); };
+  Player->OnConnectionStop = [this] { PlayerConnectionStop(); };
   Player->OnIdle = [this] { PlayerIdle(); };
 
   ShowAudioReadiness();

@@ -31,6 +31,12 @@ inline constexpr int kFirstRadioAddress = 240;
 inline constexpr int kLastRadioAddress = 254;
 inline constexpr int kPeerAddress = 255;
 
+// The run/stop broadcast with the stop flag (90 T T 00 .. ..), as the remote control and every
+// operator program send it to halt the show; frames for operator programs (address 255) are not.
+inline bool IsStopBroadcast(const Frame6& frame) {
+  return frame[0] == 0x90 && frame[3] == 0 && frame[5] != kPeerAddress;
+}
+
 // This program's number among operator programs on the bus: drawn once, 1..255.
 uint8_t InstanceNumber();
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace fd::bus {
 
@@ -23,6 +24,11 @@ class TCommonPort {
   virtual void LimitReadWait(uint32_t ms) { (void)ms; }
   // count when sent and echoed, -2 on a failed transmission or echo, -1 when not open.
   virtual int Send(const uint8_t* data, int count, int converter) = 0;
+
+  // Bytes that were waiting unread in a converter when a transmission was about to purge its
+  // receive buffer, and the converter they came from. A port that purges before sending hands
+  // them here first; the engine puts them where its own reads would have.
+  std::function<void(const uint8_t* bytes, int count, int converter)> OnUnreadBeforeSend;
 
   bool Opened = false;
 };

@@ -7,6 +7,8 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "bus/bus_frame.h"
 #include "bus/common_port.h"
@@ -55,6 +57,11 @@ class TPort {
   // user-interface thread: while waiting it serves a hand-over the engine thread may be blocked in.
   void Terminate();
 
+  // How many stop broadcasts (from the remote control or another operator program) the engine
+  // has cut out of the bus so far. Read on any thread: the show player looks at it between the
+  // cues of a burst, long before the frame itself is handed over.
+  uint32_t StopBroadcastsHeard() const { return stopBroadcasts_.load(); }
+
   std::atomic<bool> Polling{true};
   std::atomic<uint32_t> ReplyTimeout{70};
 
@@ -92,6 +99,14 @@ class TPort {
   int ReadMotorRecord(int address, int cueNumber, int repeatMode, int converter, int& timeMs, int& cueKind, int& param1,
                       int& param2);
 
+  // --- stops that must reach the bus ---------------------------------------------------------
+  // A stop the converter did not take (the stop broadcast, the stop announcement, a high-voltage
+  // console's stop, sent while the converter was gone) is kept and goes out before anything else
+  // as soon as the converter takes frames again: right at the reopen after a loss, on the engine
+  // thread before it tells anybody the link is back, or in front of the next transmission.
+  // How many are waiting; 0 once every one went out.
+  int UndeliveredStops() const { return undeliveredCount_.load(); }
+
   // --- broadcasts and peer messages (SendFrame to every converter) ------------------------------
   int SyncRun(int timeMs);
   int SyncStop(int timeMs);
@@ -124,6 +139,12 @@ class TPort {
   // the reply start came from. startConverter receives that converter, -1 without a reply start.
   int ListenForReply(uint8_t replyCode, int converter, bool anyConverter, Frame6& reply, int& startConverter);
   int Transmit(const BusFrame& frame, const Frame6& request, int converter);
+  // Sends a stop frame; one the converter does not take is kept (PortLock held by the caller).
+  int SendStop(const Frame6& frame, int converter);
+  void KeepUndelivered(const Frame6& frame, int converter);
+  // Sends the kept stops in the order they were kept, as far as the converter takes them. Their
+  // OnFrameSent comes at once, or, with sentLater (on the engine thread), is left to the caller.
+  void SendUndelivered(std::vector<Frame6>* sentLater);
   void AppendForeignByte(uint8_t byte, int converter);
   // Read when converter is an index, ReadAny (which reports the converter) when it is -1.
   int ReadFromPort(uint8_t* buffer, int count, int& converter);
@@ -167,6 +188,13 @@ class TPort {
   std::atomic<bool> terminated_{false};
   std::atomic<bool> threadFinished_{false};
   std::atomic<bool> inHandOver_{false};
+  std::atomic<uint32_t> stopBroadcasts_{0};
+
+  // Stops not yet taken by the converter (PortLock), and their count for any thread.
+  std::vector<std::pair<Frame6, int>> undelivered_;
+  std::atomic<int> undeliveredCount_{0};
+  // Transmissions the converter took, for telling whether an exchange put its frame on the wire.
+  uint64_t framesTaken_ = 0;
 };
 
 using TPortProto = TPort;

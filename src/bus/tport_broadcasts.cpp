@@ -30,7 +30,7 @@ int TPort::SyncRun(int timeMs) {
 int TPort::SyncStop(int timeMs) {
   uint8_t high, low;
   codec::CoarseTimeClamped(timeMs, high, low);
-  return SendToAll(kSync, high, low, 0x00, 0x00, kRemoteControlAddress);
+  return SendStop(Frame6{kSync, high, low, 0x00, 0x00, kRemoteControlAddress}, -1);
 }
 
 int TPort::AnnounceStart(int timeMs) {
@@ -42,7 +42,7 @@ int TPort::AnnounceStart(int timeMs) {
 int TPort::AnnounceStop(int timeMs) {
   uint8_t high, low;
   codec::CoarseTimeClamped(timeMs, high, low);
-  return SendToAll(kAnnounceStop, high, low, InstanceNumber(), 0x00, kPeers);
+  return SendStop(Frame6{kAnnounceStop, high, low, InstanceNumber(), 0x00, kPeers}, -1);
 }
 
 int TPort::SendPeerSweep() { return SendToAll(kPeerQuery, 0x00, 0x00, InstanceNumber(), 0x00, kPeers); }

@@ -142,8 +142,16 @@ int TPort::ReadHVStatus(int address, int repeatMode, int converter, double& valu
 }
 
 int TPort::HVStop(int address, int repeatMode, int converter) {
+  uint8_t a;
+  if (!codec::AddressByte(address, a)) return kBusRefused;
+  const Frame6 request{0x88, 0x01, 0x00, 0x01, 0x00, a};
+  std::lock_guard lock(portLock_);
+  const uint64_t taken = framesTaken_;
   Frame6 reply{};
-  return Exchange6(address, 0x88, 0x01, 0x00, 0x01, 0x00, repeatMode, converter, reply);
+  const int r = Exchange(request, static_cast<uint8_t>(~0x88), repeatMode, converter, reply);
+  // A console that does not answer has still been told; one the frame never reached has not.
+  if (framesTaken_ == taken) KeepUndelivered(request, converter);
+  return r;
 }
 
 int TPort::ReadTypeLetter(int address, int repeatMode, int converter, int& timeMs, char& letter) {

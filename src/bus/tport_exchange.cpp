@@ -25,12 +25,21 @@ TPort::TPort(platform::Platform& platform, std::unique_ptr<TCommonPort> port)
       port_(std::move(port)),
       // Only the first rxCount_ entries are ever read, so the buffers are not cleared first.
       rxBuffer_(std::make_unique_for_overwrite<uint8_t[]>(kRxBufferSize)),
-      rxConverter_(std::make_unique_for_overwrite<int32_t[]>(kRxBufferSize)) {}
+      rxConverter_(std::make_unique_for_overwrite<int32_t[]>(kRxBufferSize)) {
+  // Every transmission purges the converter first; what had arrived unread by then goes to the
+  // receive buffer like any other foreign byte, so a stop broadcast heard during a burst of
+  // exchanges reaches the frame scanner instead of being thrown away.
+  if (port_)
+    port_->OnUnreadBeforeSend = [this](const uint8_t* bytes, int count, int converter) {
+      for (int i = 0; i < count; ++i) AppendForeignByte(bytes[i], converter);
+    };
+}
 
 TPort::~TPort() {
   // The thread goes first: it uses the port until it has stopped.
   Terminate();
   ClosePort();
+  if (port_) port_->OnUnreadBeforeSend = nullptr;
 }
 
 bool TPort::Open() {
@@ -56,9 +65,46 @@ void TPort::ClosePort() {
 }
 
 int TPort::Transmit(const BusFrame& frame, const Frame6& request, int converter) {
+  if (!undelivered_.empty()) SendUndelivered(nullptr);
   const int sent = port_->Send(frame.data(), kFrameSize, converter);
+  if (sent == kFrameSize) ++framesTaken_;
   if (OnFrameSent) OnFrameSent(request);
   return sent;
+}
+
+int TPort::SendStop(const Frame6& frame, int converter) {
+  std::lock_guard lock(portLock_);
+  const int sent = Transmit(MakeBusFrame(frame), frame, converter);
+  if (sent == kFrameSize) return kBusOk;
+  KeepUndelivered(frame, converter);
+  return SendFailure(sent);
+}
+
+void TPort::KeepUndelivered(const Frame6& frame, int converter) {
+  // The same stop twice is one stop: the operator pressing F6 again while the link is gone.
+  for (const auto& kept : undelivered_)
+    if (kept.first == frame && kept.second == converter) return;
+  undelivered_.emplace_back(frame, converter);
+  undeliveredCount_ = static_cast<int>(undelivered_.size());
+}
+
+void TPort::SendUndelivered(std::vector<Frame6>* sentLater) {
+  if (!port_->Opened) return;
+  size_t done = 0;
+  while (done < undelivered_.size()) {
+    const auto& [frame, converter] = undelivered_[done];
+    const BusFrame wire = MakeBusFrame(frame);
+    if (port_->Send(wire.data(), kFrameSize, converter) != kFrameSize) break;
+    ++framesTaken_;
+    if (sentLater != nullptr) {
+      sentLater->push_back(frame);
+    } else if (OnFrameSent) {
+      OnFrameSent(frame);
+    }
+    ++done;
+  }
+  undelivered_.erase(undelivered_.begin(), undelivered_.begin() + static_cast<std::ptrdiff_t>(done));
+  undeliveredCount_ = static_cast<int>(undelivered_.size());
 }
 
 int TPort::SendFrame(const Frame6& frame, int converter) {

@@ -31,7 +31,12 @@ void TPort::ExecutePass() {
 }
 
 int TPort::BackgroundRead() {
-  std::lock_guard lock(portLock_);
+  // An exchange in progress reads the bus itself and puts whatever is not its reply into the
+  // receive buffer, and so does the purge in front of each transmission: the engine need not wait
+  // for the port then. It goes on to cut frames out of what is there, so a stop broadcast heard in
+  // the middle of a burst is known at once instead of after the burst.
+  std::unique_lock lock(portLock_, std::try_to_lock);
+  if (!lock.owns_lock()) return 0;
   if (!port_->Opened) return -1;
   // Checked under PortLock, so that a caller that has just switched polling off (Identify) can be
   // sure no background read takes its bytes once its own exchange holds the port.
@@ -60,6 +65,7 @@ void TPort::RecoverConnection() {
     if (OnConnectionLost) OnConnectionLost();
   });
   bool reopened = false;
+  std::vector<Frame6> stopsSent;
   while (!terminated_) {
     clock_.Sleep(kReopenIntervalMs);
     if (terminated_) break;
@@ -70,11 +76,15 @@ void TPort::RecoverConnection() {
     // warning come and go every 100 ms; the link is back only when the status can be read.
     if (port_->Reopen() && port_->BytesAvailable() >= 0) {
       reopened = true;
+      // Still under PortLock: no exchange of anybody's comes between the reopen and these.
+      SendUndelivered(&stopsSent);
       break;
     }
   }
   if (reopened)
-    HandOver([this] {
+    HandOver([this, &stopsSent] {
+      if (OnFrameSent)
+        for (const Frame6& frame : stopsSent) OnFrameSent(frame);
       if (OnConnectionRestored) OnConnectionRestored();
     });
 }
@@ -82,6 +92,8 @@ void TPort::RecoverConnection() {
 int TPort::CutMessages() {
   messageCount_ = CutFrames(rxBuffer_.get(), rxConverter_.get(), rxCount_, messages_.data(), messageConverters_.data(),
                             kMaxMessages);
+  for (int i = 0; i < messageCount_; ++i)
+    if (IsStopBroadcast(messages_[static_cast<size_t>(i)])) ++stopBroadcasts_;
   return messageCount_;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <vector>
 
 namespace fd::bus {
 
@@ -90,7 +91,9 @@ void TUSBPort::LimitReadWait(uint32_t ms) {
 }
 
 int TUSBPort::SendOne(int converter, const uint8_t* data, int count) {
-  const int written = ft_->WriteTo(converter, data, count);
+  std::vector<uint8_t> unread;
+  const int written = ft_->WriteTo(converter, data, count, OnUnreadBeforeSend ? &unread : nullptr);
+  if (!unread.empty()) OnUnreadBeforeSend(unread.data(), static_cast<int>(unread.size()), converter);
   if (written != count) return -2;
   // The receiver hears our own transmission on the half-duplex pair; it counts as sent only when
   // as many bytes came back within the window and the first of them is unchanged.

@@ -102,11 +102,28 @@ int TUSBPortFT::ReadFrom(int converter, uint8_t* buffer, int count) {
   return static_cast<int>(std::min<uint32_t>(got, static_cast<uint32_t>(count)));
 }
 
-int TUSBPortFT::WriteTo(int converter, const uint8_t* data, int count) {
+void TUSBPortFT::TakeUnread(FT_HANDLE handle, std::vector<uint8_t>& unread) {
+  // Only what the queue says is there: a read of that many returns at once, never waiting out
+  // the read time-out in front of a transmission.
+  while (unread.size() < kMaxUnread) {
+    uint32_t queued = 0;
+    if (driver_.GetQueueStatus(handle, queued) != FT_OK || queued == 0) return;
+    const size_t wanted = std::min<size_t>(queued, kMaxUnread - unread.size());
+    const size_t at = unread.size();
+    unread.resize(at + wanted);
+    uint32_t got = 0;
+    driver_.Read(handle, unread.data() + at, static_cast<uint32_t>(wanted), got);
+    unread.resize(at + std::min<size_t>(got, wanted));
+    if (got == 0) return;
+  }
+}
+
+int TUSBPortFT::WriteTo(int converter, const uint8_t* data, int count, std::vector<uint8_t>* unread) {
   if (data == nullptr || count <= 0) return 0;
   std::lock_guard lock(lock_);
   const ConverterInfo* info = Devices.Item(converter);
   if (info == nullptr) return 0;
+  if (unread != nullptr) TakeUnread(info->Handle, *unread);
   driver_.Purge(info->Handle, FT_PURGE_RX);
   driver_.Purge(info->Handle, FT_PURGE_TX);
   uint32_t written = 0;

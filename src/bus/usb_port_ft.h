@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "bus/converter_driver.h"
 #include "bus/usb_devices.h"
@@ -49,8 +50,12 @@ class TUSBPortFT {
   // time-out expired. Returns the number of bytes read, 0..count; a failing call reads nothing.
   int ReadFrom(int converter, uint8_t* buffer, int count);
   // Purges the converter's receive and transmit buffers, then writes, under the lock. Returns the
-  // number of bytes written.
-  int WriteTo(int converter, const uint8_t* data, int count);
+  // number of bytes written. With unread given, the bytes that had arrived and were not read yet
+  // are first taken out of the receive buffer and put there (up to kMaxUnread), so the purge throws
+  // away nothing somebody else said on the bus: a stop broadcast can come in at any moment.
+  int WriteTo(int converter, const uint8_t* data, int count, std::vector<uint8_t>* unread = nullptr);
+
+  static constexpr size_t kMaxUnread = 4096;
 
   // Stop bits and flow code as the driver takes them.
   uint8_t StopBitsCode() const;
@@ -61,6 +66,7 @@ class TUSBPortFT {
 
  private:
   FT_STATUS ConfigureOne(FT_HANDLE handle);
+  void TakeUnread(FT_HANDLE handle, std::vector<uint8_t>& unread);
   template <typename Fn>
   FT_STATUS ForEach(Fn fn);
 

@@ -8,15 +8,22 @@
 namespace fd::devices {
 
 TControls::TControls(bus::TPort& port, platform::Platform& platform)
-    : port_(port), platform_(platform), scanTimer_(platform.CreateTimer()) {
+    : port_(port),
+      platform_(platform),
+      scanTimer_(platform.CreateTimer()),
+      peerAnswerTimer_(platform.CreateTimer()) {
   scanTimer_->SetEnabled(false);
   scanTimer_->OnTimer = [this] { ScanTick(); };
+  peerAnswerTimer_->SetEnabled(false);
+  peerAnswerTimer_->OnTimer = [this] { SendDuePeerAnswers(); };
   random_.seed(platform.GetClock().TickCount());
 }
 
 TControls::~TControls() {
   scanTimer_->SetEnabled(false);
   scanTimer_->OnTimer = nullptr;
+  peerAnswerTimer_->SetEnabled(false);
+  peerAnswerTimer_->OnTimer = nullptr;
 }
 
 void TControls::Wait(uint32_t ms) { platform_.GetClock().Sleep(ms); }

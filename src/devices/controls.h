@@ -120,6 +120,16 @@ class TControls {
   uint32_t searchGeneration_ = 0;
   bool inScanTick_ = false;
   std::minstd_rand random_;
+  // Peer answers waiting out their random pause: when each is due and whom it answers. A timer
+  // sends them, so that the pause never holds the thread that fires the show.
+  struct PeerAnswerDue {
+    uint32_t dueTick;
+    int asker;
+  };
+  std::vector<PeerAnswerDue> peerAnswers_;
+  std::unique_ptr<platform::Timer> peerAnswerTimer_;
+  void SendDuePeerAnswers();
+  void ArmPeerAnswerTimer();
 };
 
 }  // namespace fd::devices

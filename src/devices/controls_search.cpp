@@ -1,5 +1,7 @@
 // The registry's bus search: the address sweep, the peer protocol, and frames heard on the bus.
 #include <algorithm>
+#include <cstdint>
+#include <vector>
 
 #include "bus/bus_frame.h"
 #include "devices/controls.h"
@@ -125,12 +127,41 @@ void TControls::HandleFrame(const bus::Frame6& frame, int converter) {
     // Answered whether or not a search runs; a query naming another program is not ours.
     if (frame[4] != 0 && frame[4] != bus::InstanceNumber()) return;
     // Every program answers a general query after its own random pause, so that the answers
-    // rarely collide on the bus.
-    Wait(std::uniform_int_distribution<uint32_t>(0, 149)(random_));
-    port_.SendPeerAnswer(support::ProgramMajorVersion(), frame[3]);
+    // rarely collide on the bus. The pause runs on a timer: a show plays on meanwhile.
+    const uint32_t pause = std::uniform_int_distribution<uint32_t>(0, 149)(random_);
+    peerAnswers_.push_back({platform_.GetClock().TickCount() + pause, frame[3]});
+    ArmPeerAnswerTimer();
   } else if (address == bus::kPeerAddress && code == kPeerAnswer) {
     if (searchMode_ & smRegister) RegisterSoft(frame[3], converter);
   }
+}
+
+}  // namespace fd::devices
+
+namespace fd::devices {
+
+void TControls::SendDuePeerAnswers() {
+  const uint32_t now = platform_.GetClock().TickCount();
+  // Taken out before sending: a send may run the engine, which may bring another query.
+  std::vector<PeerAnswerDue> due;
+  std::erase_if(peerAnswers_, [&](const PeerAnswerDue& a) {
+    if (static_cast<int32_t>(now - a.dueTick) < 0) return false;
+    due.push_back(a);
+    return true;
+  });
+  for (const PeerAnswerDue& a : due) port_.SendPeerAnswer(support::ProgramMajorVersion(), a.asker);
+  ArmPeerAnswerTimer();
+}
+
+void TControls::ArmPeerAnswerTimer() {
+  peerAnswerTimer_->SetEnabled(false);
+  if (peerAnswers_.empty()) return;
+  const uint32_t now = platform_.GetClock().TickCount();
+  int32_t soonest = INT32_MAX;
+  for (const PeerAnswerDue& a : peerAnswers_) soonest = std::min(soonest, static_cast<int32_t>(a.dueTick - now));
+  // A pause of 0 still waits for the loop: the query's hand-over comes first.
+  peerAnswerTimer_->SetInterval(static_cast<uint32_t>(std::max(soonest, 1)));
+  peerAnswerTimer_->SetEnabled(true);
 }
 
 }  // namespace fd::devices

@@ -12,7 +12,6 @@ namespace {
 
 constexpr uint8_t kStateQuery = 0x03;
 constexpr uint8_t kStateAnswer = 0x04;
-constexpr uint8_t kRunStop = 0x90;
 
 }  // namespace
 
@@ -63,6 +62,8 @@ void TCommonPlayer::Start(int32_t fromMs) {
   if (Soundtrack && Soundtrack->Loaded()) Soundtrack->PlayFrom(Clock);
   ShowTimer->SetEnabled(true);
   stopSent_ = false;
+  // A stop heard before this start and not handed over yet still reaches HandleBusMessage.
+  stopBroadcastsSeen_ = port_.StopBroadcastsHeard();
   if (LaunchMode == lmAutonomous) port_.SyncRun(Clock);
   port_.AnnounceStart(Clock);
   ArmWakeTimer();
@@ -87,6 +88,12 @@ void TCommonPlayer::Stop(bool stopSound) {
     port_.HVStop(device->ID, device->RepeatMode, device->Converter);
   }
   if (OnStateChange) OnStateChange();
+}
+
+void TCommonPlayer::ConnectionLost() {
+  if (!IsPlaying()) return;
+  Stop(false);
+  if (OnConnectionStop) OnConnectionStop();
 }
 
 void TCommonPlayer::NoteStopPoint() {
@@ -122,7 +129,11 @@ void TCommonPlayer::HandleBusMessage(const bus::Frame6& message) {
     }
     return;
   }
-  if (message[0] == kRunStop && message[3] == 0) ObeyExternalStop();
+  if (bus::IsStopBroadcast(message)) {
+    // Every stop counted so far has been seen: the burst need not look for it again.
+    stopBroadcastsSeen_ = port_.StopBroadcastsHeard();
+    ObeyExternalStop();
+  }
 }
 
 // Our own Stop broadcasts the very stop frame that we obey, so a second operator program on the

@@ -53,6 +53,14 @@ class TCommonPlayer {
   virtual void HandleBusMessage(const bus::Frame6& message);
   virtual void FireCue(int32_t console, int32_t channel, bool recordOnly);
   virtual bool IsPlaying() const;
+  // The converter is gone. Whatever happens on the bus meanwhile (the remote control's stop among
+  // it) this program cannot hear, so a show that plays stops here and now, as on a stop from the
+  // bus: its stop frames wait in the engine and go out first when the converter is back, and
+  // nothing starts again until the operator starts it.
+  virtual void ConnectionLost();
+
+  // The show stopped because the converter was lost.
+  std::function<void()> OnConnectionStop;
 
   // The show timer is repeating and sits on a 25 ms grid; in direct mode this single-shot timer
   // wakes the player at the next cue's own millisecond, so a cue does not wait for the grid.
@@ -66,6 +74,9 @@ class TCommonPlayer {
   static constexpr uint32_t ShowTimerInterval = 25;
   // What the show waits after its last cue before it stops.
   static constexpr uint32_t EndOfShowWait = 500;
+  // The most wire time one pass spends on a burst of due cues before it lets the event loop run
+  // (a stop key, a stop broadcast's hand-over); the rest follows on the next pass.
+  static constexpr uint32_t BurstSlice = 20;
   // A stop broadcast heard this long after our own stop, while we are stopped, is taken as another
   // program's answer to ours (see ObeyExternalStop).
   static constexpr uint32_t StopAnswerWindow = 2000;
@@ -79,6 +90,9 @@ class TCommonPlayer {
   // Points the wake-up timer at the next due cue (direct mode, while playing); disarms it otherwise.
   void ArmWakeTimer();
   void RunDirectCues();
+  // Obeys a stop broadcast the engine has cut out of the bus and not yet handed over; true when
+  // there was one.
+  bool StopHeardMeanwhile();
   void RunAutonomousStep(uint32_t now);
   void EndShow();
   void ReportProgress(uint32_t now);
@@ -94,6 +108,8 @@ class TCommonPlayer {
   // Whether stop frames went out since the latest Start, and when.
   bool stopSent_ = false;
   uint32_t stopSentTick_ = 0;
+  // The engine's count of stop broadcasts when the player last took notice of them.
+  uint32_t stopBroadcastsSeen_ = 0;
   // Where the latest stop left the clock and the cue index.
   bool stopPointValid_ = false;
   int32_t stoppedClock_ = 0;

@@ -59,11 +59,20 @@ void TCommonPlayer::OnTimerTick() {
 }
 
 void TCommonPlayer::RunDirectCues() {
-  // Every cue that fell due since the last pass goes out now, in list order. NextCue moves past
-  // each cue as it is sent, so a show stopped in the middle of a burst resumes with the rest.
+  // Every cue that fell due since the last pass goes out, in list order and back to back. NextCue
+  // moves past each cue as it is sent, so a show stopped in the middle of a burst resumes with the
+  // rest. A finale can hold seconds of wire time, and nothing else runs on this thread while the
+  // pass does: the operator's stop key, the engine's hand-over of a stop broadcast, a signal in a
+  // tool would all wait for the last cue. So a pass sends at most BurstSlice of it; the wake-up
+  // timer (armed after the pass, the next cue being due) brings the next slice a millisecond
+  // later, once the event loop has had its turn. A stop broadcast the engine thread has already
+  // cut out of the bus is obeyed between two cues, without waiting for its hand-over.
+  const uint32_t sliceStart = platform_.GetClock().TickCount();
   while (IsPlaying() && NextCue >= 0 && NextCue < CueCount()) {
+    if (StopHeardMeanwhile()) return;
     const devices::CueRecord cue = Cues->Items(NextCue);
     if (cue.TimeMs > Clock) break;
+    if (platform::TicksSince(sliceStart, platform_.GetClock().TickCount()) >= BurstSlice) return;
     ++NextCue;
     if (devices::IsMotionCue(cue.CueKind)) {
       // Only a motor console knows the motion commands; anything else skips the cue.
@@ -74,6 +83,14 @@ void TCommonPlayer::RunDirectCues() {
     }
   }
   if (IsPlaying() && NextCue >= CueCount()) EndShow();
+}
+
+bool TCommonPlayer::StopHeardMeanwhile() {
+  const uint32_t heard = port_.StopBroadcastsHeard();
+  if (heard == stopBroadcastsSeen_) return false;
+  stopBroadcastsSeen_ = heard;
+  ObeyExternalStop();
+  return true;
 }
 
 void TCommonPlayer::RunAutonomousStep(uint32_t now) {

@@ -121,6 +121,23 @@ TEST_F(EngineOnBench, TheBackgroundReadCollectsUnsolicitedFrames) {
   EXPECT_EQ(messages[0].first, query);
 }
 
+// Frames that reached the converter and were not read yet when a transmission purges it: a stop
+// broadcast among them is counted at the next pass and handed over like any other frame.
+TEST_F(EngineOnBench, ATransmissionKeepsWhatWaitedUnreadInTheConverter) {
+  const Frame6 stop{0x90, 0x00, 0x05, 0x00, 0x00, 0x00};
+  const Frame6 peerStop{0x90, 0x00, 0x05, 0x00, 0x00, 0xFF};  // for operator programs: not a stop
+  device.SpeakAt(BenchUs() + 1000, ScriptedDevice::FrameBytes(stop));
+  device.SpeakAt(BenchUs() + 6000, ScriptedDevice::FrameBytes(peerStop));
+  rig.platform.Advance(15);
+  EXPECT_EQ(engine.SendFrame({0x10, 0, 0, 1, 0, 0xFF}, 0), kBusOk);
+  EXPECT_EQ(engine.StopBroadcastsHeard(), 0u);
+  engine.ExecutePass();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].first, stop);
+  EXPECT_EQ(messages[1].first, peerStop);
+  EXPECT_EQ(engine.StopBroadcastsHeard(), 1u);
+}
+
 TEST_F(EngineOnBench, StartingWithoutConverterRaisesLostOnceAndRestoredOnce) {
   // Plugs the converter back in when bench time reaches a moment, as somebody at the desk would.
   struct Plugger : sim::BusDevice {

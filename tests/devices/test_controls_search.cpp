@@ -332,6 +332,10 @@ TEST(HeardFrames, PeerQueriesAreAnsweredForUsOrForEverybody) {
     bench.sent.clear();
     const uint64_t start = bench.Now();
     c.HandleFrame({0x01, 0, 0, asker, target, 0xFF}, 0);
+    // The pause runs on a timer, never in the frame's handler (a show may be firing).
+    EXPECT_TRUE(bench.sent.empty());
+    EXPECT_EQ(bench.Now(), start);
+    bench.platform.AdvanceUntil([&] { return !bench.sent.empty(); }, 400);
     ASSERT_EQ(bench.sent.size(), 1u);
     const bus::Frame6 answer{
         0x02, static_cast<uint8_t>(support::ProgramMajorVersion()), 0x00, bus::InstanceNumber(), asker, 0xFF};

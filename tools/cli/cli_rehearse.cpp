@@ -32,6 +32,8 @@ namespace fd::cli {
 namespace {
 
 constexpr const char* kName = kRehearseName;
+// How long a stop that could not go out waits for the converter after the show.
+constexpr uint32_t kStopDeliveryWaitMs = 10000;
 
 struct RehearseArgs {
   ScenarioArgs scenario;
@@ -114,8 +116,28 @@ int RunRehearse(const RehearseArgs& args) {
   // As in the window: other operator programs asking for our state are answered from now on, and
   // a stop broadcast is obeyed.
   bool stoppedByBus = false;
+  bool stoppedByLink = false;
   bus->OnOtherFrame = [&](const bus::Frame6& frame, int) { player.HandleBusMessage(frame); };
   player.OnEmergencyStop = [&] { stoppedByBus = true; };
+  // As in the window: a converter loss stops the show; its stop frames go out when it is back.
+  player.OnConnectionStop = [&] { stoppedByLink = true; };
+  bus->Port().OnConnectionLost = [&] {
+    std::fprintf(stderr, "firnadesk-cli %s: the converter was lost\n", kName);
+    player.ConnectionLost();
+  };
+  bus->Port().OnConnectionRestored = [&] {
+    std::fprintf(stderr, "firnadesk-cli %s: the converter is back\n", kName);
+  };
+  // The engine outlives the player: whatever way this function ends, its handlers go first.
+  struct HandlersOff {
+    CliBus& bus;
+    ~HandlersOff() {
+      bus.Port().OnConnectionLost = nullptr;
+      bus.Port().OnConnectionRestored = nullptr;
+      bus.Port().OnFrameSent = nullptr;
+      bus.OnOtherFrame = nullptr;
+    }
+  } handlersOff{*bus};
   player.OnStateChange = [&] { show::OperatingMode = player.IsPlaying() ? show::omLaunch : show::omReady; };
   show::OperatingMode = show::omReady;
   // The player tells the operator itself why a soundtrack does not load.
@@ -184,6 +206,14 @@ int RunRehearse(const RehearseArgs& args) {
     }
   }
   showRunning = false;
+  // Stop frames the converter did not take wait for it to come back, a while; the report says
+  // whether they went out.
+  if (bus->Port().UndeliveredStops() > 0) {
+    std::fprintf(stderr, "firnadesk-cli %s: stop not delivered, waiting up to %u s for the converter\n", kName,
+                 kStopDeliveryWaitMs / 1000);
+    bus->RunUntil([&] { return bus->Port().UndeliveredStops() == 0 || StopSignals::Requested(); },
+                  kStopDeliveryWaitMs);
+  }
   // Frames heard while stopping (a peer's answer) still reach the player.
   bus->Host().ProcessPendingEvents();
   bus->Port().OnFrameSent = nullptr;
@@ -191,7 +221,11 @@ int RunRehearse(const RehearseArgs& args) {
   progress.Clear();
   show::OperatingMode = show::omReady;
 
-  run.end = byOperator ? ShowEnd::Operator : stoppedByBus ? ShowEnd::Bus : ShowEnd::Finished;
+  run.end = stoppedByLink  ? ShowEnd::Converter
+            : byOperator   ? ShowEnd::Operator
+            : stoppedByBus ? ShowEnd::Bus
+                           : ShowEnd::Finished;
+  run.stopUndelivered = bus->Port().UndeliveredStops() > 0;
   if (bench) {
     run.fireLogKnown = true;
     run.fireLog = bench->FireLog().Entries();

@@ -75,12 +75,14 @@ const char* ShowEndText(ShowEnd end) {
       return "stopped by the operator";
     case ShowEnd::Bus:
       return "stopped by a stop broadcast on the bus";
+    case ShowEnd::Converter:
+      return "stopped: the converter was lost";
   }
   return "";
 }
 
 int RehearsalReport::ExitStatus() const {
-  if (end != ShowEnd::Finished) return 1;
+  if (end != ShowEnd::Finished || stopUndelivered) return 1;
   if (firingObservable && notFired > 0) return 1;
   return unasked.empty() ? 0 : 1;
 }
@@ -89,6 +91,7 @@ RehearsalReport BuildRehearsalReport(const RehearsalRun& run) {
   RehearsalReport report;
   report.autonomous = run.autonomous;
   report.end = run.end;
+  report.stopUndelivered = run.stopUndelivered;
 
   const std::vector<sim::PlannedFire> planned = sim::PlannedFires(run.cues, run.fromMs);
 
@@ -174,6 +177,7 @@ std::string RehearsalText(const RehearsalReport& report) {
     out += "  console " + std::to_string(u.console) + " " + u.what + " at " + Ms(u.showMs) + " ms" +
            (u.sentOnly ? " (fire frame sent)" : "") + "\n";
   out += std::string("Show: ") + ShowEndText(report.end) + "\n";
+  if (report.stopUndelivered) out += "Stop not delivered: the converter did not take the stop frames\n";
   return out;
 }
 
@@ -212,7 +216,11 @@ Json RehearsalSummaryJson(const RehearsalReport& report) {
     unasked.push_back(e);
   }
   o["fired_without_cue"] = unasked;
-  o["ended"] = report.end == ShowEnd::Finished ? "end" : report.end == ShowEnd::Operator ? "operator" : "bus";
+  o["ended"] = report.end == ShowEnd::Finished   ? "end"
+               : report.end == ShowEnd::Operator ? "operator"
+               : report.end == ShowEnd::Bus      ? "bus"
+                                                 : "converter";
+  o["stop_delivered"] = !report.stopUndelivered;
   o["exit_status"] = report.ExitStatus();
   return o;
 }

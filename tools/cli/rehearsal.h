@@ -23,7 +23,7 @@ struct SentFrame {
 };
 
 // How the show ended.
-enum class ShowEnd { Finished, Operator, Bus };
+enum class ShowEnd { Finished, Operator, Bus, Converter };
 
 struct RehearsalRun {
   std::vector<devices::CueRecord> cues;  // the whole scenario, sorted by time
@@ -35,6 +35,8 @@ struct RehearsalRun {
   std::vector<sim::FireEntry> fireLog;
   uint64_t showStartUs = 0;  // bench time at which the show clock stood at fromMs
   ShowEnd end = ShowEnd::Finished;
+  // Stop frames the converter had not taken when the command ended.
+  bool stopUndelivered = false;
 };
 
 struct RehearsalRow {
@@ -67,6 +69,7 @@ struct RehearsalReport {
   double p50 = 0, p99 = 0, max = 0;
   std::vector<UnaskedFire> unasked;
   ShowEnd end = ShowEnd::Finished;
+  bool stopUndelivered = false;
 
   // 0 when the show ran to its end, every cue fired (as far as can be seen) and nothing else
   // fired; otherwise 1.
@@ -87,7 +90,8 @@ std::string RehearsalText(const RehearsalReport& report);
 Json RehearsalRowJson(const RehearsalRow& row);
 Json RehearsalSummaryJson(const RehearsalReport& report);
 
-// "ran to its end", "stopped by the operator", "stopped by a stop broadcast on the bus".
+// "ran to its end", "stopped by the operator", "stopped by a stop broadcast on the bus", "stopped:
+// the converter was lost".
 const char* ShowEndText(ShowEnd end);
 
 }  // namespace fd::cli
