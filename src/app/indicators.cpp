@@ -11,7 +11,9 @@ namespace fd::app {
 namespace {
 
 const QString kLinkLostWarning = QStringLiteral("Конвертер RS485 - нет связи.");
-const QString kShowStoppedWarning = QStringLiteral("Конвертер RS485 - нет связи. Показ остановлен.");
+const QString kShowStoppedWarning = QStringLiteral("Показ остановлен: нет связи с конвертером RS485.");
+const QString kShowStoppedStopPendingWarning =
+    QStringLiteral("Показ остановлен: нет связи с конвертером RS485. Стоп не доставлен.");
 const QString kStopUndeliveredWarning = QStringLiteral("Стоп не доставлен: нет связи с конвертером RS485.");
 
 }  // namespace
@@ -39,9 +41,10 @@ void TMainForm::PortLinkLost() {
 }
 
 void TMainForm::PlayerConnectionStop() {
-  if (WarningForm != nullptr) WarningForm->ShowWarning(kShowStoppedWarning);
   support::WriteLog("Показ остановлен: нет связи с преобразователем RS485", 1);
   NoteUndeliveredStop();
+  if (WarningForm != nullptr)
+    WarningForm->ShowWarning(StopUndelivered ? kShowStoppedStopPendingWarning : kShowStoppedWarning);
 }
 
 void TMainForm::NoteUndeliveredStop() {
@@ -64,8 +67,11 @@ void TMainForm::PortLinkRestored() {
   if (StopUndelivered && Port && Port->UndeliveredStops() == 0) {
     StopUndelivered = false;
     support::WriteLog("Стоп доставлен после восстановления связи", 1);
-    if (WarningForm != nullptr && WarningForm->isVisible() && WarningForm->Panel->text() == kStopUndeliveredWarning)
-      WarningForm->ShowWarning(kShowStoppedWarning);
+    // The reason the show stopped stays up; the waiting stop is no longer news.
+    if (WarningForm != nullptr && WarningForm->isVisible()) {
+      if (WarningForm->Panel->text() == kShowStoppedStopPendingWarning) WarningForm->ShowWarning(kShowStoppedWarning);
+      if (WarningForm->Panel->text() == kStopUndeliveredWarning) WarningForm->close();
+    }
   }
 }
 

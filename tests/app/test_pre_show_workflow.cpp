@@ -2,6 +2,7 @@
 // tests and their graph, the scenario and soundtrack keys, the pre-flight dialogs in front of
 // writing and verifying, and the cue list following the show.
 #include <QDialog>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QtTest>
 
@@ -493,6 +494,46 @@ class PreShowWorkflowTest : public QObject {
     QVERIFY(f.TimeLabel->text() >= QStringLiteral("0:00:01.0"));
     w.Press(Qt::Key_F6);
     QVERIFY(!f.IsPlaying());
+  }
+
+  // The converter pulled out in the middle of a show: the show stops, the operator is told why and
+  // that its stop is waiting, and the stop goes out when the converter is back; nothing restarts.
+  void aConverterLostDuringTheShowStopsItAndDeliversTheStopLater() {
+    BenchWindow w(platform_, *dir_, "converters 1\nconsole 3 version 168 channels 16\n");
+    SmallWindows small(platform_, w.Form());
+    w.ShowActive();
+    TMainForm& f = w.Form();
+    QVERIFY(f.Controls->ProbeAddress(3));
+    QByteArray text;
+    for (int i = 0; i < 40; ++i) text += QStringLiteral("0:00:%1.0\t3\t%2\tcue\r\n").arg(i, 2, 10, QLatin1Char('0')).arg(i % 16 + 1).toLatin1();
+    PickScenario(w, WriteFile(*dir_, "show.txt", text));
+    w.Press(Qt::Key_F1);
+    w.Press(Qt::Key_F5);
+    QVERIFY(f.IsPlaying());
+    QTest::qWait(300);
+    const QStringList before = LinesAfterStartup();
+
+    w.Bench().Unplug();
+    QTRY_VERIFY_WITH_TIMEOUT(f.LinkLost, 5000);
+    QVERIFY(!f.IsPlaying());
+    QVERIFY(f.StopUndelivered);
+    QVERIFY(w.Warning().isVisible());
+    QCOMPARE(w.Warning().Panel->text(),
+             QStringLiteral("Показ остановлен: нет связи с конвертером RS485. Стоп не доставлен."));
+
+    w.Bench().Replug();
+    QTRY_VERIFY_WITH_TIMEOUT(!f.LinkLost, 5000);
+    QVERIFY(!f.StopUndelivered);
+    QCOMPARE(f.Port->UndeliveredStops(), 0);
+    QCOMPARE(w.Warning().Panel->text(), QStringLiteral("Показ остановлен: нет связи с конвертером RS485."));
+    QTest::qWait(1200);
+    QVERIFY(!f.IsPlaying());
+    const QStringList after = LinesAfterStartup().mid(before.size()).filter(QRegularExpression("^(?!Запуск)"));
+    const QStringList expected{"Ошибка преобразователя RS485 - нет связи",
+                               "Стоп не доставлен: нет связи с преобразователем RS485",
+                               "Показ остановлен: нет связи с преобразователем RS485",
+                               "Работа преобразователя RS485 восстановлена", "Стоп доставлен после восстановления связи"};
+    QCOMPARE(after, expected);
   }
 };
 
