@@ -1,9 +1,11 @@
 // The operating modes (ОЖИДАНИЕ, ГОТОВНОСТЬ, ЗАПУСК), the launch mode, and start, stop and rewind of
 // the show. The mode reaches the bus only through the player's answers to state queries.
 #include "app/main_form.h"
+#include "app/warning_dialogs.h"
 #include "app/warning_form.h"
 #include "app/widget_paint.h"
 #include "show/operating_mode.h"
+#include "show/preflight_checks.h"
 #include "support/run_log.h"
 
 namespace fd::app {
@@ -27,7 +29,14 @@ void TMainForm::ControlActionExecute() {
   UpdateLeds();
 }
 
-void TMainForm::StartBtnClick() { Player->Start(Player->Clock); }
+void TMainForm::StartBtnClick() {
+  // The consoles start from the first whole tenth of a second: the operator hears first what that
+  // leaves out, and may still cancel.
+  if (Player->LaunchMode == show::lmAutonomous &&
+      !AskToContinue(show::CheckCuesBeforeFirstRun(Project->Cues(), Player->CuesBeforeFirstRun(Player->Clock))))
+    return;
+  Player->Start(Player->Clock);
+}
 
 void TMainForm::StopBtnClick() { Player->Stop(true); }
 

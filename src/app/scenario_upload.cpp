@@ -8,8 +8,6 @@
 
 namespace fd::app {
 
-namespace {
-
 // Shows a failed check and asks the operator; true when the work may go on.
 bool AskToContinue(const show::PreflightResult& check) {
   if (check.Passed) return true;
@@ -19,8 +17,6 @@ bool AskToContinue(const show::PreflightResult& check) {
   PresentWarningForm->Label1->setText(QString::fromStdString(check.Heading));
   return PresentWarningForm->exec() == QDialog::Accepted;
 }
-
-}  // namespace
 
 bool TMainForm::CheckUnconnected() { return AskToContinue(show::CheckUnconnected(Project->Cues(), *Controls)); }
 

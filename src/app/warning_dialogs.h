@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "show/preflight_checks.h"
+
 namespace fd::app {
 
 // Reports the devices a search found besides consoles, radio modules and the remote control.
@@ -53,5 +55,9 @@ class TPresentWarningForm : public QDialog {
 
 extern TExternalWarningForm* ExternalWarningForm;
 extern TPresentWarningForm* PresentWarningForm;
+
+// Shows a failed pre-flight check in the pre-flight dialog and asks the operator; true when the
+// work may go on (a check that passed asks nothing).
+bool AskToContinue(const show::PreflightResult& check);
 
 }  // namespace fd::app

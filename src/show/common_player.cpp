@@ -1,6 +1,9 @@
 // The show player's life cycle: start, stop, the soundtrack, and what it hears on the bus.
 #include "show/common_player.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "bus/bus_frame.h"
 #include "devices/device_codes.h"
 #include "show/operating_mode.h"
@@ -44,11 +47,44 @@ bool TCommonPlayer::IsPlaying() const { return ShowTimer->Enabled(); }
 
 int32_t TCommonPlayer::CueCount() const { return Cues != nullptr ? Cues->Count() : 0; }
 
-void TCommonPlayer::Start(int32_t fromMs) {
+int32_t TCommonPlayer::FirstCueAt(int32_t fromMs) const {
   const int32_t count = CueCount();
   int32_t first = 0;
   while (first < count && Cues->Items(first).TimeMs < fromMs) ++first;
-  if (!ResumesPastHandledCues(fromMs, first)) NextCue = first;
+  return first;
+}
+
+int32_t TCommonPlayer::FirstRunTime(int32_t fromMs) const {
+  const int64_t from = std::max<int64_t>(fromMs, 0);
+  const bool pastHandled = ResumesPastHandledCues(fromMs, FirstCueAt(fromMs));
+  const int64_t tenth = pastHandled ? (from / 100 + 1) * 100 : (from + 99) / 100 * 100;
+  return static_cast<int32_t>(std::min<int64_t>(tenth, std::numeric_limits<int32_t>::max()));
+}
+
+std::vector<int32_t> TCommonPlayer::CuesBeforeFirstRun(int32_t fromMs) const {
+  std::vector<int32_t> out;
+  const int32_t runAt = FirstRunTime(fromMs);
+  const int32_t first = FirstCueAt(fromMs);
+  // Cues a resumed run already handled at the start time are not left out: they were played.
+  const int32_t from = ResumesPastHandledCues(fromMs, first) ? std::max(first, NextCue) : first;
+  for (int32_t i = from; i < CueCount() && Cues->Items(i).TimeMs < runAt; ++i)
+    if (Cues->Items(i).CueKind == devices::ChannelCue || devices::IsMotionCue(Cues->Items(i).CueKind))
+      out.push_back(i);
+  return out;
+}
+
+void TCommonPlayer::Start(int32_t fromMs) {
+  const int32_t count = CueCount();
+  const int32_t first = FirstCueAt(fromMs);
+  if (LaunchMode == lmAutonomous) {
+    // The consoles play from the first run broadcast on; the list follows them from there.
+    nextRunTime_ = FirstRunTime(fromMs);
+    int32_t next = first;
+    while (next < count && Cues->Items(next).TimeMs < nextRunTime_) ++next;
+    NextCue = next;
+  } else if (!ResumesPastHandledCues(fromMs, first)) {
+    NextCue = first;
+  }
 
   PrepareLevelQueues(fromMs);
 
@@ -64,13 +100,19 @@ void TCommonPlayer::Start(int32_t fromMs) {
   stopSent_ = false;
   // A stop heard before this start and not handed over yet still reaches HandleBusMessage.
   stopBroadcastsSeen_ = port_.StopBroadcastsHeard();
-  if (LaunchMode == lmAutonomous) port_.SyncRun(Clock);
+  if (LaunchMode == lmAutonomous) SendDueRun();
   port_.AnnounceStart(Clock);
   ArmWakeTimer();
   if (OnStateChange) OnStateChange();
 }
 
 void TCommonPlayer::Stop(bool stopSound) {
+  // The consoles play on by themselves until the stop frame reaches them: the clock they stop at
+  // is now, not the last tick's, and a start from here must know what they played meanwhile.
+  if (IsPlaying() && LaunchMode == lmAutonomous) {
+    Clock = ShowTimeAt(StartPosition, StartTick, platform_.GetClock().TickCount());
+    if (Clock < 0) Clock = 0;
+  }
   ShowTimer->SetEnabled(false);
   WakeTimer->SetEnabled(false);
   port_.SyncStop(Clock);

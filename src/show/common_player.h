@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audio/bass_files.h"
 #include "bus/tport.h"
@@ -22,6 +23,9 @@ inline constexpr uint8_t lmAutonomous = 1;
 
 // Runs the show on the user-interface thread: the show clock, the cues in time order, the
 // soundtrack in step, state answers to other operator programs and the stop from the bus.
+// The show time at a tick count, for a run that started at startPosition on startTick.
+int32_t ShowTimeAt(int32_t startPosition, uint32_t startTick, uint32_t now);
+
 class TCommonPlayer {
  public:
   TCommonPlayer(platform::Platform& platform, bus::TPort& port, devices::TControls& controls);
@@ -53,6 +57,15 @@ class TCommonPlayer {
   virtual void HandleBusMessage(const bus::Frame6& message);
   virtual void FireCue(int32_t console, int32_t channel, bool recordOnly);
   virtual bool IsPlaying() const;
+  // Autonomous launch. The run broadcast carries the show time in whole tenths of a second and the
+  // consoles fire their stored cues from that time on, so a start goes out on the first whole
+  // tenth at or after the start position (strictly after it when the run resumes past cues already
+  // handled there), sent the moment the show clock reaches it. The cues in between cannot be
+  // played from memory: the window names them before the start, and they are never fired twice.
+  int32_t FirstRunTime(int32_t fromMs) const;
+  // Indexes of the cues a start from fromMs in autonomous launch leaves out, in list order.
+  std::vector<int32_t> CuesBeforeFirstRun(int32_t fromMs) const;
+
   // The converter is gone. Whatever happens on the bus meanwhile (the remote control's stop among
   // it) this program cannot hear, so a show that plays stops here and now, as on a stop from the
   // bus: its stop frames wait in the engine and go out first when the converter is back, and
@@ -108,6 +121,12 @@ class TCommonPlayer {
   // Whether stop frames went out since the latest Start, and when.
   bool stopSent_ = false;
   uint32_t stopSentTick_ = 0;
+  // Autonomous launch: the show time (a whole tenth) of the next run broadcast.
+  int32_t nextRunTime_ = 0;
+  // The index of the first cue at or after the start position (what Start computes first).
+  int32_t FirstCueAt(int32_t fromMs) const;
+  // Sends the run broadcast whose moment has come (autonomous launch).
+  void SendDueRun();
   // The engine's count of stop broadcasts when the player last took notice of them.
   uint32_t stopBroadcastsSeen_ = 0;
   // Where the latest stop left the clock and the cue index.

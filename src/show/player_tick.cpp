@@ -8,14 +8,14 @@
 
 namespace fd::show {
 
-namespace {
-
-// The show time at a tick count. The elapsed time is taken as unsigned so that the tick counter's
-// wrap is harmless; a sum beyond the 32-bit show time holds at its end instead of turning negative.
+// The elapsed time is taken as unsigned so that the tick counter's wrap is harmless; a sum beyond
+// the 32-bit show time holds at its end instead of turning negative.
 int32_t ShowTimeAt(int32_t startPosition, uint32_t startTick, uint32_t now) {
   const int64_t t = static_cast<int64_t>(startPosition) + platform::TicksSince(startTick, now);
   return static_cast<int32_t>(std::min<int64_t>(t, std::numeric_limits<int32_t>::max()));
 }
+
+namespace {
 
 void SendMotion(devices::TMotorControl& motor, const devices::CueRecord& cue) {
   switch (cue.CueKind) {
@@ -93,11 +93,22 @@ bool TCommonPlayer::StopHeardMeanwhile() {
   return true;
 }
 
+void TCommonPlayer::SendDueRun() {
+  if (Clock < nextRunTime_) return;
+  // On the whole tenth itself, so the consoles' clock is the program's to within the frame's own
+  // wire time; the next one a second of show time later.
+  port_.SyncRun(nextRunTime_);
+  LastSyncTick = platform_.GetClock().TickCount();
+  const int64_t next = static_cast<int64_t>(nextRunTime_) + SyncInterval;
+  // A clock that ran far ahead (a stalled thread) catches up without a burst of broadcasts.
+  nextRunTime_ = static_cast<int32_t>(
+      std::min<int64_t>(std::max<int64_t>(next, (static_cast<int64_t>(Clock) / 100 + 1) * 100),
+                        std::numeric_limits<int32_t>::max()));
+}
+
 void TCommonPlayer::RunAutonomousStep(uint32_t now) {
-  if (platform::TicksSince(LastSyncTick, now) >= static_cast<uint32_t>(SyncInterval)) {
-    port_.SyncRun(Clock);
-    LastSyncTick = now;
-  }
+  (void)now;
+  SendDueRun();
   // The consoles fire by themselves; the list only follows them, one cue a tick.
   if (NextCue >= 0 && NextCue < CueCount()) {
     const devices::CueRecord cue = Cues->Items(NextCue);
@@ -111,6 +122,13 @@ void TCommonPlayer::RunAutonomousStep(uint32_t now) {
 }
 
 void TCommonPlayer::EndShow() {
+  // The list follows the consoles one cue a tick in autonomous launch and may lag behind a finale:
+  // the consoles have played everything, and the run log says so before the show ends.
+  if (LaunchMode == lmAutonomous)
+    while (NextCue >= 0 && NextCue < CueCount()) {
+      const devices::CueRecord cue = Cues->Items(NextCue++);
+      if (cue.CueKind == devices::ChannelCue) FireCue(cue.Console, cue.Channel, true);
+    }
   platform_.GetClock().Sleep(EndOfShowWait);
   Stop(false);
   Clock = Cues != nullptr ? Cues->LastTime() : 0;
@@ -141,9 +159,17 @@ void TCommonPlayer::ReportIdle() {
 
 void TCommonPlayer::ArmWakeTimer() {
   WakeTimer->SetEnabled(false);
-  if (!IsPlaying() || LaunchMode != lmDirect || NextCue < 0 || NextCue >= CueCount()) return;
+  if (!IsPlaying()) return;
+  int64_t dueShowTime = 0;
+  if (LaunchMode == lmAutonomous) {
+    // The next run broadcast goes out on its whole tenth, not on the 25 ms grid.
+    dueShowTime = nextRunTime_;
+  } else {
+    if (NextCue < 0 || NextCue >= CueCount()) return;
+    dueShowTime = Cues->Items(NextCue).TimeMs;
+  }
   // From the start of the run, never from the previous arming, so that no error accumulates.
-  const int64_t dueElapsed = static_cast<int64_t>(Cues->Items(NextCue).TimeMs) - StartPosition;
+  const int64_t dueElapsed = dueShowTime - StartPosition;
   const int64_t elapsed = platform::TicksSince(StartTick, platform_.GetClock().TickCount());
   const int64_t delay = std::clamp<int64_t>(dueElapsed - elapsed, 1, std::numeric_limits<int32_t>::max());
   WakeTimer->SetInterval(static_cast<uint32_t>(delay));

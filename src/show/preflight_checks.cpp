@@ -1,10 +1,12 @@
 #include "show/preflight_checks.h"
 
+#include <algorithm>
 #include <array>
 #include <set>
 
 #include "devices/controls.h"
 #include "devices/device_codes.h"
+#include "show/scenario_report.h"
 #include "support/numbers.h"
 
 namespace fd::show {
@@ -27,6 +29,10 @@ PreflightResult Finish(const std::set<int>& numbers, const char* heading) {
 
 std::string PreflightResult::MemoText() const {
   std::string text;
+  if (!Lines.empty()) {
+    for (const std::string& line : Lines) text += (text.empty() ? "" : "\n") + line;
+    return text;
+  }
   for (size_t i = 0; i < Numbers.size(); ++i) {
     if (i) text += ", ";
     text += support::NumberText(Numbers[i]);
@@ -73,6 +79,28 @@ PreflightResult CheckScenarioTimes(const std::vector<devices::CueRecord>& cues, 
     }
   }
   return Finish(flagged, kScenarioTimesHeading);
+}
+
+}  // namespace fd::show
+
+namespace fd::show {
+
+PreflightResult CheckCuesBeforeFirstRun(const std::vector<devices::CueRecord>& cues,
+                                        const std::vector<int32_t>& leftOut) {
+  PreflightResult result;
+  for (int32_t index : leftOut) {
+    if (index < 0 || static_cast<size_t>(index) >= cues.size()) continue;
+    const devices::CueRecord& cue = cues[static_cast<size_t>(index)];
+    std::string line = ShowTimeText(cue.TimeMs) + "  пульт " + support::NumberText(cue.Console);
+    if (cue.CueKind == devices::ChannelCue) line += ", канал " + support::NumberText(cue.Channel + 1);
+    result.Lines.push_back(std::move(line));
+    if (std::find(result.Numbers.begin(), result.Numbers.end(), cue.Console) == result.Numbers.end())
+      result.Numbers.push_back(cue.Console);
+  }
+  std::sort(result.Numbers.begin(), result.Numbers.end());
+  result.Passed = result.Lines.empty();
+  if (!result.Passed) result.Heading = kBeforeFirstRunHeading;
+  return result;
 }
 
 }  // namespace fd::show

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,9 @@ struct PreflightResult {
   bool Passed = true;
   std::vector<int> Numbers;  // offending console numbers or device IDs, ascending, each once
   std::string Heading;       // empty when passed
+  std::vector<std::string> Lines;  // one line a cue, when the check is about cues, not consoles
 
-  // "3, 7"
+  // "3, 7", or the lines one under the other
   std::string MemoText() const;
 };
 
@@ -28,6 +30,14 @@ inline constexpr const char* kScenarioTimesHeading = "Сценарий може�
 // Console numbers of the scenario without a registered device. Numbers outside 0..255 can never
 // have one and are listed like the others.
 PreflightResult CheckUnconnected(const std::vector<devices::CueRecord>& cues, const devices::TControls& controls);
+
+inline constexpr const char* kBeforeFirstRunHeading =
+    "Команды до первой синхронизации не будут выполнены пультами...";
+
+// The cues (indexes into cues) that a start in autonomous launch leaves out because they lie
+// before its first run broadcast: one line each with the time, the console and the channel.
+PreflightResult CheckCuesBeforeFirstRun(const std::vector<devices::CueRecord>& cues,
+                                        const std::vector<int32_t>& leftOut);
 
 // Registered devices whose cues the consoles may not play as written: a cue at a time below 1 ms,
 // or (for consoles below firmware 148, which keep one time per channel) a time earlier than the
