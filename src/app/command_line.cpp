@@ -3,6 +3,7 @@
 #include <charconv>
 #include <climits>
 #include <optional>
+#include <set>
 
 namespace fd::app {
 
@@ -41,11 +42,17 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
     return result;
   };
 
+  // An option given twice is a slip (which of two ports was meant?), never the last one silently.
+  std::set<std::string> seen;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     std::string name, value;
     bool inlineValue = false;
     SplitOption(arg, name, value, inlineValue);
+    if (name.rfind("--", 0) == 0 || name == "-h") {
+      const std::string canonical = name == "-h" ? "--help" : name;
+      if (!seen.insert(canonical).second) return fail(canonical + " given twice");
+    }
 
     if (name == "--help" || name == "-h") {
       if (inlineValue) return fail("option " + name + " takes no value");

@@ -1,5 +1,10 @@
 #include "app/converter_source.h"
 
+#include <cstdio>
+
+#include "support/run_log.h"
+#include "support/terminal_text.h"
+
 namespace fd::app {
 
 std::unique_ptr<ConverterSource> ConverterSource::Make(const ConverterChoice& choice, platform::Clock& clock,
@@ -9,7 +14,7 @@ std::unique_ptr<ConverterSource> ConverterSource::Make(const ConverterChoice& ch
     case ConverterChoice::Source::Simulate:
       source->bench_ = sim::MakeSimulatedBench(choice.BenchPath, clock, error);
       if (!source->bench_) {
-        if (error.empty()) error = "cannot load the bench \"" + choice.BenchPath + "\"";
+        if (error.empty()) error = "cannot load the bench \"" + support::TerminalPath(choice.BenchPath) + "\"";
         return nullptr;
       }
       source->description_ =
@@ -23,6 +28,16 @@ std::unique_ptr<ConverterSource> ConverterSource::Make(const ConverterChoice& ch
       source->tty_ = std::make_unique<bus::TtyDriver>();
       source->description_ = "FTDI converters";
       break;
+  }
+  if (source->tty_) {
+    // The window's warning says only that the converter is not there; why (another program holds
+    // it, no permission) goes to the run log and the terminal, once per new reason.
+    source->tty_->OnOpenProblem = [description =
+                                       support::TerminalPath(source->description_)](const std::string& problem) {
+      support::WriteLog("Преобразователь RS485 не открыт (" + description + "): " + problem, 1);
+      std::fprintf(stderr, "firnadesk: cannot open %s: %s\n", description.c_str(),
+                   support::TerminalText(problem, 1024).c_str());
+    };
   }
   return source;
 }

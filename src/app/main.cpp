@@ -17,6 +17,7 @@
 #include "app/session_automation.h"
 #include "app/warning_dialogs.h"
 #include "app/warning_form.h"
+#include "support/terminal_text.h"
 
 namespace {
 
@@ -32,7 +33,9 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   const fd::app::CommandLineResult parsed = fd::app::ParseCommandLine(args);
   if (!parsed.Ok) {
-    std::fprintf(stderr, "firnadesk: %s\n%s", parsed.Error.c_str(), fd::app::UsageText("firnadesk").c_str());
+    // The error may quote an argument: control characters in it must not drive the terminal.
+    std::fprintf(stderr, "firnadesk: %s\n%s", fd::support::TerminalText(parsed.Error, 1024).c_str(),
+                 fd::app::UsageText("firnadesk").c_str());
     return 2;
   }
   if (parsed.Options.HelpRequested) {
@@ -52,7 +55,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<fd::app::ConverterSource> converter =
       fd::app::ConverterSource::Make(parsed.Options.Converter, platform.GetClock(), converterError);
   if (!converter) {
-    std::fprintf(stderr, "firnadesk: %s\n", converterError.c_str());
+    std::fprintf(stderr, "firnadesk: %s\n", fd::support::TerminalText(converterError, 1024).c_str());
     return 2;
   }
   fd::app::StartupEnvironment environment = fd::app::StartupEnvironment::Default();

@@ -5,6 +5,9 @@
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
+#include <string_view>
+
+#include "support/terminal_text.h"
 
 namespace fd::app {
 
@@ -31,7 +34,9 @@ void SessionAutomation::TakeScreenshot() {
     return;
   }
   screenshotFailed_ = true;
-  std::fprintf(stderr, "firnadesk: could not write the screenshot to %s\n", screenshotPath_.toLocal8Bit().constData());
+  const QByteArray path = screenshotPath_.toLocal8Bit();
+  std::fprintf(stderr, "firnadesk: could not write the screenshot to %s\n",
+               support::TerminalPath(std::string_view(path.constData(), static_cast<size_t>(path.size()))).c_str());
 }
 
 void SessionAutomation::Quit() {

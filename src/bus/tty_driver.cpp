@@ -6,14 +6,20 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "support/terminal_text.h"
 
 namespace fd::bus {
 
@@ -70,6 +76,16 @@ int MsLeft(std::chrono::steady_clock::time_point deadline) {
   const auto left = deadline - std::chrono::steady_clock::now();
   if (left <= std::chrono::steady_clock::duration::zero()) return 0;
   return static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+}
+
+}  // namespace
+
+namespace {
+
+std::string InUseText(const std::string& path) {
+  const std::string holders = TtyDriver::DeviceHolders(path);
+  return "in use by another program" +
+         (holders.empty() ? std::string(" (the system does not tell which)") : ": " + holders);
 }
 
 }  // namespace
@@ -177,13 +193,21 @@ FT_STATUS TtyDriver::Open(uint32_t index, FT_HANDLE& handle) {
   port->fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (port->fd < 0) {
     const int e = errno;
-    return (e == ENOENT || e == ENODEV || e == ENXIO) ? FT_DEVICE_NOT_FOUND : FT_DEVICE_NOT_OPENED;
+    // TIOCEXCL of another program refuses the open itself.
+    if (e == EBUSY) return OpenFailed(FT_DEVICE_NOT_OPENED, InUseText(path));
+    return OpenFailed((e == ENOENT || e == ENODEV || e == ENXIO) ? FT_DEVICE_NOT_FOUND : FT_DEVICE_NOT_OPENED,
+                      support::SystemErrorText(e));
   }
-  // Like the vendor library, one program at a time: a converter held by another is refused.
-  if (::flock(port->fd, LOCK_EX | LOCK_NB) != 0) return FT_DEVICE_NOT_OPENED;
-  if (::tcgetattr(port->fd, &port->saved) != 0) return FT_DEVICE_NOT_OPENED;  // not a tty
-  port->haveSaved = true;
+  // Like the vendor library, one program at a time: a converter held by another is refused. The
+  // lock also holds against root, whom TIOCEXCL lets through.
+  if (::flock(port->fd, LOCK_EX | LOCK_NB) != 0) {
+    const int e = errno;
+    port.reset();  // our descriptor is no holder to name
+    return OpenFailed(FT_DEVICE_NOT_OPENED, e == EWOULDBLOCK ? InUseText(path) : support::SystemErrorText(e));
+  }
   ::ioctl(port->fd, TIOCEXCL);
+  if (::tcgetattr(port->fd, &port->saved) != 0) return OpenFailed(FT_DEVICE_NOT_OPENED, "not a serial device");
+  port->haveSaved = true;
 
   termios line = port->saved;
   ::cfmakeraw(&line);
@@ -195,7 +219,8 @@ FT_STATUS TtyDriver::Open(uint32_t index, FT_HANDLE& handle) {
   line.c_cc[VTIME] = 0;
   ::cfsetispeed(&line, B19200);
   ::cfsetospeed(&line, B19200);
-  if (::tcsetattr(port->fd, TCSANOW, &line) != 0) return FT_DEVICE_NOT_OPENED;
+  if (::tcsetattr(port->fd, TCSANOW, &line) != 0)
+    return OpenFailed(FT_DEVICE_NOT_OPENED, "cannot set the line: " + support::SystemErrorText(errno));
 
   // The kernel's FTDI driver holds received bytes up to 16 ms unless asked for low latency.
   serial_struct serial{};
@@ -208,7 +233,70 @@ FT_STATUS TtyDriver::Open(uint32_t index, FT_HANDLE& handle) {
   std::lock_guard lock(mutex_);
   handle = nextHandle_++;
   ports_[handle] = std::move(port);
+  openProblem_.clear();
   return FT_OK;
+}
+
+FT_STATUS TtyDriver::OpenFailed(FT_STATUS status, std::string problem) {
+  {
+    std::lock_guard lock(mutex_);
+    if (problem == openProblem_) return status;
+    openProblem_ = problem;
+  }
+  if (auto told = OnOpenProblem) told(problem);
+  return status;
+}
+
+std::string TtyDriver::OpenProblem() {
+  std::lock_guard lock(mutex_);
+  return openProblem_;
+}
+
+std::string TtyDriver::DeviceHolders(const std::string& path) {
+  struct stat device {};
+  if (::stat(path.c_str(), &device) != 0) return {};
+  const std::string self = std::to_string(::getpid());
+  std::vector<std::string> pids;
+  // The lock table names the one process that holds the lock: "1: FLOCK  ADVISORY  WRITE 812
+  // 00:1a:6 0 EOF", with the file system's device in hex and the inode. Waiters ("->") hold none.
+  char id[64];
+  std::snprintf(id, sizeof id, "%02x:%02x:%llu", major(device.st_dev), minor(device.st_dev),
+                static_cast<unsigned long long>(device.st_ino));
+  std::ifstream locks("/proc/locks");
+  for (std::string line; std::getline(locks, line);) {
+    std::istringstream words(line);
+    std::vector<std::string> w{std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
+    if (w.size() < 6 || w[1] == "->" || w[1] != "FLOCK" || w[5] != id || w[4] == self) continue;
+    pids.push_back(w[4]);
+  }
+  // Without a lock (a program that only set TIOCEXCL), every process with the device open.
+  if (pids.empty()) {
+    std::error_code ec;
+    for (const auto& process : fs::directory_iterator("/proc", ec)) {
+      const std::string pid = process.path().filename().string();
+      if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self) continue;
+      std::error_code fdError;
+      for (const auto& file : fs::directory_iterator(process.path() / "fd", fdError)) {
+        struct stat open {};
+        if (::stat(file.path().c_str(), &open) == 0 && S_ISCHR(open.st_mode) && open.st_rdev == device.st_rdev) {
+          pids.push_back(pid);
+          break;
+        }
+      }
+    }
+  }
+  std::string text;
+  for (const std::string& pid : pids) {
+    // The program's own name: /proc/PID/comm is cut at 15 characters.
+    std::ifstream cmdline("/proc/" + pid + "/cmdline");
+    std::string program;
+    std::getline(cmdline, program, '\0');
+    program = fs::path(program).filename().string();
+    if (program.empty()) program = ReadAttribute(fs::path("/proc") / pid / "comm");
+    if (!text.empty()) text += ", ";
+    text += (program.empty() ? std::string("a program") : program) + " (pid " + pid + ")";
+  }
+  return text;
 }
 
 std::shared_ptr<TtyDriver::Port> TtyDriver::Find(FT_HANDLE handle) {
@@ -409,6 +497,8 @@ FT_STATUS TtyDriver::Close(FT_HANDLE handle) {
     std::lock_guard lock(port->lineMutex);
     if (port->haveSaved) ::tcsetattr(port->fd, TCSANOW, &port->saved);  // fails harmlessly when gone
     ::ioctl(port->fd, TIOCNXCL);
+    // Another program may take the device at once, even while a read of ours still ends.
+    ::flock(port->fd, LOCK_UN);
   }
   // The descriptor closes with the last user of the port.
   return FT_OK;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -18,7 +19,8 @@ namespace fd::bus {
 // product text. Given a path (--port) it lists exactly that device, whatever it is: another RS485
 // adapter or a pseudo-terminal; its serial number is the path and its description "serial port".
 //
-// A device is opened exclusively, non-blocking, in raw mode with VMIN = VTIME = 0 and no flow
+// A device is opened exclusively (TIOCEXCL, and an advisory flock that other programs of this
+// kind honour too; both go at close), non-blocking, in raw mode with VMIN = VTIME = 0 and no flow
 // control; its previous line settings come back when it is closed. Reads and writes wait with
 // poll up to the time-outs given with SetTimeouts (0: do not wait). The queue status fails once
 // the device is gone (unplugged, or the other side of a pseudo-terminal closed): that is how the
@@ -60,7 +62,21 @@ class TtyDriver : public ConverterDriver {
   FT_STATUS Write(FT_HANDLE handle, const uint8_t* data, uint32_t count, uint32_t& written) override;
   FT_STATUS Close(FT_HANDLE handle) override;
 
+  // Why the last open failed, for the operator ("in use by another program: firnadesk-cli (pid
+  // 812)", "Permission denied", "name too long"); empty after an open that succeeded. The port
+  // counts a listed converter as open even when it is not, so this is the only place the reason
+  // is kept.
+  std::string OpenProblem();
+  // Called on the opening thread when an open fails for a reason other than the last one (the
+  // engine retries every 100 ms: the same reason is told once). Set before the port opens.
+  std::function<void(const std::string& problem)> OnOpenProblem;
+
+  // "firnadesk-cli (pid 812)" for the programs that hold the device at path, from the kernel's
+  // lock table or else from the open files of every process; empty when the system does not tell.
+  static std::string DeviceHolders(const std::string& path);
+
  private:
+  FT_STATUS OpenFailed(FT_STATUS status, std::string problem);
   struct Port;
   std::shared_ptr<Port> Find(FT_HANDLE handle);
   // Changes the line settings of an open device through fn(termios&) -> status.
@@ -72,6 +88,7 @@ class TtyDriver : public ConverterDriver {
   std::vector<Listed> listed_;  // the last listing; indexes refer to it
   std::map<FT_HANDLE, std::shared_ptr<Port>> ports_;
   FT_HANDLE nextHandle_ = 1;
+  std::string openProblem_;
 };
 
 }  // namespace fd::bus

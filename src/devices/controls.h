@@ -65,8 +65,9 @@ class TControls {
   bool ProbeAddress(int address);
   // Registers just what a scenario needs instead of sweeping all 256 addresses: the radio
   // modules, the remote control and the listed consoles (addresses outside 1..199 and repeats
-  // are passed over), each probed once, in that order. Returns how many answered.
-  int SearchListed(const std::vector<int>& consoles);
+  // are passed over), each probed once, in that order. Returns how many answered. A stop that
+  // holds ends it between two probes.
+  int SearchListed(const std::vector<int>& consoles, const std::function<bool()>& stop = nullptr);
 
   // A frame that the bus engine delivered unsolicited, with the converter it came from.
   void HandleFrame(const bus::Frame6& frame, int converter);

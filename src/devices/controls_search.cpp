@@ -101,7 +101,7 @@ bool TControls::ProbeAddress(int address) {
   return false;
 }
 
-int TControls::SearchListed(const std::vector<int>& consoles) {
+int TControls::SearchListed(const std::vector<int>& consoles, const std::function<bool()>& stop) {
   std::vector<int> addresses;
   for (int a = bus::kFirstRadioAddress; a <= bus::kLastRadioAddress; ++a) addresses.push_back(a);
   addresses.push_back(bus::kRemoteControlAddress);
@@ -113,8 +113,10 @@ int TControls::SearchListed(const std::vector<int>& consoles) {
   addresses.insert(addresses.end(), listed.begin(), listed.end());
 
   int answered = 0;
-  for (int address : addresses)
+  for (int address : addresses) {
+    if (stop && stop()) break;
     if (ProbeAddress(address)) ++answered;
+  }
   return answered;
 }
 

@@ -22,6 +22,7 @@
 #include "support/file_handle.h"
 #include "support/localizer.h"
 #include "support/numbers.h"
+#include "support/terminal_text.h"
 
 namespace fd::show {
 
@@ -127,7 +128,10 @@ LoadResult TProjectList::LoadFromFile(const std::string& path) {
   FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.Get() < 0) {
     int error = errno;
-    return LoadResult{LoadStatus::OpenFailed, 0, FileErrorText(error), {}, {}};
+    // The window's text for the codes it names; the others ("I/O error 36") say what they mean.
+    const std::string message = FileErrorText(error);
+    const std::string reason = message.rfind("I/O error", 0) == 0 ? support::SystemErrorText(error) : std::string();
+    return LoadResult{LoadStatus::OpenFailed, 0, message, reason, {}};
   }
   struct stat info {};
   if (::fstat(file.Get(), &info) != 0) info.st_mode = 0;

@@ -14,6 +14,8 @@
 #include <sstream>
 #include <vector>
 
+#include "support/terminal_text.h"
+
 namespace fd::sim {
 
 namespace {
@@ -319,10 +321,11 @@ std::optional<BenchConfig> ParseBench(const std::string& text, const std::string
 }
 
 std::optional<BenchConfig> LoadBenchFile(const std::string& path, std::string& error) {
-  const std::string& shownPath = path;
+  // Messages lead with the path: a long one is shortened so that the reason after it stays.
+  const std::string shownPath = support::TerminalPath(path);
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
-    error = shownPath + ": cannot read the file";
+    error = shownPath + ": cannot read the file (" + support::SystemErrorText(errno) + ")";
     return std::nullopt;
   }
   struct Closer {

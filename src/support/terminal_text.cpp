@@ -1,7 +1,9 @@
 #include "support/terminal_text.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <system_error>
 
 namespace fd::support {
 
@@ -60,6 +62,31 @@ std::string TerminalText(std::string_view text, size_t maxBytes) {
   }
   if (i < text.size()) out += "...";
   return out;
+}
+
+namespace {
+
+// Whether text[i] starts a character: a cut there never splits a UTF-8 sequence.
+bool StartsCharacter(std::string_view text, size_t i) {
+  return i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
+}
+
+}  // namespace
+
+std::string TerminalPath(std::string_view path, size_t maxBytes) {
+  if (path.size() <= maxBytes) return TerminalText(path, maxBytes);
+  // A third for the beginning (where the path is), the rest for its end (the file's name).
+  size_t head = maxBytes / 3;
+  size_t tail = path.size() - (maxBytes - head);
+  while (head > 0 && !StartsCharacter(path, head)) --head;
+  while (tail < path.size() && !StartsCharacter(path, tail)) ++tail;
+  return TerminalText(path.substr(0, head), head) + "..." + TerminalText(path.substr(tail), path.size() - tail);
+}
+
+std::string SystemErrorText(int error) {
+  if (error == ENAMETOOLONG) return "name too long";
+  // Not strerror: the bus engine's thread asks too.
+  return std::generic_category().message(error);
 }
 
 }  // namespace fd::support

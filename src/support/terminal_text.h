@@ -11,4 +11,12 @@ namespace fd::support {
 // escape sequences; beyond maxBytes of the input the text is cut and ends in "...".
 std::string TerminalText(std::string_view text, size_t maxBytes = 256);
 
+// A path for a message, escaped as TerminalText does. A long one is shortened in its middle, so
+// that its beginning and its file name stay and the reason written after it is never cut off.
+std::string TerminalPath(std::string_view path, size_t maxBytes = 160);
+
+// What an errno value means, for a message: the system's text, except that ENAMETOOLONG reads
+// "name too long" (the system says "File name too long" also of a device or a folder).
+std::string SystemErrorText(int error);
+
 }  // namespace fd::support

@@ -90,13 +90,6 @@ class CommandLineTest : public QObject {
     QCOMPARE(ParseCommandLine({"--quit-after=2147483647"}).Options.QuitAfterMs, 2147483647);
   }
 
-  void laterRepeatWins() {
-    const auto r = ParseCommandLine({"--log-level", "3", "--log-level", "1", "--port", "/dev/a", "--port", "/dev/b"});
-    QVERIFY(r.Ok);
-    QCOMPARE(int(r.Options.LogLevel), 1);
-    QCOMPARE(r.Options.Converter.PortPath, std::string("/dev/b"));
-  }
-
   void help() {
     QVERIFY(ParseCommandLine({"--help"}).Options.HelpRequested);
     QVERIFY(ParseCommandLine({"-h"}).Options.HelpRequested);
@@ -133,6 +126,10 @@ class CommandLineTest : public QObject {
     QTest::newRow("shots alone") << QStringList{"--demo-shots", "x"} << "only with --demo";
     QTest::newRow("exit alone") << QStringList{"--simulate", "--demo-exit"} << "only with --demo";
     QTest::newRow("demo value") << QStringList{"--demo=1"} << "takes no value";
+    QTest::newRow("empty scenario argument") << QStringList{"--scenario", ""} << "--scenario: value missing";
+    QTest::newRow("port twice") << QStringList{"--port", "/dev/a", "--port=/dev/b"} << "--port given twice";
+    QTest::newRow("simulate twice") << QStringList{"--simulate", "--simulate=b.bench"} << "--simulate given twice";
+    QTest::newRow("help twice") << QStringList{"-h", "--help"} << "--help given twice";
   }
   void badCommandLines() {
     QFETCH(QStringList, args);

@@ -73,6 +73,33 @@ class ProgramTest : public QObject {
     QVERIFY(run.Err.contains("could not write the screenshot"));
   }
 
+  // What the program quotes from its command line cannot drive the terminal, and a path too long
+  // for the system still ends in the reason.
+  void messagesQuoteArgumentsSafely_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("errorPart");
+    QTest::newRow("unknown option") << QStringList{"--bogus\x1b]0;x\x07"} << 2
+                                    << "unknown option: --bogus\\x1B]0;x\\x07";
+    QTest::newRow("bench path too long") << QStringList{"--simulate=" + dir_.filePath(QString(5000, 'b') + "\x1b[2J")}
+                                         << 2 << "bbb\\x1B[2J: cannot read the file (name too long)";
+    QTest::newRow("screenshot path") << QStringList{"--screenshot", dir_.filePath("no such folder/\x1b[31mshot.png"),
+                                                    "--quit-after", "100"}
+                                     << 1
+                                     << "could not write the screenshot to " +
+                                            dir_.filePath("no such folder/\\x1B[31mshot.png");
+  }
+  void messagesQuoteArgumentsSafely() {
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, errorPart);
+    const Run run = Start(args);
+    QCOMPARE(run.ExitCode, exitCode);
+    QVERIFY2(run.Err.contains(errorPart), qPrintable(run.Err));
+    QVERIFY2(!run.Err.contains(QChar(0x1b)), qPrintable(run.Err));
+    QVERIFY2(run.Err.size() < 1200, qPrintable(run.Err));
+  }
+
   void terminationSignalEndsTheProgram() {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

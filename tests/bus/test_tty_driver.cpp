@@ -227,9 +227,12 @@ TEST_F(TtyOnPty, ADeviceHeldByAnotherProgramDoesNotOpen) {
   TUSBPort port(second, clock, 1);
   EXPECT_TRUE(port.Open());              // listed...
   EXPECT_EQ(port.BytesAvailable(), -1);  // ...but not ours
+  // The holder is this process, which the search for other programs passes over.
+  EXPECT_EQ(second.OpenProblem(), "in use by another program (the system does not tell which)");
   holder.Close();
   EXPECT_TRUE(port.Reopen());
   EXPECT_EQ(port.BytesAvailable(), 0);
+  EXPECT_EQ(second.OpenProblem(), "");
 }
 
 TEST_F(TtyOnPty, AVanishedDeviceFailsItsQueueStatusAndDoesNotReopen) {

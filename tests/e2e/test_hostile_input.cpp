@@ -239,6 +239,18 @@ TEST_F(HostileInput, OutputIsSafeStreamedAndChecked) {
   EXPECT_NE(run.Error().find("letter must be one character or \"none\", not \"AAAA"), std::string::npos);
 }
 
+TEST_F(HostileInput, ALongPathIsShortenedAndTheReasonStays) {
+  // One name of 5000 characters (past the system's 255) ending in an escape sequence.
+  const std::string path = "\"$DIR/$(printf '%05000d' 0)\"$'\\e[2J'";
+  RunTable({
+      {"a scenario", "\"$CLI\" check " + path, 2, "err",
+       "0\\x1B[2J: cannot read the file (I/O error 36: name too long)", "\x1b"},
+      {"a bench", "\"$CLI\" scan --simulate=" + path, 2, "err", "0\\x1B[2J: cannot read the file (name too long)",
+       "\x1b"},
+      {"a port", "\"$CLI\" scan --port " + path, 2, "err", "0\\x1B[2J: name too long", "\x1b"},
+  });
+}
+
 TEST_F(HostileInput, OneConventionForExitCodesAndMessages) {
   const std::string good = Write("good.txt", "1 1 1\n");
   RunTable({

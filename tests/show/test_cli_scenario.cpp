@@ -200,13 +200,14 @@ TEST_F(CliTest, AScenarioTheConsolesCannotHoldIsRefusedByItsLinesWithNothingWrit
   const std::string listing =
       "  line 2: 2 (2000 ms) console 7 motion 53 300 127: motion parameters 300, 127 outside 0..255\n"
       "  line 4: 0:03 (3000 ms) console 2 channel 600: channel 600 outside 0..511\n";
-  Outcome written = Run("write " + scenario + " --simulate --verify");
+  const std::string leftOut = "left out, not found on the bus: console 50\n";
+  Outcome written = Run("write " + scenario + " --simulate --verify --allow-missing");
   EXPECT_EQ(written.exitCode, 1);
-  EXPECT_EQ(written.out, "Ошибка сценария (строка: 2).\n" + listing + "record frames sent: 0\n");
+  EXPECT_EQ(written.out, "Ошибка сценария (строка: 2).\n" + listing + "record frames sent: 0\n" + leftOut);
 
-  Outcome verified = Run("verify " + scenario + " --simulate");
+  Outcome verified = Run("verify " + scenario + " --simulate --allow-missing");
   EXPECT_EQ(verified.exitCode, 1);
-  EXPECT_EQ(verified.out, "Ошибка сценария (строка: 2).\n" + listing);
+  EXPECT_EQ(verified.out, "Ошибка сценария (строка: 2).\n" + listing + leftOut);
 
   // check names the same lines, with the bus and (by their own warnings) without it.
   Outcome checked = Run("check " + scenario + " --simulate");
@@ -222,6 +223,70 @@ TEST_F(CliTest, AScenarioTheConsolesCannotHoldIsRefusedByItsLinesWithNothingWrit
   EXPECT_NE(offline.out.find("[motion-parameter] 1 cue(s)"), std::string::npos) << offline.out;
   EXPECT_NE(offline.out.find("    line 2: 2 (0:00:02.000) console 7 #LT 300 127\n"), std::string::npos) << offline.out;
   EXPECT_EQ(offline.out.find("[unfit]"), std::string::npos) << "without a bus nobody knows the consoles";
+}
+
+TEST_F(CliTest, AConsoleTheScenarioNamesThatIsNotOnTheBusFailsUnlessAllowed) {
+  ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+  // The default bench has consoles 1..7: console 9 is not there.
+  const std::string show = Scenario("1 1 1\n1.5 9 2\n");
+  struct Case {
+    std::string arguments;
+    int exitCode;
+    std::string error;  // in standard error
+    std::string out;    // in standard output; empty: nothing there
+  } cases[] = {
+      {"write " + show + " --simulate", 1, "the scenario names console 9, not found on Virtual RS485 bench", ""},
+      {"verify " + show + " --simulate", 1,
+       "console 9, not found on Virtual RS485 bench (default bench): nothing was verified", ""},
+      {"rehearse " + show + " --simulate --autonomous", 1, "nothing was written, the show did not start", ""},
+      {"write " + show + " --simulate --verify --allow-missing", 0, "неподключенные пульты... 9",
+       "write: OK\nverify: OK\nleft out, not found on the bus: console 9\n"},
+      // The show goes on without console 9, whose cue the bench cannot fire.
+      {"rehearse " + show + " --simulate --autonomous --allow-missing --json", 1, "неподключенные пульты... 9",
+       "\"consoles_left_out\": [9]"},
+      {"rehearse " + show + " --simulate --allow-missing", 2, "--allow-missing goes with --autonomous", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    Outcome o = Run(c.arguments);
+    EXPECT_EQ(o.exitCode, c.exitCode) << o.err;
+    EXPECT_NE(o.err.find(c.error), std::string::npos) << o.err;
+    if (c.out.empty()) {
+      EXPECT_EQ(o.out, "");
+    } else {
+      EXPECT_NE(o.out.find(c.out), std::string::npos) << o.out;
+    }
+  }
+}
+
+TEST_F(CliTest, OptionSlipsAreUsageErrors) {
+  const std::string show = Scenario("1 1 1\n");
+  struct Case {
+    std::string arguments;
+    std::string error;
+  } cases[] = {
+      // An empty value given as its own argument, as "--from=" is.
+      {"write " + show + " --port ''", "--port needs a device path"},
+      {"test --simulate --scenario ''", "--scenario needs a scenario file"},
+      {"rehearse " + show + " --simulate --from ''", "--from needs a time"},
+      {"rehearse " + show + " --simulate --soundtrack ''", "--soundtrack needs a sound file"},
+      // A flag given a value: "--json=0" would read as on.
+      {"scan --simulate --json=0", "--json takes no value"},
+      {"write " + show + " --simulate --full-search=0", "--full-search takes no value"},
+      {"rehearse " + show + " --simulate --autonomous=1", "--autonomous takes no value"},
+      // An option given twice.
+      {"write " + show + " --port /dev/a --port /dev/b", "--port given twice"},
+      {"scan --simulate=a.bench --simulate", "--simulate given twice"},
+      {"test --simulate --console 1 --console 2", "--console given twice"},
+      {"check " + show + " --json --json", "--json given twice"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    Outcome o = Run(c.arguments);
+    EXPECT_EQ(o.exitCode, 2) << o.err;
+    EXPECT_NE(o.err.find(c.error), std::string::npos) << o.err;
+    EXPECT_EQ(o.out, "");
+  }
 }
 
 TEST_F(CliTest, WriteAndVerifyNeedABusAndALoadableFile) {

@@ -43,7 +43,7 @@ TEST(ScenarioSearch, AsksOnlyTheListedConsolesRadiosAndRemoteUnlessTheFullSweepI
     std::unique_ptr<CliBus> bus = CliBus::Open(options, error);
     ASSERT_TRUE(bus) << error;
     const uint32_t start = bus->Host().GetClock().TickCount();
-    ASSERT_TRUE(SearchBus(*bus, "write", c.full ? nullptr : &c.consoles));
+    ASSERT_EQ(SearchBus(*bus, "write", c.full ? nullptr : &c.consoles), SearchOutcome::Done);
     const uint32_t tookMs = bus->Host().GetClock().TickCount() - start;
 
     std::set<int> found;

@@ -182,7 +182,7 @@ TEST(BenchFile, LoadingABadFileBuildsNoBench) {
 
   const std::string missing = ::testing::TempDir() + "no-such.bench";
   EXPECT_EQ(Bench::Load(missing, clock, error), nullptr);
-  EXPECT_EQ(error, missing + ": cannot read the file");
+  EXPECT_EQ(error, missing + ": cannot read the file (No such file or directory)");
   std::remove(path.c_str());
 }
 

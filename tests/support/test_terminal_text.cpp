@@ -32,5 +32,19 @@ TEST(TerminalText, EscapesWhatWouldDriveTheTerminalAndCutsLongText) {
   for (const Case& c : cases) EXPECT_EQ(TerminalText(c.in, c.max), c.out) << c.in;
 }
 
+TEST(TerminalText, ALongPathKeepsItsBeginningAndItsName) {
+  struct Case {
+    std::string in;
+    size_t max;
+    std::string out;
+  } cases[] = {
+      {"/dev/ttyUSB0", 160, "/dev/ttyUSB0"},
+      {"/tmp/\x1b[2J", 160, "/tmp/\\x1B[2J"},
+      {"/aaaaaaaaa/show.txt", 9, "/aa...ow.txt"},
+      {"/ффффф/ш.txt", 8, "/...ш.txt"},  // a character is never cut in half
+  };
+  for (const Case& c : cases) EXPECT_EQ(TerminalPath(c.in, c.max), c.out) << c.in;
+}
+
 }  // namespace
 }  // namespace fd::support

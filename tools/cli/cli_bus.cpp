@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -29,7 +30,7 @@ constexpr int kAddressesPerPass = 256;
 
 std::string BenchText(const BusOptions& options) {
   return std::string(sim::BenchDriver::kDescription) + " (" +
-         (options.benchPath.empty() ? std::string("default bench") : support::TerminalText(options.benchPath)) + ")";
+         (options.benchPath.empty() ? std::string("default bench") : support::TerminalPath(options.benchPath)) + ")";
 }
 
 }  // namespace
@@ -42,6 +43,7 @@ void AddBusOptions(CommandLine& line, BusOptions& options, bool* given) {
   CLI::Option* sim =
       app.add_flag("--simulate", *simulate, "the virtual bench in this process (the default bench, or the file BENCH)")
           ->option_text("[=BENCH]");
+  line.AllowValue(sim);
   CLI::Option* port = app.add_option("--port", options.portPath, "a serial device: an RS485 adapter, a pseudo-terminal")
                           ->type_name("PATH")
                           ->check(CLI::Validator(
@@ -83,7 +85,10 @@ namespace {
 // for answers that cannot come.
 std::string SerialDeviceProblem(const std::string& path) {
   struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return {};  // opening it says what is wrong
+  if (::stat(path.c_str(), &info) != 0) {
+    // A path past the system's limits never opens; a missing device is told by the open.
+    return errno == ENAMETOOLONG || errno == ELOOP ? support::SystemErrorText(errno) : std::string();
+  }
   if (!S_ISCHR(info.st_mode)) return "not a serial device";
   // A device the kernel lists as a tty (ttyUSB0, ttyS0) is not opened here: each open of a real
   // line moves its modem lines, and the driver opens it soon enough. Anything else, a
@@ -163,7 +168,7 @@ std::unique_ptr<CliBus> CliBus::Open(const BusOptions& options, std::string& err
     parts.loopHost = std::make_unique<platform::LoopPlatform>();
     parts.bench = sim::MakeSimulatedBench(options.benchPath, parts.loopHost->GetClock(), error);
     if (!parts.bench) {
-      if (error.empty()) error = "cannot load the bench \"" + support::TerminalText(options.benchPath) + "\"";
+      if (error.empty()) error = "cannot load the bench \"" + support::TerminalPath(options.benchPath) + "\"";
       return nullptr;
     }
     auto usb = std::make_unique<bus::TUSBPort>(parts.bench->Driver(), parts.loopHost->GetClock(), 1);
@@ -180,7 +185,7 @@ std::unique_ptr<CliBus> CliBus::Open(const BusOptions& options, std::string& err
     parts.virtualHost = std::make_unique<platform::VirtualPlatform>();
     parts.bench = sim::MakeSimulatedBench(options.benchPath, parts.virtualHost->GetClock(), error);
     if (!parts.bench) {
-      if (error.empty()) error = "cannot load the bench \"" + support::TerminalText(options.benchPath) + "\"";
+      if (error.empty()) error = "cannot load the bench \"" + support::TerminalPath(options.benchPath) + "\"";
       return nullptr;
     }
     parts.threadless = std::make_unique<devices::ThreadlessEngine>(*parts.virtualHost);
@@ -199,7 +204,7 @@ std::unique_ptr<CliBus> CliBus::Open(const BusOptions& options, std::string& err
     const bool named = options.source == BusOptions::Source::Port;
     if (named) {
       if (std::string problem = SerialDeviceProblem(options.portPath); !problem.empty()) {
-        error = support::TerminalText(options.portPath) + ": " + problem;
+        error = support::TerminalPath(options.portPath) + ": " + problem;
         return nullptr;
       }
     }
@@ -218,11 +223,20 @@ std::unique_ptr<CliBus> CliBus::Open(const BusOptions& options, std::string& err
     parts.port = std::make_unique<bus::TPort>(*parts.loopHost, std::move(usb));
     bus->controls_ = std::make_unique<devices::TControls>(*parts.port, *parts.loopHost);
     bus->platform_ = parts.loopHost.get();
-    bus->converterText_ = support::TerminalText(named ? options.portPath : description + " " + serial);
-    // The engine thread starts here, whether or not the converter opened.
-    if (!parts.port->Open()) {
-      error = named ? "cannot open the serial device " + support::TerminalText(options.portPath)
-                    : "cannot open the converter " + bus->converterText_ + " (in use, or no permission)";
+    bus->converterText_ =
+        named ? support::TerminalPath(options.portPath) : support::TerminalText(description + " " + serial);
+    const std::string what = named ? "cannot open the serial device " + support::TerminalPath(options.portPath)
+                                   : "cannot open the converter " + bus->converterText_;
+    // The engine thread starts here, whether or not the converter opened: the port counts a listed
+    // converter as open and would keep retrying it, so the driver's reason is asked for first. A
+    // command cannot wait for a port another program holds: it says so at once.
+    const bool listedOpen = parts.port->Open();
+    if (std::string problem = parts.tty->OpenProblem(); !problem.empty()) {
+      error = what + ": " + problem;
+      return nullptr;
+    }
+    if (!listedOpen) {
+      error = named ? what : what + " (in use, or no permission)";
       return nullptr;
     }
   }
@@ -239,8 +253,8 @@ std::unique_ptr<CliBus> CliBus::Open(const BusOptions& options, std::string& err
 
 sim::Bench* CliBus::SimulatedBench() { return parts_->bench.get(); }
 
-int CliBus::SearchListed(const std::vector<int>& consoles) {
-  const int answered = controls_->SearchListed(consoles);
+int CliBus::SearchListed(const std::vector<int>& consoles, const std::function<bool()>& stop) {
+  const int answered = controls_->SearchListed(consoles, stop);
   // Announcements heard meanwhile reach the registry before the command goes on.
   platform_->ProcessPendingEvents();
   return answered;
@@ -251,7 +265,8 @@ bool CliBus::RunUntil(const std::function<bool()>& done, uint64_t limitMs) {
   return parts_->loopHost->RunUntil(done, static_cast<uint32_t>(std::min<uint64_t>(limitMs, UINT32_MAX)));
 }
 
-bool CliBus::Search(int passes, const std::function<void(int pass, int address, int percent)>& progress) {
+bool CliBus::Search(int passes, const std::function<void(int pass, int address, int percent)>& progress,
+                    const std::function<bool()>& stop) {
   const int total = passes * kAddressesPerPass;
   int steps = 0;
   controls_->OnSearchProgress = [&](int percent, int address) {
@@ -259,10 +274,11 @@ bool CliBus::Search(int passes, const std::function<void(int pass, int address, 
     if (progress) progress((steps - 1) / kAddressesPerPass + 1, address, percent);
   };
   controls_->SetSearchMode(devices::smRegister | devices::smSweep);
-  const bool finished = RunUntil([&] { return steps >= total; }, kPassLimitMs * static_cast<uint64_t>(passes));
+  bool stopped = false;
+  RunUntil([&] { return steps >= total || (stopped = stop && stop()); }, kPassLimitMs * static_cast<uint64_t>(passes));
   controls_->SetSearchMode(devices::smNone);
   controls_->OnSearchProgress = nullptr;
-  return finished;
+  return steps >= total && !stopped;
 }
 
 }  // namespace fd::cli

@@ -85,11 +85,14 @@ class CliBus {
   bool RunUntil(const std::function<bool()>& done, uint64_t limitMs);
 
   // Searches the bus for `passes` full sweeps of the 256 addresses and stops the search.
-  // progress(pass, address, percent) follows every step. False if it did not finish in time.
-  bool Search(int passes, const std::function<void(int pass, int address, int percent)>& progress);
+  // progress(pass, address, percent) follows every step. False if it did not finish in time or
+  // stop() held (checked between steps).
+  bool Search(int passes, const std::function<void(int pass, int address, int percent)>& progress,
+              const std::function<bool()>& stop = nullptr);
   // Registers just the radio modules, the remote control and these consoles, one probe each, so
-  // that a scenario command starts at once. Returns how many answered.
-  int SearchListed(const std::vector<int>& consoles);
+  // that a scenario command starts at once. Returns how many answered; stop() ends it between
+  // probes.
+  int SearchListed(const std::vector<int>& consoles, const std::function<bool()>& stop = nullptr);
 
   // Everything the bus delivers unsolicited goes to the registry first, then here.
   std::function<void(const bus::Frame6&, int converter)> OnOtherFrame;

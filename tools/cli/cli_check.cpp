@@ -325,11 +325,12 @@ int RunCheck(const ScenarioArgs& parsed) {
   show::TProjectList list;
   const show::LoadResult loaded = list.LoadFromFile(path);
   if (!loaded.Ok()) {
-    ReportError("check", path + ": " + LoadFailureText(loaded), 0);
+    ReportError("check", support::TerminalPath(path) + ": " + LoadFailureText(loaded), 0);
     if (json) PrintJsonLoadError(path, loaded);
     return LoadFailureExit(loaded);
   }
-  if (!loaded.EncodingHint.empty()) ReportError("check", path + ": warning: " + loaded.EncodingHint, 0);
+  if (!loaded.EncodingHint.empty())
+    ReportError("check", support::TerminalPath(path) + ": warning: " + loaded.EncodingHint, 0);
 
   std::unique_ptr<BusFindings> findings;
   if (busGiven) {

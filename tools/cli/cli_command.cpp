@@ -31,6 +31,36 @@ std::string CommandLine::NeedsText(const std::string& optionName) const {
   return optionName + " needs " + (found == needs_.end() ? std::string("a value") : found->second);
 }
 
+// The parser reads "--json=0" as on (and "--json=1" as a flag given a value), takes an empty
+// argument after an option for its value where "--from=" is refused, and keeps one of two values
+// of an option given twice without a word: each of these is a slip the operator should hear of.
+std::string CommandLine::CheckArguments() const {
+  std::map<std::string, const CLI::Option*> byName;
+  for (const CLI::Option* option : app_.get_options())
+    for (const std::string& name : option->get_lnames()) byName["--" + name] = option;
+  std::set<const CLI::Option*> seen;
+  for (size_t i = 0; i < args_.size(); ++i) {
+    const std::string& arg = args_[i];
+    if (arg == "--") break;  // only arguments follow
+    if (arg.rfind("--", 0) != 0) continue;
+    const size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    const auto found = byName.find(name);
+    if (found == byName.end()) continue;  // unknown: the parser's message
+    const CLI::Option* option = found->second;
+    if (!seen.insert(option).second) return name + " given twice";
+    if (option->get_expected_max() == 0) {
+      if (equals != std::string::npos && valueFlags_.count(option) == 0) return name + " takes no value";
+      continue;
+    }
+    if (equals != std::string::npos) continue;  // "--from=" and "--from=x": the parser's
+    if (i + 1 < args_.size() && args_[i + 1].empty()) return NeedsText(name);
+    // Its value is no option name to look at (an option there is the parser's "needs" message).
+    if (i + 1 < args_.size() && args_[i + 1][0] != '-') ++i;
+  }
+  return {};
+}
+
 std::string CommandLine::RunChecks() const {
   for (const auto& check : checks_)
     if (std::string problem = check(); !problem.empty()) return problem;

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,12 @@ class CommandLine {
   // Runs after the options parsed; a non-empty answer is a usage error.
   void Check(std::function<std::string()> check) { checks_.push_back(std::move(check)); }
 
+  // A flag that may carry "=VALUE" (--simulate=BENCH); every other flag refuses one.
+  void AllowValue(CLI::Option* flag) { valueFlags_.insert(flag); }
+
   std::string NeedsText(const std::string& optionName) const;
+  // Before parsing: what the parser would let through, as a usage error (empty: nothing).
+  std::string CheckArguments() const;
   std::string RunChecks() const;
 
  private:
@@ -50,6 +56,7 @@ class CommandLine {
   std::vector<std::string> args_;
   std::map<std::string, std::string> needs_;
   std::vector<std::function<std::string()>> checks_;
+  std::set<const CLI::Option*> valueFlags_;
 };
 
 using Runner = std::function<int()>;

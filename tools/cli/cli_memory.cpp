@@ -3,7 +3,8 @@
 // memory or read it back and compare, with a progress bar on standard error. Ctrl+C cancels at the
 // next cue, as "Отмена" does in the window. "write --verify" reads back what it wrote in the same
 // session (the only way to check a write on the in-process bench, which lives as long as the
-// command).
+// command). A console the scenario names that is not on the bus fails the command before anything
+// is sent, unless --allow-missing says to go on with the others.
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -84,19 +85,37 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
 
   show::TProjectList list;
   const show::LoadResult loaded = list.LoadFromFile(path);
-  if (!loaded.Ok()) return ReportError(name, path + ": " + LoadFailureText(loaded), LoadFailureExit(loaded));
-  if (!loaded.EncodingHint.empty()) ReportError(name, path + ": warning: " + loaded.EncodingHint, 0);
+  if (!loaded.Ok())
+    return ReportError(name, support::TerminalPath(path) + ": " + LoadFailureText(loaded), LoadFailureExit(loaded));
+  if (!loaded.EncodingHint.empty())
+    ReportError(name, support::TerminalPath(path) + ": warning: " + loaded.EncodingHint, 0);
 
   std::string error;
   std::unique_ptr<CliBus> bus = CliBus::Open(options, error);
   if (!bus) return ReportError(name, error, OpenFailureExit(options));
   const std::vector<int> listed = ScenarioConsoles(list);
-  if (!SearchBus(*bus, name, parsed.Has("--full-search") ? nullptr : &listed)) return kExitFailure;
+  const char* nothingDone = write ? "nothing was written" : "nothing was verified";
+  switch (SearchBus(*bus, name, parsed.Has("--full-search") ? nullptr : &listed)) {
+    case SearchOutcome::Done:
+      break;
+    case SearchOutcome::Failed:
+      return kExitFailure;
+    case SearchOutcome::Stopped:
+      return ReportError(name, std::string(kStoppedInSearch) + ": " + nothingDone, kExitFailure);
+  }
   devices::TControls& controls = bus->Controls();
   ProgressLine progress;
   std::fprintf(stderr, "firnadesk-cli %s: %s, %d cue(s), %d console(s) found on %s\n", name,
                support::TerminalText(list.FileName()).c_str(), list.Count(), controls.ConsoleCount(),
                bus->ConverterText().c_str());
+  // A console left out is a show that cannot fire as planned: only on the operator's word
+  // (the window's "Продолжить") does the run go on without it.
+  const std::vector<int> missing = MissingConsoles(list, controls);
+  if (!missing.empty() && !parsed.Has("--allow-missing"))
+    return ReportError(name,
+                       "the scenario names " + ConsolesText(missing) + ", not found on " + bus->ConverterText() + ": " +
+                           nothingDone + " (--allow-missing goes on with the consoles found)",
+                       kExitFailure);
   // The window asks before going on; here the findings are told and the run goes on.
   NotePreflight(name, show::CheckUnconnected(list.Cues(), controls));
   if (write) NotePreflight(name, show::CheckScenarioTimes(list.Cues(), controls));
@@ -134,24 +153,28 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   // Nothing was sent: every cue that keeps the scenario out of the consoles, by its line.
   if (controls.ScenarioFaultLine) PrintUnfitCues(controls, list.Cues());
   if (writeCode != 0) Print("record frames sent: " + std::to_string(recordFrames) + "\n");
+  if (!missing.empty()) Print("left out, not found on the bus: " + ConsolesText(missing) + "\n");
   return code == 0 ? kExitOk : kExitFailure;
 }
 
 Runner SetUpWrite(CommandLine& line) {
   auto args = std::make_shared<ScenarioArgs>();
-  AddScenarioArgs(line, {"--verify", "--full-search"}, *args);
+  AddScenarioArgs(line, {"--verify", "--full-search", "--allow-missing"}, *args);
   return [args] { return RunMemory("write", true, *args); };
 }
 
 Runner SetUpVerify(CommandLine& line) {
   auto args = std::make_shared<ScenarioArgs>();
-  AddScenarioArgs(line, {"--full-search"}, *args);
+  AddScenarioArgs(line, {"--full-search", "--allow-missing"}, *args);
   return [args] { return RunMemory("verify", false, *args); };
 }
 
-const CommandRegistration kWrite{"write", "SCENARIO (--simulate[=BENCH] | --port PATH) [--verify] [--full-search]",
+const CommandRegistration kWrite{"write",
+                                 "SCENARIO (--simulate[=BENCH] | --port PATH) [--verify] [--full-search] "
+                                 "[--allow-missing]",
                                  "search once and write the scenario into the consoles", &SetUpWrite};
-const CommandRegistration kVerify{"verify", "SCENARIO (--simulate[=BENCH] | --port PATH) [--full-search]",
+const CommandRegistration kVerify{"verify",
+                                  "SCENARIO (--simulate[=BENCH] | --port PATH) [--full-search] [--allow-missing]",
                                   "search once and compare the consoles' memory with the scenario", &SetUpVerify};
 
 }  // namespace

@@ -64,6 +64,40 @@ std::string ProgressText(int32_t clockMs, int done, int total) {
          std::to_string(total);
 }
 
+// The report as one JSON document; leftOut: the consoles --allow-missing let the show go without.
+void PrintJsonReport(const show::TProjectList& list, const CliBus& bus, bool autonomous, int32_t fromMs,
+                     const RehearsalReport& report, const std::vector<int>& leftOut, bool beforeShow) {
+  Print("{\n");
+  Print("  \"scenario\": " + JsonString(list.FileName()) + ",\n");
+  Print("  \"bus\": " + JsonString(bus.ConverterText()) + ",\n");
+  Print(std::string("  \"launch_mode\": ") + (autonomous ? "\"autonomous\"" : "\"direct\"") + ",\n");
+  Print("  \"from_ms\": " + std::to_string(fromMs) + ",\n");
+  Print("  \"cues\": [");
+  for (size_t i = 0; i < report.rows.size(); ++i)
+    Print((i ? ",\n    " : "\n    ") + OneLine(RehearsalRowJson(report.rows[i])));
+  Print(report.rows.empty() ? "],\n" : "\n  ],\n");
+  Json summary = RehearsalSummaryJson(report);
+  if (!leftOut.empty()) summary["consoles_left_out"] = leftOut;
+  if (beforeShow) summary["stopped_before_show"] = true;
+  Print("  \"summary\": " + OneLine(summary) + "\n");
+  Print("}\n");
+}
+
+// The operator stopped before the show began (while searching, writing or verifying): the
+// message, and with --json the report of a show in which nothing was sent.
+int StoppedBeforeShow(const std::string& when, bool json, const show::TProjectList& list, const CliBus& bus,
+                      bool autonomous, int32_t fromMs, const std::vector<int>& leftOut) {
+  if (json) {
+    RehearsalRun run;
+    run.cues = list.Cues();
+    run.fromMs = fromMs;
+    run.autonomous = autonomous;
+    run.end = ShowEnd::Operator;
+    PrintJsonReport(list, bus, autonomous, fromMs, BuildRehearsalReport(run), leftOut, true);
+  }
+  return ReportError(kName, when, kExitFailure);
+}
+
 int WriteAndVerify(CliBus& bus, std::vector<devices::CueRecord>& cues, ProgressLine& progress) {
   devices::TControls& controls = bus.Controls();
   const char* pass = "write";
@@ -97,8 +131,11 @@ int RunRehearse(const RehearseArgs& args) {
 
   show::TProjectList list;
   const show::LoadResult loaded = list.LoadFromFile(parsed.path);
-  if (!loaded.Ok()) return ReportError(kName, parsed.path + ": " + LoadFailureText(loaded), LoadFailureExit(loaded));
-  if (!loaded.EncodingHint.empty()) ReportError(kName, parsed.path + ": warning: " + loaded.EncodingHint, 0);
+  if (!loaded.Ok())
+    return ReportError(kName, support::TerminalPath(parsed.path) + ": " + LoadFailureText(loaded),
+                       LoadFailureExit(loaded));
+  if (!loaded.EncodingHint.empty())
+    ReportError(kName, support::TerminalPath(parsed.path) + ": warning: " + loaded.EncodingHint, 0);
   int first = 0;
   while (first < list.Count() && list.Cues()[static_cast<size_t>(first)].TimeMs < fromMs) ++first;
   const int total = list.Count() - first;
@@ -144,12 +181,25 @@ int RunRehearse(const RehearseArgs& args) {
   if (!args.soundtrack.empty() && !player.LoadSoundtrack(args.soundtrack)) return kExitFailure;
 
   const std::vector<int> listed = ScenarioConsoles(list);
-  if (!SearchBus(*bus, kName, parsed.Has("--full-search") ? nullptr : &listed)) return kExitFailure;
+  const SearchOutcome searched = SearchBus(*bus, kName, parsed.Has("--full-search") ? nullptr : &listed);
+  if (searched == SearchOutcome::Failed) return kExitFailure;
+  if (searched == SearchOutcome::Stopped)
+    return StoppedBeforeShow(std::string(kStoppedInSearch) + ", before the show", json, list, *bus, autonomous, fromMs,
+                             {});
   devices::TControls& controls = bus->Controls();
   std::fprintf(stderr, "firnadesk-cli %s: %s, %d cue(s) from %s, %d console(s) found on %s\n", kName,
                support::TerminalText(list.FileName()).c_str(), total, show::ShowTimeText(fromMs).c_str(),
                controls.ConsoleCount(), bus->ConverterText().c_str());
 
+  // Consoles playing from their memory need the scenario written into every one of them: one not
+  // found leaves its cues unwritten, and only the operator's --allow-missing goes on without it.
+  const std::vector<int> leftOut = autonomous ? MissingConsoles(list, controls) : std::vector<int>();
+  if (!leftOut.empty() && !parsed.Has("--allow-missing"))
+    return ReportError(kName,
+                       "the scenario names " + ConsolesText(leftOut) + ", not found on " + bus->ConverterText() +
+                           ": nothing was written, the show did not start (--allow-missing goes on with the "
+                           "consoles found)",
+                       kExitFailure);
   // The window asks before a show with cues for consoles it did not find; here it is told and the
   // report will name those cues as not fired.
   if (const show::PreflightResult unconnected = show::CheckUnconnected(list.Cues(), controls); !unconnected.Passed)
@@ -170,7 +220,8 @@ int RunRehearse(const RehearseArgs& args) {
     }
   } sinkBack;
   if (autonomous && WriteAndVerify(*bus, list.Cues(), progress) != 0) return kExitFailure;
-  if (StopSignals::Requested()) return ReportError(kName, "stopped by the operator before the show", kExitFailure);
+  if (StopSignals::Requested())
+    return StoppedBeforeShow("stopped by the operator before the show", json, list, *bus, autonomous, fromMs, leftOut);
 
   RehearsalRun run;
   run.cues = list.Cues();
@@ -232,29 +283,28 @@ int RunRehearse(const RehearseArgs& args) {
   }
   const RehearsalReport report = BuildRehearsalReport(run);
   if (json) {
-    Print("{\n");
-    Print("  \"scenario\": " + JsonString(list.FileName()) + ",\n");
-    Print("  \"bus\": " + JsonString(bus->ConverterText()) + ",\n");
-    Print(std::string("  \"launch_mode\": ") + (autonomous ? "\"autonomous\"" : "\"direct\"") + ",\n");
-    Print("  \"from_ms\": " + std::to_string(fromMs) + ",\n");
-    Print("  \"cues\": [");
-    for (size_t i = 0; i < report.rows.size(); ++i)
-      Print((i ? ",\n    " : "\n    ") + OneLine(RehearsalRowJson(report.rows[i])));
-    Print(report.rows.empty() ? "],\n" : "\n  ],\n");
-    Print("  \"summary\": " + OneLine(RehearsalSummaryJson(report)) + "\n");
-    Print("}\n");
+    PrintJsonReport(list, *bus, autonomous, fromMs, report, leftOut, false);
   } else {
     Print("Rehearsal of " + support::TerminalText(list.FileName()) + " on " + bus->ConverterText() + ": " +
           (autonomous ? "autonomous" : "direct") + " launch from " + show::ShowTimeText(fromMs) + ", " +
           std::to_string(total) + " cue(s)\n\n");
     Print(RehearsalText(report));
+    if (!leftOut.empty()) Print("Left out, not found on the bus: " + ConsolesText(leftOut) + "\n");
   }
   return report.ExitStatus();
 }
 
 Runner SetUpRehearse(CommandLine& line) {
   auto args = std::make_shared<RehearseArgs>();
-  AddScenarioArgs(line, {"--autonomous", "--json", "--full-search"}, args->scenario);
+  AddScenarioArgs(line, {"--autonomous", "--json", "--full-search", "--allow-missing"}, args->scenario);
+  // In direct launch nothing is written: the report names the cues of a missing console as not
+  // fired, and there is nothing to allow.
+  line.Check([args]() -> std::string {
+    if (args->scenario.Has("--allow-missing") && !args->scenario.Has("--autonomous"))
+      return "--allow-missing goes with --autonomous (a direct rehearsal reports a missing console's cues as "
+             "not fired)";
+    return {};
+  });
   CLI::App& app = line.App();
   line.Needs(app.add_option("--soundtrack", args->soundtrack, "a soundtrack to play in step (WAV, MP3, WMA)")
                  ->type_name("FILE"),

@@ -8,8 +8,8 @@ namespace fd::cli {
 inline constexpr const char* kRehearseName = "rehearse";
 inline constexpr const char* kRehearseProgram = "firnadesk-cli-rehearse";
 inline constexpr const char* kRehearseUsage =
-    "SCENARIO (--simulate[=BENCH] | --port PATH) [--autonomous] [--soundtrack FILE] [--from TIME] [--json] "
-    "[--full-search]";
+    "SCENARIO (--simulate[=BENCH] | --port PATH) [--autonomous [--allow-missing]] [--soundtrack FILE] [--from TIME] "
+    "[--json] [--full-search]";
 inline constexpr const char* kRehearseSummary = "run the show in real time and report when each cue went out and fired";
 
 }  // namespace fd::cli

@@ -10,6 +10,7 @@
 #include "cli_command.h"
 #include "cli_json.h"
 #include "cli_output.h"
+#include "cli_stop_signal.h"
 #include "devices/common_control.h"
 #include "devices/controls.h"
 #include "devices/device_factory.h"
@@ -136,11 +137,13 @@ Json JsonDevice(const devices::TCommonDevice& d) {
 }
 
 // Device by device: the document is never held whole.
-void PrintJsonReport(devices::TControls& controls, const CliBus& bus, int passes) {
+// stopped: the operator ended the search, and the list holds what it found until then.
+void PrintJsonReport(devices::TControls& controls, const CliBus& bus, int passes, bool stopped) {
   Print("{\n");
   Print("  \"bus\": " + JsonString(bus.ConverterText()) + ",\n");
   Print(std::string("  \"simulated\": ") + (bus.Simulated() ? "true" : "false") + ",\n");
   Print("  \"passes\": " + std::to_string(passes) + ",\n");
+  Print(std::string("  \"stopped\": ") + (stopped ? "true" : "false") + ",\n");
   Print("  \"devices\": [");
   for (int i = 0; i < controls.Count(); ++i)
     Print((i == 0 ? "\n    " : ",\n    ") + OneLine(JsonDevice(*controls.Items(i))));
@@ -164,19 +167,26 @@ int RunScan(const ScanArgs& args) {
   std::unique_ptr<CliBus> bus = CliBus::Open(options, error);
   if (!bus) return ReportError("scan", error, OpenFailureExit(options));
 
+  // Ctrl+C and SIGTERM end the search: what was found so far is still listed.
+  StopSignals stop;
   ProgressLine progress;
-  const bool finished = bus->Search(passes, [&](int pass, int address, int percent) {
-    progress.Show(Format("scan: pass %d/%d  address %3d  %3d%%", pass, passes, address, percent));
-  });
+  const bool finished = bus->Search(
+      passes,
+      [&](int pass, int address, int percent) {
+        progress.Show(Format("scan: pass %d/%d  address %3d  %3d%%", pass, passes, address, percent));
+      },
+      [] { return StopSignals::Requested(); });
   progress.Clear();
-  if (!finished) return ReportError("scan", "the search did not finish in time", kExitFailure);
+  const bool stopped = StopSignals::Requested();
+  if (!finished && !stopped) return ReportError("scan", "the search did not finish in time", kExitFailure);
 
   devices::TControls& controls = bus->Controls();
   controls.SortByID();
   if (json)
-    PrintJsonReport(controls, *bus, passes);
+    PrintJsonReport(controls, *bus, passes, stopped);
   else
     Print(TextReport(controls, *bus, passes));
+  if (stopped) return ReportError("scan", "stopped by the operator: the search did not finish", kExitFailure);
   return kExitOk;
 }
 

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <map>
 #include <memory>
 
 #include "devices/scenario_memory.h"
@@ -17,7 +18,17 @@ void AddScenarioArgs(CommandLine& line, const std::vector<std::string>& allowedF
   AddBusOptions(line, out.bus, &out.busGiven);
   CLI::App& app = line.App();
   std::vector<std::pair<std::string, CLI::Option*>> flags;
-  for (const std::string& flag : allowedFlags) flags.emplace_back(flag, app.add_flag(flag));
+  static const std::map<std::string, std::string> kHelp = {
+      {"--json", "the report as one JSON document on standard output"},
+      {"--verify", "read back what was written, in the same session"},
+      {"--full-search", "sweep all 256 bus addresses instead of probing the scenario's consoles"},
+      {"--allow-missing", "go on when consoles the scenario names are not on the bus; the summary names them"},
+      {"--autonomous", "write and verify the scenario first, then let the consoles fire from their memory"},
+  };
+  for (const std::string& flag : allowedFlags) {
+    const auto help = kHelp.find(flag);
+    flags.emplace_back(flag, app.add_flag(flag, help == kHelp.end() ? std::string() : help->second));
+  }
   auto paths = std::make_shared<std::vector<std::string>>();
   app.add_option("SCENARIO", *paths, "the scenario file (Windows-1251)");
   line.Check([&out, flags, paths]() -> std::string {

@@ -3,6 +3,8 @@
 #include <set>
 
 #include "cli_command.h"
+#include "cli_stop_signal.h"
+#include "show/preflight_checks.h"
 
 namespace fd::cli {
 
@@ -23,22 +25,38 @@ std::vector<int> ScenarioConsoles(const show::TProjectList& list) {
   return {consoles.begin(), consoles.end()};
 }
 
-bool SearchBus(CliBus& bus, const char* name, const std::vector<int>* consoles) {
+std::vector<int> MissingConsoles(const show::TProjectList& list, const devices::TControls& controls) {
+  return show::CheckUnconnected(list.Cues(), controls).Numbers;
+}
+
+std::string ConsolesText(const std::vector<int>& ids) {
+  std::string text = ids.size() == 1 ? "console " : "consoles ";
+  for (size_t i = 0; i < ids.size(); ++i) text += (i ? ", " : "") + std::to_string(ids[i]);
+  return text;
+}
+
+SearchOutcome SearchBus(CliBus& bus, const char* name, const std::vector<int>* consoles) {
+  StopSignals stop;
+  const auto stopped = [] { return StopSignals::Requested(); };
   if (consoles) {
-    bus.SearchListed(*consoles);
+    bus.SearchListed(*consoles, stopped);
   } else {
     ProgressLine progress;
-    const bool searched = bus.Search(1, [&](int, int address, int percent) {
-      progress.Show(std::string(name) + ": searching " + ProgressBar(percent) + " address " + std::to_string(address));
-    });
+    const bool searched = bus.Search(
+        1,
+        [&](int, int address, int percent) {
+          progress.Show(std::string(name) + ": searching " + ProgressBar(percent) + " address " +
+                        std::to_string(address));
+        },
+        stopped);
     progress.Clear();
-    if (!searched) {
+    if (!searched && !stopped()) {
       ReportError(name, "the search did not finish in time", kExitFailure);
-      return false;
+      return SearchOutcome::Failed;
     }
   }
   bus.Controls().SortByID();
-  return true;
+  return stopped() ? SearchOutcome::Stopped : SearchOutcome::Done;
 }
 
 }  // namespace fd::cli

@@ -50,8 +50,10 @@ int RunTest(const TestArgs& args) {
   if (withScenario) {
     const show::LoadResult loaded = list.LoadFromFile(args.scenario);
     if (!loaded.Ok())
-      return ReportError(kName, args.scenario + ": " + LoadFailureText(loaded), LoadFailureExit(loaded));
-    if (!loaded.EncodingHint.empty()) ReportError(kName, args.scenario + ": warning: " + loaded.EncodingHint, 0);
+      return ReportError(kName, support::TerminalPath(args.scenario) + ": " + LoadFailureText(loaded),
+                         LoadFailureExit(loaded));
+    if (!loaded.EncodingHint.empty())
+      ReportError(kName, support::TerminalPath(args.scenario) + ": warning: " + loaded.EncodingHint, 0);
   }
 
   std::string error;
@@ -59,13 +61,16 @@ int RunTest(const TestArgs& args) {
   if (!bus) return ReportError(kName, error, OpenFailureExit(args.bus));
   std::vector<int> listed = ScenarioConsoles(list);
   if (args.console >= 0) listed.push_back(args.console);
-  if (!SearchBus(*bus, kName, withScenario && !args.fullSearch ? &listed : nullptr)) return kExitFailure;
+  const SearchOutcome searched = SearchBus(*bus, kName, withScenario && !args.fullSearch ? &listed : nullptr);
+  if (searched == SearchOutcome::Failed) return kExitFailure;
+  // Stopped while searching: the report says so and that nothing was tested.
+  const bool stoppedInSearch = searched == SearchOutcome::Stopped;
   devices::TControls& controls = bus->Controls();
   devices::TControls::Hold hold(controls);
   list.MarkUsedChannels(controls);
 
   int only = -1;
-  if (args.console >= 0) {
+  if (args.console >= 0 && !stoppedInSearch) {
     for (int i = 0; i < controls.Count(); ++i)
       if (controls.Items(i)->ID == args.console) only = i;
     if (only < 0 || dynamic_cast<devices::TCommonControl*>(controls.Items(only)) == nullptr)
@@ -94,7 +99,9 @@ int RunTest(const TestArgs& args) {
                   ProgressBar(console->TableChannels() ? done * 100 / console->TableChannels() : 100));
   };
   bool completed;
-  if (only >= 0) {
+  if (stoppedInSearch) {
+    completed = false;
+  } else if (only >= 0) {
     completed = run.TestConsoleAt(only);
   } else {
     // TestAll moves `current` along the consoles; a console is complete once the next one starts.
@@ -109,7 +116,7 @@ int RunTest(const TestArgs& args) {
     for (const UsedChannelFault& f : UsedChannelFaults(*t.console)) faults.push_back(f);
   // A console the scenario fires that did not answer cannot be tested either.
   std::vector<int> missing;
-  if (withScenario)
+  if (withScenario && !stoppedInSearch)
     for (int id : ScenarioConsoles(list))
       if (id >= 1 && id <= 199 && controls.FindByID(id) == nullptr && (args.console < 0 || id == args.console))
         missing.push_back(id);
@@ -141,7 +148,8 @@ int RunTest(const TestArgs& args) {
   }
   if (tested.empty()) out += "\nNo console to test.\n";
   out += "\n";
-  if (!completed) out += "Stopped by the operator.\n";
+  if (!completed)
+    out += stoppedInSearch ? "Stopped by the operator during the search.\n" : "Stopped by the operator.\n";
   for (const UsedChannelFault& f : faults)
     out += "Console " + std::to_string(f.console) + " channel " + std::to_string(f.channel) +
            " is used by the scenario and " + StateName(f.state) + ".\n";

@@ -38,6 +38,7 @@ int RunCommand(const fd::cli::Command& command, int argc, char** argv) {
   app.allow_extras();
   fd::cli::CommandLine line(app, std::vector<std::string>(argv + 1, argv + argc));
   const fd::cli::Runner run = command.Setup(line);
+  if (std::string problem = line.CheckArguments(); !problem.empty()) return fd::cli::PrintUsage(command.Name, problem);
   try {
     // argv[0] is the command's name here: the parser takes the first argument as the program.
     app.parse(argc, argv);
