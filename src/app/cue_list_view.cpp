@@ -2,18 +2,33 @@
 // selected with about half a page of what follows in view.
 #include <QHeaderView>
 #include <QScrollBar>
+#include <algorithm>
+#include <new>
+#include <string>
 
 #include "app/console_row.h"
 #include "app/main_form.h"
+#include "show/project_list.h"
 
 namespace fd::app {
 
 void TMainForm::FillList() {
   List->clear();
-  for (const devices::CueRecord& cue : Project->Cues()) {
-    List->addTopLevelItem(new QTreeWidgetItem({QString::fromStdString(cue.TimeText), QString::number(cue.Console),
-                                               QString::number(static_cast<int64_t>(cue.Channel) + 1),
-                                               QString::fromStdString(cue.Comment)}));
+  int32_t line = 0;
+  try {
+    for (const devices::CueRecord& cue : Project->Cues()) {
+      line = cue.Line;
+      List->addTopLevelItem(new QTreeWidgetItem({QString::fromStdString(cue.TimeText), QString::number(cue.Console),
+                                                 QString::number(static_cast<int64_t>(cue.Channel) + 1),
+                                                 QString::fromStdString(cue.Comment)}));
+    }
+  } catch (const std::bad_alloc&) {
+    // The list fitted but its rows did not: the scenario goes whole, as a load that ran out of
+    // memory does, rather than a list that shows part of it.
+    List->clear();
+    Project->Clear();
+    const std::string text = show::OutOfMemoryText(std::max(line, 1));
+    platform_.ShowFailure(text, "Ошибка", text);
   }
   Project->MarkUsedChannels(*Controls);
   if (IsTestView()) DrawChannels();

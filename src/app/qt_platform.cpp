@@ -10,11 +10,14 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <cstdio>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
+
+#include "support/run_log.h"
 
 namespace fd::app {
 
@@ -139,9 +142,26 @@ void QtPlatform::RunOnUiThread(const std::function<void()>& fn) {
 void QtPlatform::ProcessPendingEvents() { QCoreApplication::processEvents(); }
 
 void QtPlatform::ShowMessage(const std::string& text, const std::string& caption) {
+  if (boxesStopped_) {
+    std::fprintf(stderr, "firnadesk: %s: %s\n", caption.c_str(), text.c_str());
+    return;
+  }
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok,
                   QApplication::activeWindow());
   box.exec();
+}
+
+void QtPlatform::ShowFailure(const std::string& text, const std::string& caption, const std::string& record) {
+  ++failures_;
+  support::WriteLog(record, 1);
+  const bool logCopiesToStderr = support::LogLevel.load() >= 1;
+  if (boxesStopped_) {
+    // No box will open: standard error is the only place left to say it, terminal or not.
+    if (!logCopiesToStderr) std::fprintf(stderr, "firnadesk: %s\n", record.c_str());
+    return;
+  }
+  if (!logCopiesToStderr && ::isatty(STDERR_FILENO) == 0) std::fprintf(stderr, "firnadesk: %s\n", record.c_str());
+  ShowMessage(text, caption);
 }
 
 }  // namespace fd::app

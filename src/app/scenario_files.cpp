@@ -53,7 +53,8 @@ void TMainForm::OpenScenario(const QString& path) {
   if (!MayStartWork()) return;
   const show::LoadResult result = Project->LoadFromFile(path.toStdString());
   // A file that could not be opened is the window's to report; a bad line the list reported itself.
-  if (result.Status == show::LoadStatus::OpenFailed) platform_.ShowMessage(result.Message, "Ошибка");
+  if (result.Status == show::LoadStatus::OpenFailed)
+    platform_.ShowFailure(result.Message, "Ошибка", show::LoadFailureRecord(result));
   FillList();
   UpdateControls();
 }
@@ -84,6 +85,8 @@ void TMainForm::OpenSoundtrack(const QString& path) {
 
 void TMainForm::OpenStartupFiles() {
   if (!options_.ScenarioPath.empty()) OpenScenario(QString::fromStdString(options_.ScenarioPath));
+  // A window closed while the scenario's message waited (--quit-after) loads nothing more.
+  if (!isVisible()) return;
   if (!options_.SoundtrackPath.empty()) OpenSoundtrack(QString::fromStdString(options_.SoundtrackPath));
 }
 

@@ -42,6 +42,7 @@ void SessionAutomation::TakeScreenshot() {
 void SessionAutomation::Quit() {
   // A short quit time must not cost the picture that was asked for.
   TakeScreenshot();
+  if (OnQuit) OnQuit();
   // A message box waiting for the operator runs its own event loop, and the program could not end
   // before somebody answers it: it is closed first (each modal window once, so that one refusing
   // to close cannot hold this loop).

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 namespace fd::app {
 
@@ -28,6 +29,10 @@ class SessionAutomation : public QObject {
 
   // Takes the picture now (if one is still due).
   void TakeScreenshot();
+
+  // Runs when the quit time has come, before anything is closed (the console stops opening
+  // message boxes then).
+  std::function<void()> OnQuit;
 
  private:
   void Quit();

@@ -9,6 +9,10 @@
 
 namespace fd::app {
 
+namespace {
+constexpr uint64_t kListRowBytes = 800;
+}  // namespace
+
 void TMainForm::CreateWorkingObjects() {
   ConverterSource* converter = environment_.Converter;
   if (converter == nullptr) {
@@ -29,6 +33,9 @@ void TMainForm::CreateWorkingObjects() {
 
   // Creating the player opens the audio device, so the audio indicator can tell after it.
   Project = std::make_unique<show::TProjectList>(platform_);
+  // Each cue also becomes a row of the cue list: about 700 bytes of Qt items and texts, measured
+  // with a million cues. A scenario whose rows would not fit is refused before it is read.
+  Project->SetExtraMemoryPerCue(kListRowBytes);
   Player = std::make_unique<show::TCommonPlayer>(platform_, *Port, *Controls);
   Player->Cues = Project.get();
   Player->OnProgress = [this](int32_t ms) { PlayerProgress(ms); };

@@ -20,7 +20,7 @@ void TBassFile::Open() {
   std::string error;
   std::unique_ptr<DecodedStream> stream = DecodedStream::Open(FileName, error);
   if (!stream) {
-    openError_ = error.empty() ? "cannot open the file" : error;
+    openError_ = error.empty() ? "не удаётся открыть файл" : error;
     return;
   }
   const PcmFormat& f = stream->Format();

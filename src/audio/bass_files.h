@@ -72,7 +72,8 @@ class TBassFile : public TFileAbstract {
   int32_t ReadData(void* buffer, int32_t count) override;  // 0 at the end, -1 for a bad request
   uint8_t ReadByte() override;                             // 0 at the end
 
-  // Why the last Open failed (empty after a success), for the run log.
+  // Why the last Open failed, in the words of the run log ("не обычный файл", "слишком длинная
+  // (5 ч 0 мин, наибольшая 3 ч)"); empty after a success.
   const std::string& OpenError() const { return openError_; }
 
  protected:

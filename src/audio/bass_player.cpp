@@ -18,7 +18,7 @@ void TBassPlayer::Open() {
   if (!voice->Valid()) {
     if (AudioReady()) {
       // The device is there but cannot take this format: better a load error now than a silent show.
-      openError_ = "the audio device cannot play this sound format";
+      openError_ = "аудиоустройство не воспроизводит этот формат";
       TBassFile::Close();
     }
     return;  // no device at all: the file is loaded and plays nowhere

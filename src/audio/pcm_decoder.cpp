@@ -1,6 +1,8 @@
 #include "audio/pcm_decoder.h"
 
+#include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 extern "C" {
@@ -30,6 +32,45 @@ struct SwrFree {
 
 bool IsEightBit(int sampleFormat) { return sampleFormat == AV_SAMPLE_FMT_U8 || sampleFormat == AV_SAMPLE_FMT_U8P; }
 
+// The most PCM a soundtrack of this shape may decode to: kMaxSoundtrackSeconds of it, and never
+// more than its byte length can count.
+int64_t MaxPcmBytes(uint32_t sampleRate, uint16_t blockAlign) {
+  return std::min<int64_t>(kMaxPcmBytes, int64_t{kMaxSoundtrackSeconds} * sampleRate * blockAlign);
+}
+
+// The whole file is decoded into memory at opening, so what it would decode to is weighed first,
+// from the length its container states (or estimates from the bit rate): a 1 Hz WAV or fifty
+// megabytes of silent MP3 frames would otherwise take gigabytes and many seconds before the
+// length check while decoding could stop them.
+bool FitsBeforeDecoding(const AVFormatContext* container, const AVStream* stream, std::string& error) {
+  const AVCodecParameters* par = stream->codecpar;
+  if ((par->sample_rate > 0 && par->sample_rate < kMinSampleRate) || par->sample_rate > kMaxSampleRate) {
+    error = "неподдерживаемая частота дискретизации (" + std::to_string(par->sample_rate) + " Гц)";
+    return false;
+  }
+  double seconds = 0;
+  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0)
+    seconds = static_cast<double>(stream->duration) * av_q2d(stream->time_base);
+  else if (container->duration != AV_NOPTS_VALUE && container->duration > 0)
+    seconds = static_cast<double>(container->duration) / AV_TIME_BASE;
+  // A header may claim more than the file holds (a WAV written as a stream says 4 GB): at the
+  // stream's bit rate the file's own size is the most it can play.
+  const int64_t fileBytes = container->pb != nullptr ? avio_size(container->pb) : -1;
+  if (par->bit_rate > 0 && fileBytes > 0)
+    seconds = std::min(seconds, static_cast<double>(fileBytes) * 8 / static_cast<double>(par->bit_rate));
+  const int channels = std::max(par->ch_layout.nb_channels, 1);
+  const int bytes = IsEightBit(par->format) ? 1 : 2;
+  const double pcmBytes = seconds * std::max(par->sample_rate, 0) * channels * bytes;
+  if (seconds > kMaxSoundtrackSeconds || pcmBytes > static_cast<double>(kMaxPcmBytes)) {
+    const auto minutes = static_cast<int64_t>(seconds / 60);
+    error = "слишком длинная (" + std::to_string(minutes / 60) + " ч " + std::to_string(minutes % 60) + " мин, " +
+            (seconds > kMaxSoundtrackSeconds ? "наибольшая " + std::to_string(kMaxSoundtrackSeconds / 3600) + " ч)"
+                                             : "больше 2 ГБ звука)");
+    return false;
+  }
+  return true;
+}
+
 // Turns each decoded frame into interleaved PCM of one fixed format and appends it.
 class FrameWriter {
  public:
@@ -39,7 +80,7 @@ class FrameWriter {
   bool Write(const AVFrame* frame) {
     const int channels = frame->ch_layout.nb_channels;
     if (!started_) {
-      if (channels <= 0 || frame->sample_rate <= 0) return Fail("the decoder gives no channels or rate");
+      if (channels <= 0 || frame->sample_rate <= 0) return Fail("нет звука в файле");
       format_.Channels = static_cast<uint16_t>(channels);
       format_.SampleRate = static_cast<uint32_t>(frame->sample_rate);
       format_.BitsPerSample = IsEightBit(frame->format) ? 8 : 16;
@@ -47,13 +88,13 @@ class FrameWriter {
       if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
         av_channel_layout_default(&layout_, channels);
       } else if (av_channel_layout_copy(&layout_, &frame->ch_layout) < 0) {
-        return Fail("cannot copy the channel layout");
+        return Fail("недостаточно памяти");
       }
       started_ = true;
     }
     // Rate or channel changes would make byte positions mean different times in different parts.
     if (channels != format_.Channels || static_cast<uint32_t>(frame->sample_rate) != format_.SampleRate) {
-      return Fail("the sound format changes inside the file");
+      return Fail("формат звука меняется внутри файла");
     }
     if (!swr_ || frame->format != inFormat_) {
       SwrContext* s = nullptr;
@@ -61,18 +102,19 @@ class FrameWriter {
                               static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr) < 0 ||
           swr_init(s) < 0) {
         swr_free(&s);
-        return Fail("cannot convert the sample format");
+        return Fail("неподдерживаемый формат отсчётов");
       }
       swr_.reset(s);
       inFormat_ = frame->format;
     }
     const int64_t bytes = static_cast<int64_t>(frame->nb_samples) * format_.BlockAlign();
-    if (pcm_.Size() + bytes > kMaxPcmBytes) return Fail("the soundtrack is too long");
+    // The length was weighed before decoding; this holds when the file's header understated it.
+    if (pcm_.Size() + bytes > MaxPcmBytes(format_.SampleRate, format_.BlockAlign())) return Fail("слишком длинная");
     out_.resize(static_cast<size_t>(bytes));
     uint8_t* outPlanes[1] = {out_.data()};
     const int converted = swr_convert(swr_.get(), outPlanes, frame->nb_samples,
                                       const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
-    if (converted < 0) return Fail("sample conversion failed");
+    if (converted < 0) return Fail("неподдерживаемый формат отсчётов");
     pcm_.Append(out_.data(), static_cast<int64_t>(converted) * format_.BlockAlign());
     return true;
   }
@@ -103,7 +145,7 @@ bool DrainFrames(AVCodecContext* codec, AVFrame* frame, FrameWriter& writer, std
     if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
     if (rc == AVERROR_INVALIDDATA) continue;  // a damaged frame: dropped like a damaged packet
     if (rc < 0) {
-      error = "the decoder failed";
+      error = "повреждённый файл";
       return false;
     }
     const bool written = writer.Write(frame);
@@ -117,20 +159,25 @@ bool DrainFrames(AVCodecContext* codec, AVFrame* frame, FrameWriter& writer, std
 bool DecodeToPcm(AVFormatContext* container, PcmFormat& format, PcmBuffer& pcm, std::string& error) {
   const AVCodec* decoder = nullptr;
   const int index = av_find_best_stream(container, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
-  if (index < 0 || decoder == nullptr) {
-    error = "no audio stream the decoder knows";
+  if (index == AVERROR_STREAM_NOT_FOUND) {
+    error = "нет звуковой дорожки";
     return false;
   }
+  if (index < 0 || decoder == nullptr) {
+    error = "неподдерживаемый кодек";
+    return false;
+  }
+  if (!FitsBeforeDecoding(container, container->streams[index], error)) return false;
   std::unique_ptr<AVCodecContext, CodecFree> codec(avcodec_alloc_context3(decoder));
   std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
   std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
   if (!codec || !packet || !frame) {
-    error = "out of memory";
+    error = "недостаточно памяти";
     return false;
   }
   if (avcodec_parameters_to_context(codec.get(), container->streams[index]->codecpar) < 0 ||
       avcodec_open2(codec.get(), decoder, nullptr) < 0) {
-    error = "the decoder refuses the stream";
+    error = "неподдерживаемый кодек";
     return false;
   }
 
@@ -147,7 +194,7 @@ bool DecodeToPcm(AVFormatContext* container, PcmFormat& format, PcmBuffer& pcm, 
       }
       av_packet_unref(packet.get());
       if (sent < 0 && sent != AVERROR_INVALIDDATA) {
-        error = "the decoder failed";
+        error = "повреждённый файл";
         return false;
       }
       if (!DrainFrames(codec.get(), frame.get(), writer, error)) return false;
@@ -156,7 +203,7 @@ bool DecodeToPcm(AVFormatContext* container, PcmFormat& format, PcmBuffer& pcm, 
     }
   }
   if (rc != AVERROR_EOF) {
-    error = "cannot read the file to its end";
+    error = "не удаётся прочитать файл до конца";
     return false;
   }
   avcodec_send_packet(codec.get(), nullptr);
@@ -167,7 +214,7 @@ bool DecodeToPcm(AVFormatContext* container, PcmFormat& format, PcmBuffer& pcm, 
     // soundtrack rather than an unknown one.
     const int channels = codec->ch_layout.nb_channels;
     if (channels <= 0 || codec->sample_rate <= 0) {
-      error = "no sound in the file";
+      error = "нет звука в файле";
       return false;
     }
     format.Channels = static_cast<uint16_t>(channels);

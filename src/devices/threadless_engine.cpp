@@ -18,6 +18,9 @@ class ThreadlessEngine::EngineHost : public platform::Platform {
   void ShowMessage(const std::string& text, const std::string& caption) override {
     owner_.host_.ShowMessage(text, caption);
   }
+  void ShowFailure(const std::string& text, const std::string& caption, const std::string& record) override {
+    owner_.host_.ShowFailure(text, caption, record);
+  }
 
  private:
   ThreadlessEngine& owner_;
@@ -43,6 +46,9 @@ class ThreadlessEngine::RegistryHost : public platform::Platform {
   void ProcessPendingEvents() override { owner_.host_.ProcessPendingEvents(); }
   void ShowMessage(const std::string& text, const std::string& caption) override {
     owner_.host_.ShowMessage(text, caption);
+  }
+  void ShowFailure(const std::string& text, const std::string& caption, const std::string& record) override {
+    owner_.host_.ShowFailure(text, caption, record);
   }
 
  private:

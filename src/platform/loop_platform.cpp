@@ -100,6 +100,10 @@ void LoopPlatform::ShowMessage(const std::string& text, const std::string& capti
   std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
 
+void LoopPlatform::ShowFailure(const std::string&, const std::string& caption, const std::string& record) {
+  ShowMessage(record, caption);
+}
+
 bool LoopPlatform::RunUntil(const std::function<bool()>& pred, uint32_t limitMs) {
   const uint32_t start = clock_.TickCount();
   for (;;) {

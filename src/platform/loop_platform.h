@@ -28,6 +28,8 @@ class LoopPlatform : public Platform {
   void ProcessPendingEvents() override;
   // Message boxes go to standard error as "caption: text".
   void ShowMessage(const std::string& text, const std::string& caption) override;
+  // A failure is printed once, with its reason: "caption: record".
+  void ShowFailure(const std::string& text, const std::string& caption, const std::string& record) override;
 
   // Runs the loop until pred() holds (true) or limitMs passed (false).
   bool RunUntil(const std::function<bool()>& pred, uint32_t limitMs);

@@ -26,6 +26,15 @@ class Platform {
 
   // Modal message box with a single OK button.
   virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
+
+  // A file the operator asked for could not be loaded. text is the message box's text as the
+  // operator knows it; record is the same with the reason added ("Ошибка загрузки фонограммы: не
+  // обычный файл"), for the run log and for hosts that print instead of showing a box. By default
+  // only the box.
+  virtual void ShowFailure(const std::string& text, const std::string& caption, const std::string& record) {
+    (void)record;
+    ShowMessage(text, caption);
+  }
 };
 
 }  // namespace fd::platform

@@ -54,7 +54,11 @@ void VirtualPlatform::ProcessPendingEvents() {
 }
 
 void VirtualPlatform::ShowMessage(const std::string& text, const std::string& caption) {
-  messages.push_back({text, caption});
+  messages.push_back({text, caption, {}});
+}
+
+void VirtualPlatform::ShowFailure(const std::string& text, const std::string& caption, const std::string& record) {
+  messages.push_back({text, caption, record});
 }
 
 void VirtualPlatform::Advance(uint64_t ms) {

@@ -43,6 +43,8 @@ class VirtualPlatform : public Platform {
   void RunOnUiThread(const std::function<void()>& fn) override;
   void ProcessPendingEvents() override;
   void ShowMessage(const std::string& text, const std::string& caption) override;
+  // Recorded like a message box, with the record beside it.
+  void ShowFailure(const std::string& text, const std::string& caption, const std::string& record) override;
 
   // Moves time forward by ms, firing every enabled timer whose moment comes, in time order. A
   // handler that sleeps moves the clock too; a timer whose moment passed meanwhile fires once as
@@ -55,6 +57,7 @@ class VirtualPlatform : public Platform {
   struct Message {
     std::string text;
     std::string caption;
+    std::string record;  // ShowFailure only
   };
   std::vector<Message> messages;
   int processEventsCalls = 0;

@@ -204,8 +204,12 @@ bool TCommonPlayer::LoadSoundtrack(const std::string& name) {
   CloseSoundtrack();
   Soundtrack->SetFileName(name);
   Soundtrack->Open();
-  if (!Soundtrack->Loaded())
-    platform_.ShowMessage(support::LocalText(90, "Ошибка загрузки фонограммы"), support::LocalText(91, "Ошибка"));
+  if (!Soundtrack->Loaded()) {
+    // The box keeps the text the operator knows; why it failed goes into the record beside it.
+    const std::string text = support::LocalText(90, "Ошибка загрузки фонограммы");
+    const std::string& reason = Soundtrack->OpenError();
+    platform_.ShowFailure(text, support::LocalText(91, "Ошибка"), reason.empty() ? text : text + ": " + reason);
+  }
   return Soundtrack->Loaded();
 }
 

@@ -21,6 +21,7 @@
 #include "show/scenario_line_fault.h"
 #include "support/file_handle.h"
 #include "support/localizer.h"
+#include "support/memory_room.h"
 #include "support/numbers.h"
 #include "support/terminal_text.h"
 
@@ -46,27 +47,41 @@ std::string FileErrorText(int error) {
   }
 }
 
-// How many cues the file may hold: its lines that are not empty, read from the start, the file
-// left at its start again. Only a hint for the list's size. False when the file cannot be
+// How many cues the file holds: its lines that are not empty once a CR before the LF is taken
+// off, read from the start, the file left at its start again. False when the file cannot be
 // rewound (then nothing can be read reliably any more).
 bool CountCueLines(int fd, std::string& buffer, size_t& count) {
   count = 0;
   char previous = '\n';
+  uint64_t lineBytes = 0;  // of the line being counted, up to its LF
   for (;;) {
     ssize_t got = ::read(fd, buffer.data(), buffer.size());
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;
     const char* start = buffer.data();
     const char* end = start + got;
+    const char* lineStart = start;
     for (const char* p = start; (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p))));
          ++p) {
-      char before = p > start ? p[-1] : previous;
-      if (before != '\n') ++count;  // "\r\n" lines count: a cheap over-estimate is fine
+      lineBytes += static_cast<uint64_t>(p - lineStart);
+      const char before = p > start ? p[-1] : previous;
+      if (lineBytes > 1 || (lineBytes == 1 && before != '\r')) ++count;
+      lineBytes = 0;
+      lineStart = p + 1;
     }
+    lineBytes += static_cast<uint64_t>(end - lineStart);
     previous = end[-1];
   }
-  if (previous != '\n') ++count;  // the last line without a line break
+  if (lineBytes > 1 || (lineBytes == 1 && previous != '\r')) ++count;  // the last line without a line break
   return ::lseek(fd, 0, SEEK_SET) == 0;
+}
+
+// What a file that is no regular file is, for the operator.
+std::string NotRegularReason(mode_t mode) {
+  if (S_ISFIFO(mode)) return "it is a pipe, not a regular file";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a regular file";
+  if (S_ISSOCK(mode)) return "it is a socket, not a regular file";
+  return "it is not a regular file";
 }
 
 // A big list is written once from start to end; in 2 MB pages that costs a few hundred page faults
@@ -102,6 +117,25 @@ std::string OutOfMemoryText(int line) {
   return "Недостаточно памяти для загрузки сценария (строка: " + support::NumberText(line) + ").";
 }
 
+std::string NoMemoryText(size_t cues, uint64_t neededBytes, uint64_t roomBytes) {
+  return "Недостаточно памяти для загрузки сценария: " + std::to_string(cues) + " команд требуют около " +
+         std::to_string((neededBytes >> 20) + 1) + " МБ, свободно " + std::to_string(roomBytes >> 20) + " МБ.";
+}
+
+std::string LoadFailureRecord(const LoadResult& result) {
+  if (result.Status == LoadStatus::OpenFailed)
+    return "Ошибка загрузки сценария: " + result.Message + (result.Reason.empty() ? "" : " (" + result.Reason + ")");
+  if (result.Reason.empty()) return result.Message;
+  return result.Message + " Line " + std::to_string(result.Line) + ": " + result.Reason + ".";
+}
+
+uint64_t TProjectList::MemoryNeeded(size_t cues, uint64_t fileBytes) const {
+  // Per cue its record, its place in the sort and what its owner keeps besides (the window's row);
+  // the texts past the strings' own room are at most the file's bytes, twice over as UTF-8.
+  const uint64_t perCue = sizeof(devices::CueRecord) + sizeof(uint32_t) + extraPerCue_;
+  return static_cast<uint64_t>(cues) * perCue + 2 * fileBytes;
+}
+
 // Where a read stands, and what stopped it.
 struct TProjectList::ReadState {
   int lineNumber = 0;
@@ -112,20 +146,24 @@ struct TProjectList::ReadState {
   bool sniffed = false;
 };
 
-LoadResult TProjectList::Fail(LoadStatus status, int line, std::string message) {
+LoadResult TProjectList::Fail(LoadStatus status, int line, std::string message, std::string reason) {
   Clear();
   LoadResult result;
   result.Status = status;
   result.Line = line;
   result.Message = std::move(message);
-  if (platform_) platform_->ShowMessage(result.Message, support::LocalText(91, "Ошибка"));
+  result.Reason = std::move(reason);
+  if (platform_) platform_->ShowFailure(result.Message, support::LocalText(91, "Ошибка"), LoadFailureRecord(result));
   return result;
 }
 
 LoadResult TProjectList::LoadFromFile(const std::string& path) {
   Clear();
 
-  FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Opened without waiting: a named pipe nobody writes to would otherwise hold the caller (the
+  // window's thread) in open() for good. Only a regular file is a scenario; what the check lets
+  // through is read in the ordinary blocking way.
+  FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (file.Get() < 0) {
     int error = errno;
     // The window's text for the codes it names; the others ("I/O error 36") say what they mean.
@@ -134,13 +172,22 @@ LoadResult TProjectList::LoadFromFile(const std::string& path) {
     return LoadResult{LoadStatus::OpenFailed, 0, message, reason, {}};
   }
   struct stat info {};
-  if (::fstat(file.Get(), &info) != 0) info.st_mode = 0;
+  if (::fstat(file.Get(), &info) != 0) {
+    int error = errno;
+    return LoadResult{LoadStatus::OpenFailed, 0, FileErrorText(error), {}, {}};
+  }
   if (S_ISDIR(info.st_mode)) {
     return LoadResult{LoadStatus::OpenFailed, 0, FileErrorText(EISDIR), "it is a directory", {}};
   }
+  if (!S_ISREG(info.st_mode))
+    return LoadResult{LoadStatus::OpenFailed, 0, FileErrorText(EACCES), NotRegularReason(info.st_mode), {}};
+  const int flags = ::fcntl(file.Get(), F_GETFL);
+  if (flags < 0 || ::fcntl(file.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    int error = errno;
+    return LoadResult{LoadStatus::OpenFailed, 0, FileErrorText(error), {}, {}};
+  }
   // A file known to be too big is refused before a byte of it is read.
-  if (S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) > maxBytes_)
-    return Fail(LoadStatus::TooLarge, 1, TooLargeText(maxBytes_));
+  if (static_cast<uint64_t>(info.st_size) > maxBytes_) return Fail(LoadStatus::TooLarge, 1, TooLargeText(maxBytes_));
 
   ReadState state;
   LoadResult result;
@@ -162,34 +209,27 @@ LoadResult TProjectList::ReadFile(int fd, const struct stat& info, ReadState& st
   // Lines are cut out of the read buffer in place; only a line that spans two reads is copied.
   static constexpr size_t kChunk = 1 << 20;
   static constexpr size_t kSmallChunk = 64 << 10;
-  static constexpr size_t kReserveLimit = 1 << 21;
   // A file known to be smaller than 64 KB is read with a buffer of that size instead of a whole
   // chunk, which is allocated and cleared for every load (what a file that grew meanwhile has more
   // is read in further passes as usual).
-  const bool knownSmall = S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) < kSmallChunk;
-  std::string buffer(knownSmall ? kSmallChunk : kChunk, '\0');
+  const uint64_t fileBytes = static_cast<uint64_t>(info.st_size);
+  std::string buffer(fileBytes < kSmallChunk ? kSmallChunk : kChunk, '\0');
   // Room for every cue at once: growing a list of a million cues step by step costs more than
-  // reading the file twice. Capped, so that a file of blank lines cannot claim gigabytes.
-  if (S_ISREG(info.st_mode)) {
-    size_t hint = 0;
-    if (!CountCueLines(fd, buffer, hint)) return Fail(LoadStatus::LineError, 1, LoadErrorText(1));
-    try {
-      cues_.reserve(std::min<size_t>(hint, kReserveLimit));
-      AskForLargePages(cues_.data(), cues_.capacity() * sizeof(devices::CueRecord));
-    } catch (const std::exception&) {
-      // Only a hint: the list grows as it goes.
-    }
-  }
+  // reading the file twice, and a list grown by doubling needs up to three times its size while
+  // it moves. A file whose cues would not fit in the memory left is refused before they are read:
+  // 250 MB of short lines are some 40 million cues, gigabytes once parsed.
+  size_t cueLines = 0;
+  if (!CountCueLines(fd, buffer, cueLines)) return Fail(LoadStatus::LineError, 1, LoadErrorText(1));
+  const uint64_t needed = MemoryNeeded(cueLines, fileBytes);
+  const uint64_t room = support::MemoryRoom();
+  if (needed > room) return Fail(LoadStatus::OutOfMemory, 0, NoMemoryText(cueLines, needed, room));
+  cues_.reserve(cueLines);
+  AskForLargePages(cues_.data(), cues_.capacity() * sizeof(devices::CueRecord));
   if (!ReadCues(fd, buffer, state)) {
-    LoadResult failed;
     if (state.status == LoadStatus::TooLarge)
-      failed =
-          Fail(state.status, state.lineNumber,
-               state.bytes > maxBytes_ ? TooLargeText(maxBytes_) : LineTooLongText(maxLineBytes_, state.lineNumber));
-    else
-      failed = Fail(LoadStatus::LineError, state.lineNumber, LoadErrorText(state.lineNumber));
-    failed.Reason = state.reason;
-    return failed;
+      return Fail(state.status, state.lineNumber,
+                  state.bytes > maxBytes_ ? TooLargeText(maxBytes_) : LineTooLongText(maxLineBytes_, state.lineNumber));
+    return Fail(LoadStatus::LineError, state.lineNumber, LoadErrorText(state.lineNumber), state.reason);
   }
   SortByTime();
   return LoadResult{};

@@ -24,7 +24,8 @@ enum class LoadStatus {
   LineError,   // a line is not a cue (or reading failed there); Line names it, Message is the
                // text the operator was shown
   TooLarge,    // the file or one of its lines passed the read limits; Line is the line reached
-  OutOfMemory  // the cues did not fit in memory; Line is the line reached
+  OutOfMemory  // the cues did not fit in memory; Line is the line reached, 0 when the file was
+               // refused before reading because its cues would not fit
 };
 
 // Far above any real show (a million cues take about 20 MB): a file beyond this is refused once it
@@ -58,6 +59,12 @@ class TProjectList {
   // the list is empty and FileName() is empty.
   LoadResult LoadFromFile(const std::string& path);
 
+  // What the owner keeps for each cue besides the list (the window's row for it), counted when a
+  // file is weighed against the memory left before it is read.
+  void SetExtraMemoryPerCue(uint64_t bytes) { extraPerCue_ = bytes; }
+  // The memory a file of that many cue lines and bytes takes once loaded, about.
+  uint64_t MemoryNeeded(size_t cues, uint64_t fileBytes) const;
+
   // Lower limits than the defaults, for tests that cannot afford 256 MB.
   void SetReadLimits(uint64_t fileBytes, uint64_t lineBytes) {
     maxBytes_ = fileBytes;
@@ -86,7 +93,8 @@ class TProjectList {
  private:
   struct ReadState;
   LoadResult ReadFile(int fd, const struct stat& info, ReadState& state);
-  LoadResult Fail(LoadStatus status, int line, std::string message);
+  // Empties the list and shows message (the reason goes into the record beside it).
+  LoadResult Fail(LoadStatus status, int line, std::string message, std::string reason = {});
   // Appends the cues of the file's lines; false at the first line that is not a cue, cannot be read
   // or passes a limit, with the state naming it.
   bool ReadCues(int fd, std::string& buffer, ReadState& state);
@@ -96,6 +104,7 @@ class TProjectList {
   std::string fileName_;
   uint64_t maxBytes_ = kMaxScenarioBytes;
   uint64_t maxLineBytes_ = kMaxScenarioLineBytes;
+  uint64_t extraPerCue_ = 0;
 };
 
 // "Ошибка загрузки сценария (строка: 12)."
@@ -105,5 +114,11 @@ std::string LoadErrorText(int line);
 std::string TooLargeText(uint64_t limitBytes);
 std::string LineTooLongText(uint64_t limitBytes, int line);
 std::string OutOfMemoryText(int line);
+// A failed load in one line for the run log: the operator's message with the reason after it
+// ("Ошибка загрузки сценария (строка: 4). Line 4: the channel \"x\" is not a whole number.", or
+// "Ошибка загрузки сценария: File access denied (it is a pipe, not a regular file)").
+std::string LoadFailureRecord(const LoadResult& result);
+// A file refused before reading: its cues would need neededBytes, and roomBytes are left.
+std::string NoMemoryText(size_t cues, uint64_t neededBytes, uint64_t roomBytes);
 
 }  // namespace fd::show

@@ -1,6 +1,7 @@
 // The console program as the operator and the scripts start it.
 #include <QImage>
 #include <QProcess>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -98,6 +99,56 @@ class ProgramTest : public QObject {
     QVERIFY2(run.Err.contains(errorPart), qPrintable(run.Err));
     QVERIFY2(!run.Err.contains(QChar(0x1b)), qPrintable(run.Err));
     QVERIFY2(run.Err.size() < 1200, qPrintable(run.Err));
+  }
+
+  // Files a launcher may name that cannot be loaded: the run ends at its quit time whatever box
+  // waited, no second box holds it, standard error (no terminal here) says why, and the status
+  // says that something failed.
+  void filesThatDoNotLoadFailAQuitAfterRun_data() {
+    QTest::addColumn<QString>("setup");  // bash, in the temporary folder
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("memoryMb");  // ulimit -v, 0: none
+    QTest::addColumn<QString>("said");
+    QTest::newRow("a pipe nobody writes to as the scenario")
+        << "mkfifo show.txt" << QStringList{"--scenario", "show.txt"} << 0
+        << "firnadesk: Ошибка загрузки сценария: File access denied (it is a pipe, not a regular file)";
+    QTest::newRow("then a folder as the soundtrack")
+        << "mkfifo show.txt; mkdir -p track.wav" << QStringList{"--scenario", "show.txt", "--soundtrack", "track.wav"}
+        << 0 << "(it is a pipe, not a regular file)";
+    QTest::newRow("a folder as the soundtrack")
+        << "mkdir -p track.wav" << QStringList{"--soundtrack", "track.wav"} << 0
+        << "firnadesk: Ошибка загрузки фонограммы: не обычный файл";
+    QTest::newRow("more cues than the memory holds")
+        << "yes '1 1 1' | head -c 30M > big.txt" << QStringList{"--scenario", "big.txt"} << 3000
+        << "firnadesk: Недостаточно памяти для загрузки сценария: 5242880 команд";
+  }
+  void filesThatDoNotLoadFailAQuitAfterRun() {
+    QFETCH(QString, setup);
+    QFETCH(QStringList, args);
+    QFETCH(int, memoryMb);
+    QFETCH(QString, said);
+    QTemporaryDir work;
+    const QString limit = memoryMb > 0 ? QString("ulimit -v %1; ").arg(memoryMb * 1024) : QString();
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("SDL_AUDIODRIVER", "dummy");
+    env.insert("XDG_CONFIG_HOME", dir_.filePath("config"));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(work.path());
+    process.start("/bin/bash", QStringList{"-c", setup + "; " + limit + "exec \"$0\" \"$@\"", FIRNADESK_PROGRAM,
+                                           "--simulate", "--quit-after", "1500"} +
+                                   args);
+    QElapsedTimer took;
+    took.start();
+    const bool ended = process.waitForFinished(20000);
+    if (!ended) process.kill();
+    QVERIFY2(ended, "the run did not end at its quit time");
+    QVERIFY2(took.elapsed() < 10000, qPrintable(QString::number(took.elapsed())));
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(err.contains(said), qPrintable(err));
   }
 
   void terminationSignalEndsTheProgram() {

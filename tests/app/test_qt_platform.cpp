@@ -1,12 +1,16 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 #include <atomic>
 #include <thread>
 
 #include "app/qt_platform.h"
+#include "support/cp1251.h"
+#include "support/run_log.h"
+#include "support/temp_dir.h"
 
 using fd::app::QtPlatform;
 
@@ -114,6 +118,47 @@ class QtPlatformTest : public QObject {
     QCOMPARE(title, QString("Предупреждение"));
     QCOMPARE(text, QString("Изменения вступят в силу после перезагрузки программы."));
     QCOMPARE(buttons, 1);
+  }
+
+  // A failure's record is a line of the run log of its own beside the box's shorter text; once the
+  // program is ending (--quit-after) no box opens for it any more.
+  void failureIsLoggedWithItsReasonAndNoBoxOpensOnceStopped() {
+    QTemporaryDir dir;
+    const std::string log = dir.filePath("run.log").toStdString();
+    fd::support::ResetRunLog();
+    fd::support::SetLogFileName(log);
+    fd::support::SetDebugOutput(nullptr);
+    fd::support::LogLevel = 1;
+    QtPlatform platform;
+    QString boxText;
+    QTimer::singleShot(50, [&] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        boxText = box->text();
+        box->close();
+      }
+    });
+    platform.ShowFailure("Ошибка загрузки фонограммы", "Ошибка", "Ошибка загрузки фонограммы: не обычный файл");
+    QCOMPARE(boxText, QString("Ошибка загрузки фонограммы"));
+
+    platform.StopShowingMessages();
+    bool boxOpened = false;
+    QTimer::singleShot(3000, [&] {
+      if (QWidget* w = QApplication::activeModalWidget()) {
+        boxOpened = true;
+        w->close();
+      }
+    });
+    QElapsedTimer took;
+    took.start();
+    platform.ShowFailure("Ошибка загрузки фонограммы", "Ошибка", "Ошибка загрузки фонограммы: слишком длинная");
+    QVERIFY(took.elapsed() < 1000);
+    QVERIFY(!boxOpened);
+    QCOMPARE(platform.FailuresShown(), 2);
+    fd::support::ResetRunLog();
+
+    const std::string lines = fd::support::Cp1251ToUtf8(fd::support::testing::ReadBytes(log));
+    QVERIFY2(lines.find(": Ошибка загрузки фонограммы: не обычный файл\r\n") != std::string::npos, lines.c_str());
+    QVERIFY2(lines.find(": Ошибка загрузки фонограммы: слишком длинная\r\n") != std::string::npos, lines.c_str());
   }
 };
 

@@ -109,9 +109,12 @@ class HostileInput : public ::testing::Test {
 TEST_F(HostileInput, EndlessAndHugeFilesAreRefusedAtTheLimit) {
   const std::string cue = "1 1 1 " + std::string(4000, 'x');
   std::vector<Case> cases = {
-      {"scenario from /dev/zero", "\"$CLI\" check /dev/zero", 2, "err", "Строка сценария длиннее 16 МБ", "", 200},
+      {"scenario from /dev/zero", "\"$CLI\" check /dev/zero", 2, "err",
+       "cannot read the file (File access denied: it is a device, not a regular file)", "", 200},
       {"scenario from an endless pipe of long cues", "yes '" + cue + "' | \"$CLI\" check /dev/stdin", 2, "err",
-       "Файл сценария больше 256 МБ", "", 300, 15},
+       "it is a pipe, not a regular file", "", 300},
+      {"scenario that is a named pipe nobody writes to", "mkfifo \"$DIR/show.txt\" && \"$CLI\" check \"$DIR/show.txt\"", 2,
+       "err", "it is a pipe, not a regular file"},
       {"sparse multi-GB scenario", "truncate -s 3G \"$DIR/big.txt\" && \"$CLI\" check \"$DIR/big.txt\"", 2, "err",
        "Файл сценария больше 256 МБ", "", 200},
       {"bench from /dev/zero", "\"$BENCH\" /dev/zero </dev/null", 2, "err", "larger than 16 MB", "", 200},
@@ -121,8 +124,9 @@ TEST_F(HostileInput, EndlessAndHugeFilesAreRefusedAtTheLimit) {
        "err", "larger than 16 MB", "", 200},
   };
   if (!kSanitized)
-    cases.push_back({"cues beyond the memory are no bad line", "yes '1 1 1' | \"$CLI\" check /dev/stdin", 1, "err",
-                     "Недостаточно памяти для загрузки сценария", "Ошибка загрузки сценария", 300, 15});
+    cases.push_back({"250 MB of cues beyond the memory are no bad line",
+                     "yes '1 1 1' | head -c 250M > \"$DIR/big.txt\" && \"$CLI\" check \"$DIR/big.txt\"", 1, "err",
+                     "Недостаточно памяти для загрузки сценария", "Ошибка загрузки сценария", 1024, 15});
   RunTable(cases);
 }
 
@@ -150,8 +154,6 @@ TEST_F(HostileInput, InterruptsEndEveryStage) {
       {"bench tool serving", "timeout -k 3 -s INT 0.5 \"$BENCH\"" + never + "; echo $?", 0, "out", "fire log:", "137",
        0, 3},
       {"bench tool terminated while serving", "timeout -k 3 -s TERM 0.5 \"$BENCH\"" + never + "; echo $?", 0, "out",
-       "124", "137", 0, 3},
-      {"check reading a pipe", "timeout -k 3 -s INT 0.5 \"$CLI\" check /dev/stdin" + never + "; echo $?", 0, "out",
        "124", "137", 0, 3},
       {"scan reading its bench from a pipe",
        "timeout -k 3 -s TERM 0.5 \"$CLI\" scan --simulate=/dev/stdin" + never + "; echo $?", 0, "out", "124", "137", 0,

@@ -388,7 +388,7 @@ TEST_F(CliTest, RehearseRefusesWhatItCannotPlayBeforeTheShow) {
       {show + " --simulate --from 99999999999ms", 2, "--from takes a time"},
       {"'" + folder.Write("empty.txt", "") + "' --simulate", 2, "the scenario has no cues"},
       {show + " --simulate --soundtrack '" + folder.Write("bad.wav", "RIFF") + "'", 1,
-       "Ошибка: Ошибка загрузки фонограммы"},
+       "Ошибка: Ошибка загрузки фонограммы: неизвестный формат"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);

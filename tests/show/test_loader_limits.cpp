@@ -1,9 +1,12 @@
 // The loader's limits, reasons and encoding hints: what the operator reads when a file is past the
 // limits, is not a scenario line by line, or is not Windows-1251.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <csignal>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -56,28 +59,72 @@ TEST(LoaderLimits, FilesAndLinesPastTheLimitsAreRefusedWithTheLineReached) {
   }
 }
 
-TEST(LoaderLimits, AnEndlessPipeStopsAtTheLimit) {
-  // The writer learns that the reader has gone from a failed write, not from a signal.
-  std::signal(SIGPIPE, SIG_IGN);
+TEST(LoaderLimits, WhatIsNoRegularFileIsRefusedWithoutWaitingForIt) {
   testing::ScenarioFolder folder;
-  const std::string pipe = folder.Path("endless");
+  const std::string pipe = folder.Path("show.txt");
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-  std::thread writer([&] {
-    // Writes until the reader goes away (the write then fails with a broken pipe).
-    std::FILE* out = std::fopen(pipe.c_str(), "w");
-    if (!out) return;
-    const std::string line = "1 1 1 comment\n";
-    for (int i = 0; i < 1'000'000 && std::fputs(line.c_str(), out) >= 0 && std::fflush(out) == 0; ++i) {
+  const struct {
+    std::string path;
+    std::string reason;
+  } cases[] = {
+      {pipe, "it is a pipe, not a regular file"},  // nobody ever writes to it
+      {"/dev/zero", "it is a device, not a regular file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    // Should the load wait for a writer after all, one turns up after three seconds and the
+    // time check below fails instead of the test hanging.
+    std::atomic<bool> done{false};
+    std::thread rescue([&] {
+      for (int i = 0; i < 300 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (!done) ::close(::open(pipe.c_str(), O_WRONLY | O_NONBLOCK));
+    });
+    platform::VirtualPlatform platform;
+    TProjectList list(platform);
+    const auto start = std::chrono::steady_clock::now();
+    const LoadResult r = list.LoadFromFile(c.path);
+    done = true;
+    rescue.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(r.Status, LoadStatus::OpenFailed);
+    EXPECT_EQ(r.Message, "File access denied");
+    EXPECT_EQ(r.Reason, c.reason);
+    EXPECT_EQ(LoadFailureRecord(r), "Ошибка загрузки сценария: File access denied (" + c.reason + ")");
+    EXPECT_TRUE(platform.messages.empty()) << "the window reports open failures itself";
+  }
+}
+
+TEST(LoaderLimits, CuesThatWouldNotFitInMemoryAreRefusedBeforeReading) {
+  // What the owner keeps per cue is set beyond any memory, so that every file with a cue is too
+  // much; the message counts the cue lines (CR LF lines of nothing are no cues).
+  const struct {
+    std::string bytes;
+    std::string count;  // "": loads
+  } cases[] = {
+      {"1 1 1\n2 1 1\n", "2 команд"},
+      {"1 1 1\r\n\r\n\n\r\n2 1 1", "2 команд"},
+      {"\r\n\n\r\n", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    platform::VirtualPlatform platform;
+    testing::ScenarioFolder folder;
+    TProjectList list(platform);
+    list.SetExtraMemoryPerCue(uint64_t{1} << 50);
+    const LoadResult r = list.LoadFromFile(folder.Write("show.txt", c.bytes));
+    if (c.count.empty()) {
+      EXPECT_TRUE(r.Ok()) << r.Message;
+      continue;
     }
-    std::fclose(out);
-  });
-  TProjectList list;
-  list.SetReadLimits(1 << 16, 1 << 10);
-  const LoadResult r = list.LoadFromFile(pipe);
-  // The reader is gone: the writer's next write fails and it ends.
-  writer.join();
-  EXPECT_EQ(r.Status, LoadStatus::TooLarge);
-  EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(r.Status, LoadStatus::OutOfMemory);
+    EXPECT_EQ(r.Line, 0);
+    EXPECT_EQ(r.Message.rfind("Недостаточно памяти для загрузки сценария: " + c.count + " требуют около ", 0), 0u)
+        << r.Message;
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(list.FileName(), "");
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0].text, r.Message);
+  }
 }
 
 TEST(LoaderLimits, EveryRefusedLineHasAReasonAndEveryGoodLineNone) {

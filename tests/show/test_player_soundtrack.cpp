@@ -39,6 +39,8 @@ TEST(PlayerSoundtrack, FileThatCannotBeLoadedIsReportedToTheOperator) {
   ASSERT_EQ(b.platform.messages.size(), 1u);
   EXPECT_EQ(b.platform.messages[0].text, "Ошибка загрузки фонограммы");
   EXPECT_EQ(b.platform.messages[0].caption, "Ошибка");
+  // The box keeps its text; the run log and the command line read why.
+  EXPECT_EQ(b.platform.messages[0].record, "Ошибка загрузки фонограммы: файл не найден");
   EXPECT_FALSE(b.player->Soundtrack->Loaded());
 }
 

@@ -272,23 +272,6 @@ TEST_F(ProjectListTest, AReadFailureIsALineError) {
   EXPECT_EQ(platform.messages[0].text, "Ошибка загрузки сценария (строка: 1).");
 }
 
-TEST_F(ProjectListTest, ReadsFromAPipeThatCannotBeReadTwice) {
-  // A named pipe cannot be rewound: the list is filled as the lines come.
-  const std::string pipe = folder.Path("pipe.txt");
-  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-  std::thread writer([&] {
-    std::ofstream out(pipe, std::ios::binary);
-    out << "3 1 3 c\n1 1 1 a\n\n2 1 2 b";
-  });
-  LoadResult r = list.LoadFromFile(pipe);
-  writer.join();
-  ASSERT_TRUE(r.Ok()) << r.Message;
-  ASSERT_EQ(list.Count(), 3);
-  EXPECT_EQ(list.Items(0).Comment, "a");
-  EXPECT_EQ(list.Items(2).Comment, "c");
-  EXPECT_EQ(list.FileName(), "pipe.txt");
-}
-
 TEST_F(ProjectListTest, ItemsAreBoundsCheckedAndReplaceable) {
   ASSERT_TRUE(Load("3 1 1 c\n1 1 1 a\n2 1 1 b\n").Ok());
   EXPECT_THROW(list.Items(-1), std::out_of_range);
