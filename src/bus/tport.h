@@ -67,6 +67,8 @@ class TPort {
 
   std::function<void(const Frame6&)> OnFrameReceived;
   std::function<void(const Frame6&)> OnFrameSent;
+  // Like OnFrameSent, but only for a frame the converter took and echoed: what really went out.
+  std::function<void(const Frame6&)> OnFrameTaken;
   std::function<void(const Frame6&, int converter)> OnMessage;
   std::function<void()> OnConnectionLost;
   std::function<void()> OnConnectionRestored;

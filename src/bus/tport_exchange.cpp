@@ -69,6 +69,7 @@ int TPort::Transmit(const BusFrame& frame, const Frame6& request, int converter)
   const int sent = port_->Send(frame.data(), kFrameSize, converter);
   if (sent == kFrameSize) ++framesTaken_;
   if (OnFrameSent) OnFrameSent(request);
+  if (sent == kFrameSize && OnFrameTaken) OnFrameTaken(request);
   return sent;
 }
 
@@ -98,8 +99,9 @@ void TPort::SendUndelivered(std::vector<Frame6>* sentLater) {
     ++framesTaken_;
     if (sentLater != nullptr) {
       sentLater->push_back(frame);
-    } else if (OnFrameSent) {
-      OnFrameSent(frame);
+    } else {
+      if (OnFrameSent) OnFrameSent(frame);
+      if (OnFrameTaken) OnFrameTaken(frame);
     }
     ++done;
   }

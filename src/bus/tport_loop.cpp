@@ -83,8 +83,10 @@ void TPort::RecoverConnection() {
   }
   if (reopened)
     HandOver([this, &stopsSent] {
-      if (OnFrameSent)
-        for (const Frame6& frame : stopsSent) OnFrameSent(frame);
+      for (const Frame6& frame : stopsSent) {
+        if (OnFrameSent) OnFrameSent(frame);
+        if (OnFrameTaken) OnFrameTaken(frame);
+      }
       if (OnConnectionRestored) OnConnectionRestored();
     });
 }

@@ -118,8 +118,11 @@ TEST(PlayerStopWhileUnplugged, IsKeptUntilTheConverterTakesIt) {
   b.Load({Channel(60000, 1, 1)});
   b.player->Start(0);
   b.Advance(100);
+  std::vector<bus::Frame6> taken;
+  b.port->OnFrameTaken = [&](const bus::Frame6& frame) { taken.push_back(frame); };
   b.segment.Unplug(0);
   b.player->Stop(true);
+  EXPECT_TRUE(taken.empty()) << "nothing went out while unplugged";
   // The broadcast, the announcement and the high-voltage console's stop.
   EXPECT_EQ(b.port->UndeliveredStops(), 3);
   b.player->Stop(true);  // pressed again: still one of each
@@ -134,6 +137,7 @@ TEST(PlayerStopWhileUnplugged, IsKeptUntilTheConverterTakesIt) {
   EXPECT_EQ(b.sent[mark][3], 0x00);
   EXPECT_EQ(b.sent[mark + 1][0], 0x11);
   EXPECT_EQ(b.sent[mark + 2], (bus::Frame6{0x88, 0x01, 0x00, 0x01, 0x00, 0x01}));
+  EXPECT_EQ(taken, (std::vector<bus::Frame6>(b.sent.begin() + static_cast<long>(mark), b.sent.end())));
 }
 
 // Another operator program asks who is on the bus every 200 ms while the show fires a cue every

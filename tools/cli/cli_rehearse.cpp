@@ -171,7 +171,7 @@ int RunRehearse(const RehearseArgs& args) {
     ~HandlersOff() {
       bus.Port().OnConnectionLost = nullptr;
       bus.Port().OnConnectionRestored = nullptr;
-      bus.Port().OnFrameSent = nullptr;
+      bus.Port().OnFrameTaken = nullptr;
       bus.OnOtherFrame = nullptr;
     }
   } handlersOff{*bus};
@@ -228,7 +228,9 @@ int RunRehearse(const RehearseArgs& args) {
   run.fromMs = fromMs;
   run.autonomous = autonomous;
   bool showRunning = false;
-  bus->Port().OnFrameSent = [&](const bus::Frame6& frame) {
+  // A frame counts as sent only when the converter took it: one written to a lost converter fired
+  // nothing.
+  bus->Port().OnFrameTaken = [&](const bus::Frame6& frame) {
     if (!showRunning) return;
     const uint32_t now = bus->Host().GetClock().TickCount();
     run.sent.push_back(
@@ -267,7 +269,7 @@ int RunRehearse(const RehearseArgs& args) {
   }
   // Frames heard while stopping (a peer's answer) still reach the player.
   bus->Host().ProcessPendingEvents();
-  bus->Port().OnFrameSent = nullptr;
+  bus->Port().OnFrameTaken = nullptr;
   bus->OnOtherFrame = nullptr;
   progress.Clear();
   show::OperatingMode = show::omReady;
