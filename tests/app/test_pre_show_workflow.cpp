@@ -494,6 +494,14 @@ class PreShowWorkflowTest : public QObject {
     QVERIFY(f.TimeLabel->text() >= QStringLiteral("0:00:01.0"));
     w.Press(Qt::Key_F6);
     QVERIFY(!f.IsPlaying());
+
+    // Another scenario (F2) starts at its beginning, as after F4.
+    QVERIFY(f.Player->NextCue > 0);
+    w.Press(Qt::Key_F1);  // back to ОЖИДАНИЕ, where F2 loads
+    PickScenario(w, WriteFile(*dir_, "other.txt", text));
+    QCOMPARE(f.Player->Clock, 0);
+    QCOMPARE(f.Player->NextCue, 0);
+    QCOMPARE(f.TimeLabel->text(), QStringLiteral("0:00:00.0"));
   }
 
   // The converter pulled out in the middle of a show: the show stops, the operator is told why and
