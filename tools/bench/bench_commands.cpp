@@ -1,6 +1,8 @@
 #include "bench_commands.h"
 
 #include <charconv>
+#include <cstdint>
+#include <cstdio>
 #include <sstream>
 #include <vector>
 
@@ -18,7 +20,7 @@ bool Number(const std::string& text, int low, int high, int& value) {
 
 const char* const BenchCommands::kHelp =
     "commands: unplug, replug, off N, on N, remote-stop, peer-query [INSTANCE], peer-stop [INSTANCE], log, "
-    "help, quit";
+    "mark, help, quit";
 
 std::string BenchReport(sim::Bench& bench) {
   std::string text = "fire log:\n" + bench.FireLog().Text();
@@ -54,6 +56,16 @@ CommandOutcome BenchCommands::Run(const std::string& line) {
     if (noArguments()) out.output = std::string(kHelp) + "\n";
   } else if (command == "log") {
     if (noArguments()) out.output = BenchReport(bench_);
+  } else if (command == "mark") {
+    // The bench's time now, on the fire log's scale: a script marks the moment it acts (a key
+    // pressed in the window) and holds the firings against it.
+    if (noArguments()) {
+      const uint64_t us = bench_.Segment().Poll();
+      char text[64];
+      std::snprintf(text, sizeof text, "mark at %llu.%03llu ms\n", static_cast<unsigned long long>(us / 1000),
+                    static_cast<unsigned long long>(us % 1000));
+      out.output = text;
+    }
   } else if (command == "unplug") {
     if (noArguments() && plug_.unplug(out.error)) out.output = "converter unplugged\n";
   } else if (command == "replug") {
