@@ -54,19 +54,25 @@ int32_t TCommonPlayer::FirstCueAt(int32_t fromMs) const {
   return first;
 }
 
+// In autonomous launch the consoles have played every cue up to the moment of the stop (or the
+// last cue, when the show ended), however far the list had followed them.
+bool TCommonPlayer::ResumesAtStopPoint(int32_t fromMs) const {
+  return stopPointValid_ && fromMs == Clock && Clock == stoppedClock_ && NextCue == stoppedNextCue_;
+}
+
 int32_t TCommonPlayer::FirstRunTime(int32_t fromMs) const {
   const int64_t from = std::max<int64_t>(fromMs, 0);
-  const bool pastHandled = ResumesPastHandledCues(fromMs, FirstCueAt(fromMs));
-  const int64_t tenth = pastHandled ? (from / 100 + 1) * 100 : (from + 99) / 100 * 100;
+  const int64_t tenth = ResumesAtStopPoint(fromMs) ? (from / 100 + 1) * 100 : (from + 99) / 100 * 100;
   return static_cast<int32_t>(std::min<int64_t>(tenth, std::numeric_limits<int32_t>::max()));
 }
 
 std::vector<int32_t> TCommonPlayer::CuesBeforeFirstRun(int32_t fromMs) const {
   std::vector<int32_t> out;
   const int32_t runAt = FirstRunTime(fromMs);
-  const int32_t first = FirstCueAt(fromMs);
-  // Cues a resumed run already handled at the start time are not left out: they were played.
-  const int32_t from = ResumesPastHandledCues(fromMs, first) ? std::max(first, NextCue) : first;
+  // Cues the consoles played before the stop are not left out.
+  int32_t from = FirstCueAt(fromMs);
+  if (ResumesAtStopPoint(fromMs))
+    while (from < CueCount() && Cues->Items(from).TimeMs <= fromMs) ++from;
   for (int32_t i = from; i < CueCount() && Cues->Items(i).TimeMs < runAt; ++i)
     if (Cues->Items(i).CueKind == devices::ChannelCue || devices::IsMotionCue(Cues->Items(i).CueKind))
       out.push_back(i);

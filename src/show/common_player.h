@@ -106,7 +106,7 @@ class TCommonPlayer {
   // Obeys a stop broadcast the engine has cut out of the bus and not yet handed over; true when
   // there was one.
   bool StopHeardMeanwhile();
-  void RunAutonomousStep(uint32_t now);
+  void RunAutonomousStep();
   void EndShow();
   void ReportProgress(uint32_t now);
   void ReportIdle();
@@ -123,6 +123,7 @@ class TCommonPlayer {
   uint32_t stopSentTick_ = 0;
   // Autonomous launch: the show time (a whole tenth) of the next run broadcast.
   int32_t nextRunTime_ = 0;
+  bool ResumesAtStopPoint(int32_t fromMs) const;
   // The index of the first cue at or after the start position (what Start computes first).
   int32_t FirstCueAt(int32_t fromMs) const;
   // Sends the run broadcast whose moment has come (autonomous launch).

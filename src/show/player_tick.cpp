@@ -50,7 +50,7 @@ void TCommonPlayer::OnTimerTick() {
     RunDirectCues();
   } else {
     if (Clock < 0) Clock = 0;
-    RunAutonomousStep(now);
+    RunAutonomousStep();
   }
   ReportProgress(now);
   ReportIdle();
@@ -106,8 +106,7 @@ void TCommonPlayer::SendDueRun() {
                         std::numeric_limits<int32_t>::max()));
 }
 
-void TCommonPlayer::RunAutonomousStep(uint32_t now) {
-  (void)now;
+void TCommonPlayer::RunAutonomousStep() {
   SendDueRun();
   // The consoles fire by themselves; the list only follows them, one cue a tick.
   if (NextCue >= 0 && NextCue < CueCount()) {
