@@ -84,6 +84,8 @@ int MotorKindOfSubCode(uint8_t subCode) {
 
 bool MotorKindHasTwoParams(int cueKind) { return cueKind == 53 || cueKind == 54; }
 
+bool MotorKindIsRelative(int cueKind) { return cueKind > kFirstMotorKind && cueKind <= kLastMotorKind; }
+
 bool ParamByte(int param, uint8_t& byte) {
   if (param < 0 || param > 255) return false;
   byte = static_cast<uint8_t>(param);

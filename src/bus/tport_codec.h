@@ -42,6 +42,9 @@ bool MotorSubCode(int cueKind, uint8_t& subCode);
 int MotorKindOfSubCode(uint8_t subCode);
 // Kinds LT and RT carry two parameters (Param2 first); C, L and R one.
 bool MotorKindHasTwoParams(int cueKind);
+// L, R, LT and RT turn the launcher by an amount or for a time from wherever it stands; C sends it
+// to the centre, a place.
+bool MotorKindIsRelative(int cueKind);
 bool ParamByte(int param, uint8_t& byte);
 
 }  // namespace fd::bus::codec

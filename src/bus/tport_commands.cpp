@@ -172,8 +172,14 @@ int TPort::MotorCommand(int address, int cueKind, int param1, int param2, int re
   const bool two = codec::MotorKindHasTwoParams(cueKind);
   const uint8_t x = two ? p2 : p1;
   const uint8_t y = two ? p1 : 0;
+  // A turn by an amount or for a time is not safe to say twice: a console that turned but whose
+  // answer was lost on the way back would turn again on the repeat, and the launcher would point
+  // elsewhere for the rest of the show. Those go out once, whatever the console's repeat mode; the
+  // caller learns from the result that the motion is unconfirmed. The centre is a place: saying it
+  // twice ends in the same place, so it keeps the repeat like every other command.
+  const int repeat = codec::MotorKindIsRelative(cueKind) ? -1 : repeatMode;
   Frame6 reply{};
-  return Exchange6(address, 0x8C, sub, x, y, 0x00, repeatMode, converter, reply);
+  return Exchange6(address, 0x8C, sub, x, y, 0x00, repeat, converter, reply);
 }
 
 int TPort::ReadReading(int address, int repeatMode, int converter, double& reading) {

@@ -1,6 +1,9 @@
 #include "devices/motor_control.h"
 
+#include "bus/tport_codec.h"
 #include "devices/cue_record.h"
+#include "support/numbers.h"
+#include "support/run_log.h"
 
 namespace fd::devices {
 
@@ -20,7 +23,12 @@ void TMotorControl::Poll() {
 
 int TMotorControl::Motor(int cueKind, int p1, int p2) {
   if (!IsMotionCue(cueKind) || !IsByte(p1) || !IsByte(p2)) return kOutOfRange;
-  return port_.MotorCommand(ID, cueKind, p1, p2, RepeatMode, Converter);
+  const int result = port_.MotorCommand(ID, cueKind, p1, p2, RepeatMode, Converter);
+  // A turn goes out once (the bus engine does not repeat it): without its answer nobody knows
+  // whether the launcher moved, and the operator has to hear that before the next shells go.
+  if (result != bus::kBusOk && bus::codec::MotorKindIsRelative(cueKind))
+    support::WriteLog("Движение пульта " + support::NumberText(ID) + " не подтверждено: повтор не выполнен", 1);
+  return result;
 }
 
 int TMotorControl::MotorC(int p1) { return Motor(MotionC, p1, 0); }

@@ -14,7 +14,9 @@ class TMotorControl : public TAutoControl {
   const char* ClassName() const override { return "TMotorControl"; }
 
   // One answered motion command each; the result is returned, not kept. Parameters are bytes on
-  // the wire: a value outside 0..255 is refused with kOutOfRange and nothing is sent.
+  // the wire: a value outside 0..255 is refused with kOutOfRange and nothing is sent. A turn (L,
+  // R, LT, RT) is sent once and never repeated; when its answer does not come the run log says
+  // the motion is unconfirmed. The centre (C) is repeated like any other command.
   int MotorC(int p1);
   int MotorL(int p1);
   int MotorR(int p1);

@@ -26,6 +26,21 @@
 
 namespace fd::devices::testing {
 
+// A fault on the way back: whenever a request with this code is heard, the next frame put on the
+// wire (its answer) is lost. Devices hear a frame in the order they were added, so this one must
+// come before the device that answers.
+class AnswerDropper : public sim::BusDevice {
+ public:
+  AnswerDropper(sim::BusSegment& segment, uint8_t code) : segment_(segment), code_(code) {}
+  void OnFrame(const bus::BusFrame& frame, uint64_t, std::vector<sim::Transmission>&) override {
+    if (frame[0] == code_) segment_.DropOnWire(bus::kFrameSize);
+  }
+
+ private:
+  sim::BusSegment& segment_;
+  uint8_t code_;
+};
+
 class BusBench {
  public:
   BusBench() : segment(platform.GetClock()), driver(segment), engine(platform) {
@@ -79,6 +94,8 @@ class BusBench {
   sim::ScriptedDevice& AddScripted() {
     return static_cast<sim::ScriptedDevice&>(segment.AddDevice(std::make_unique<sim::ScriptedDevice>()));
   }
+  // Before the device whose answers are to be lost.
+  void DropAnswersTo(uint8_t code) { segment.AddDevice(std::make_unique<AnswerDropper>(segment, code)); }
   void PowerOff(sim::BusDevice& device) { segment.SetDevicePowered(device, false); }
   void PowerOn(sim::BusDevice& device) { segment.SetDevicePowered(device, true); }
 

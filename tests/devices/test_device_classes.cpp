@@ -1,6 +1,10 @@
 // Device objects over the bench: what each class asks the bus and what it keeps from the answers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "bench_fixture.h"
 #include "devices/common_control.h"
 #include "devices/device_factory.h"
@@ -8,6 +12,8 @@
 #include "devices/hv_control.h"
 #include "devices/motor_control.h"
 #include "devices/soft_control.h"
+#include "support/run_log.h"
+#include "support/temp_dir.h"
 
 namespace fd::devices {
 namespace {
@@ -408,6 +414,66 @@ TEST(Firing, MotorCommandsCarryTheirSubCodesAndParameters) {
   EXPECT_EQ(motor->MotorC(-1), kOutOfRange);
   EXPECT_EQ(motor->Motor(0, 1, 1), kOutOfRange) << "a channel cue is no motion";
   EXPECT_EQ(bench.SentCount(0x8C), 5);
+}
+
+// A console that turned but whose answer was lost must not hear the turn again: it would turn
+// twice. The centre is a place and keeps the repeat; with the answer intact nothing changes.
+TEST(Firing, ATurnWhoseAnswerIsLostGoesOutOnceWithAWarning) {
+  const std::string warning = "Движение пульта 16 не подтверждено: повтор не выполнен";
+  struct Case {
+    int kind, p1, p2;
+    bool answerLost;
+    bus::Frame6 frame;  // what goes on the wire, every time
+    size_t motions;     // carried out by the console
+    int frames;
+    bool warned;
+  } cases[] = {{MotionL, 11, 0, true, {0x8C, 0x94, 11, 0, 0, 16}, 1, 1, true},
+               {MotionR, 12, 0, true, {0x8C, 0x92, 12, 0, 0, 16}, 1, 1, true},
+               {MotionLT, 25, 80, true, {0x8C, 0x81, 80, 25, 0, 16}, 1, 1, true},
+               {MotionRT, 26, 81, true, {0x8C, 0x91, 81, 26, 0, 16}, 1, 1, true},
+               {MotionC, 10, 0, true, {0x8C, 0x98, 10, 0, 0, 16}, 2, 2, false},
+               {MotionL, 11, 0, false, {0x8C, 0x94, 11, 0, 0, 16}, 1, 1, false},
+               {MotionR, 12, 0, false, {0x8C, 0x92, 12, 0, 0, 16}, 1, 1, false},
+               {MotionLT, 25, 80, false, {0x8C, 0x81, 80, 25, 0, 16}, 1, 1, false},
+               {MotionRT, 26, 81, false, {0x8C, 0x91, 81, 26, 0, 16}, 1, 1, false},
+               {MotionC, 10, 0, false, {0x8C, 0x98, 10, 0, 0, 16}, 1, 1, false}};
+  // The run log of one case, as the debugger output sees it; put back however the case ends.
+  struct RunLog {
+    support::testing::TempDir dir;
+    std::vector<std::string> lines;
+    RunLog() {
+      support::ResetRunLog();
+      support::SetLogFileName(dir / "run.log");
+      support::LogLevel = 1;
+      support::SetDebugOutput([this](const std::string& text) { lines.push_back(text); });
+    }
+    ~RunLog() { support::ResetRunLog(); }
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.kind) + (c.answerLost ? " answer lost" : " answer intact"));
+    RunLog runLog;
+    BusBench bench;
+    if (c.answerLost) bench.DropAnswersTo(0x8C);
+    sim::ConsoleConfig config;
+    config.address = 16;
+    config.version = 0x168;
+    config.typeLetter = 'P';
+    config.channels = 8;
+    config.confirmation = 0x5A;  // a console that asks for repeated exchanges
+    bench.AddConsole(config);
+    auto* motor = dynamic_cast<TMotorControl*>(bench.controls->Register(16, 0));
+    ASSERT_NE(motor, nullptr);
+    ASSERT_EQ(motor->RepeatMode, 0x5A);
+
+    EXPECT_EQ(motor->Motor(c.kind, c.p1, c.p2) == 0, !c.answerLost);
+    bench.Advance(300);
+    EXPECT_EQ(bench.log.Size(), c.motions);
+    std::vector<bus::Frame6> frames;
+    for (const auto& f : bench.sent)
+      if (f[0] == 0x8C) frames.push_back(f);
+    EXPECT_EQ(frames, std::vector<bus::Frame6>(c.frames, c.frame));
+    EXPECT_EQ(std::count(runLog.lines.begin(), runLog.lines.end(), warning), c.warned ? 1 : 0);
+  }
 }
 
 TEST(ExtDevices, RadioPollRereadsItsVersionAndRemotePollSendsNothing) {
