@@ -1,6 +1,7 @@
 #include "bench_commands.h"
 
 #include <charconv>
+#include <cstdio>
 #include <sstream>
 #include <vector>
 
@@ -70,8 +71,14 @@ CommandOutcome BenchCommands::Run(const std::string& line) {
     }
   } else if (command == "remote-stop") {
     if (!noArguments()) return out;
+    // The bench time the button was pressed, as the fire log writes its times: what fired after
+    // it can then be told from the log alone.
+    const uint64_t pressedUs = bench_.Segment().NowUs();
     if (bench_.RemoteStop()) {
-      out.output = "remote control: stop sent\n";
+      char at[48];
+      std::snprintf(at, sizeof at, "%llu.%03llu ms", static_cast<unsigned long long>(pressedUs / 1000),
+                    static_cast<unsigned long long>(pressedUs % 1000));
+      out.output = std::string("remote control: stop sent at ") + at + " (bench time)\n";
     } else {
       out.error = "this bench has no remote control";
     }
