@@ -34,6 +34,9 @@ struct FireAudit {
   std::vector<FireMatch> cues;
   std::vector<FireEntry> unplanned;
   std::vector<FireEntry> repeated;
+  // AuditFiresInOrder only: the unplanned firings of a target that had fired before (its second
+  // firing and later when the show asked it once or never, its fourth when it asked three times).
+  std::vector<FireEntry> doubles;
 
   int Fired() const;
   int NotFired() const { return static_cast<int>(cues.size()) - Fired(); }
@@ -47,6 +50,23 @@ struct FireAudit {
 // The show clock started at bench time showStartUs with show time startPositionMs.
 FireAudit AuditFires(std::vector<PlannedFire> planned, const std::vector<FireEntry>& log, uint64_t showStartUs,
                      int32_t startPositionMs, double earlyMs = 50, double lateMs = 1000);
+
+// How many times a console may hear one command: three for one talked to with repeated exchanges
+// (a fire command without a reply goes out three times, an exchange twice), otherwise once.
+struct CommandCopies {
+  std::vector<int> thriceHeard;  // consoles, by address
+  // The copies of one command follow each other on the wire within a few frame times.
+  double windowMs = 100;
+};
+
+// Matches the fire log against the cues by order, with no time window: the n-th cue (in time order)
+// of a console and channel (or motion) takes that target's n-th firing, whenever it came, so a
+// burst that takes a second to send is still counted whole. The direct firings of a thrice-heard
+// console that come within the copies' window of the first one count as one firing (at most
+// three). A firing left over when its target has no cue left is unplanned, and also a double when
+// that target had fired before.
+FireAudit AuditFiresInOrder(std::vector<PlannedFire> planned, const std::vector<FireEntry>& log, uint64_t showStartUs,
+                            int32_t startPositionMs, const CommandCopies& copies = {});
 
 // The cues of a show (records with TimeMs, Console, Channel counted from 0, CueKind and Line, as
 // the scenario list holds them) as the bench should fire them, from fromMs on. A cue without a

@@ -6,9 +6,12 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "sim/default_bench.h"
 #include "tool_process.h"
@@ -134,6 +137,69 @@ TEST(CliRehearseOverPty, RemoteStopHalfWayEndsTheShowWithFailure) {
   EXPECT_TRUE(Has(cli.Output(), "\"ended\": \"bus\"")) << cli.Output();
   EXPECT_TRUE(Has(cli.Output(), "\"fired\": 1, \"not_fired\": 1")) << cli.Output();
   EXPECT_FALSE(Has(bench.FireLog(), "console 2")) << "the cue after the stop never fired";
+}
+
+// The bench times of the fire log's entries ("1769.645 ms  console 2  channel 1 ...").
+std::vector<double> FiringTimes(const std::string& log) {
+  std::vector<double> times;
+  std::istringstream lines(log);
+  for (std::string line; std::getline(lines, line);) {
+    double ms = 0;
+    int console = 0;
+    if (std::sscanf(line.c_str(), "%lf ms  console %d", &ms, &console) == 2) times.push_back(ms);
+  }
+  return times;
+}
+
+// The converter pulled during the show, the remote's stop pressed while the program cannot hear
+// it, the converter back 0.8 s later: nothing fires after the stop (the program's stop frames go
+// out on the replug, and nothing else it kept may wake the consoles again), and the report says
+// the show ended for the lost converter with its stop delivered.
+TEST(CliRehearseOverPty, ConverterLostAndRemoteStopWhileUnpluggedFireNothingAfterTheStop) {
+  // One cue before the unplug, one while unplugged, two after the replug; console 4 hears each
+  // command three times.
+  const std::string show = "0.3 1 1\n0.8 2 3\n1.5 6 2\n2.0 4 5\n";
+  for (const bool autonomous : {false, true}) {
+    SCOPED_TRACE(autonomous ? "autonomous" : "direct");
+    ServedBench bench;
+    ASSERT_TRUE(bench.Ready()) << bench.Tool().Error();
+    std::vector<std::string> args{FIRNADESK_CLI, "rehearse", WriteFile("unplug.txt", show), "--port", bench.Link()};
+    if (autonomous) args.push_back("--autonomous");
+    ToolProcess cli(args);
+    // Logged as the first cue falls due, in either launch; consoles playing their memory may fire
+    // it a few milliseconds later, so the pull waits for the firing itself.
+    ASSERT_TRUE(cli.WaitForError("Запуск, пульт: 1, канал: 1", 30'000)) << cli.Error();
+    for (int i = 0; i < 50 && !Has(bench.FireLog(), "console 1  channel 1"); ++i) ::usleep(10'000);
+    size_t mark = bench.Tool().OutputMark();
+    bench.Tool().Send("unplug");
+    ASSERT_TRUE(bench.Tool().WaitForOutput("converter unplugged", mark)) << bench.Tool().Error();
+    mark = bench.Tool().OutputMark();
+    bench.Tool().Send("remote-stop");
+    ASSERT_TRUE(bench.Tool().WaitForOutput(" (bench time)\n", mark)) << bench.Tool().Error();
+    double stopMs = -1;
+    const std::string said = bench.Tool().Output().substr(mark);
+    ASSERT_EQ(std::sscanf(said.c_str(), "remote control: stop sent at %lf ms", &stopMs), 1) << said;
+    ::usleep(800'000);
+    mark = bench.Tool().OutputMark();
+    bench.Tool().Send("replug");
+    ASSERT_TRUE(bench.Tool().WaitForOutput("/dev/pts/", mark)) << bench.Tool().Error();
+
+    ASSERT_EQ(cli.Wait(20'000), 1) << cli.Output() << cli.Error();
+    EXPECT_TRUE(Has(cli.Output(), "Show: stopped: the converter was lost\n")) << cli.Output();
+    // The stop could not go out while the converter was away, and went out when it was back.
+    EXPECT_TRUE(Has(cli.Error(),
+                    "stop not delivered, waiting up to 10 s for the converter\n"
+                    "firnadesk-cli rehearse: the converter is back"))
+        << cli.Error();
+    EXPECT_FALSE(Has(cli.Output(), "Stop not delivered")) << "the stop went out on the replug\n" << cli.Output();
+    // Wait out the cues after the replug before reading what the consoles did.
+    ::usleep(2'000'000);
+    const std::string log = bench.FireLog();
+    const std::vector<double> times = FiringTimes(log);
+    ASSERT_FALSE(times.empty()) << "the first cue fired before the unplug\n" << log;
+    EXPECT_TRUE(Has(log, "console 1  channel 1")) << log;
+    for (const double at : times) EXPECT_LE(at, stopMs) << "a console fired after the remote's stop\n" << log;
+  }
 }
 
 TEST(CliRehearseOverPty, PlaysASoundtrackAndRefusesOneThatDoesNotLoad) {

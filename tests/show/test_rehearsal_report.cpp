@@ -40,6 +40,24 @@ std::vector<devices::CueRecord> Show() {
   return {Channel(1000, 1, 1), Channel(2000, 2, 3), Channel(2000, 4, 300), Motion(3000, 7, devices::MotionC)};
 }
 
+// Ninety cues at one instant on three consoles, and their firings as a bus delivers them: one
+// every 10 ms, the last 890 ms after the cue.
+std::vector<devices::CueRecord> Burst() {
+  std::vector<devices::CueRecord> cues;
+  for (int i = 0; i < 90; ++i) cues.push_back(Channel(1000, 1 + i % 3, 1 + i / 3));
+  return cues;
+}
+std::vector<sim::FireEntry> BurstFired() {
+  std::vector<sim::FireEntry> fired;
+  for (int i = 0; i < 90; ++i) fired.push_back(Fired(1 + i % 3, 1 + i / 3, 1000 + 10 * i));
+  return fired;
+}
+std::vector<SentFrame> BurstSent() {
+  std::vector<SentFrame> sent;
+  for (int i = 0; i < 90; ++i) sent.push_back(Fire(1 + i % 3, 1 + i / 3, 1000 + 10 * i));
+  return sent;
+}
+
 TEST(RehearsalReport, MatchesFramesAndFiringsToCuesAndJudgesTheShow) {
   struct Case {
     const char* name;
@@ -54,6 +72,9 @@ TEST(RehearsalReport, MatchesFramesAndFiringsToCuesAndJudgesTheShow) {
     bool observable;
     double max;
     int exit;
+    int doubles = 0;
+    std::vector<int> thrice = {};               // consoles that hear each command three times
+    std::vector<devices::CueRecord> cues = {};  // Show() when empty
   } cases[] = {
       // clang-format off
       {"direct on a line, every frame went out", false, false, 0,
@@ -62,9 +83,9 @@ TEST(RehearsalReport, MatchesFramesAndFiringsToCuesAndJudgesTheShow) {
       {"direct on a line, a frame missing and one nobody asked for", false, false, 0,
        {Fire(1, 1, 1004), Fire(2, 3, 2003), Fire(2, 4, 2003), MotionFrame(7, 0x98, 3001)}, {},
        ShowEnd::Finished, 4, 3, 1, 1, true, 4, 1},
-      {"a frame far later than its cue is not its firing", false, false, 0,
+      {"a frame far later than its cue is still its cue's, and its lateness shows it", false, false, 0,
        {Fire(1, 1, 1900), Fire(2, 3, 2003), Fire(4, 300, 2003), MotionFrame(7, 0x98, 3001)}, {},
-       ShowEnd::Finished, 4, 3, 1, 1, true, 3, 1},
+       ShowEnd::Finished, 4, 4, 0, 0, true, 900, 0},
       {"stopped by the operator before the end", false, false, 0, {Fire(1, 1, 1004)}, {},
        ShowEnd::Operator, 4, 1, 3, 0, true, 4, 1},
       {"stopped by the bus", false, false, 0, {}, {}, ShowEnd::Bus, 4, 0, 4, 0, true, 0, 1},
@@ -75,22 +96,47 @@ TEST(RehearsalReport, MatchesFramesAndFiringsToCuesAndJudgesTheShow) {
        ShowEnd::Finished, 4, 0, 0, 0, false, 0, 0},
       {"autonomous on a line: a fire frame sent is unasked", true, false, 0, {Fire(1, 1, 1004)}, {},
        ShowEnd::Finished, 4, 0, 0, 1, false, 0, 1},
-      {"direct on the bench: the fire log decides, not the frames", false, true, 0,
+      {"direct on the bench: the fire log decides, and a second firing is a double", false, true, 0,
        {Fire(1, 1, 1004), Fire(2, 3, 2003), Fire(4, 300, 2010), MotionFrame(7, 0x98, 3001)},
        {Fired(1, 1, 1005), Fired(2, 3, 2004), Fired(4, 300, 2011), Fired(4, 300, 2020)},
-       ShowEnd::Finished, 4, 3, 1, 0, true, 11, 1},
+       ShowEnd::Finished, 4, 3, 1, 1, true, 11, 1, 1},
+      {"a console that hears a command three times fires it three times: one firing", false, true, 0, {},
+       {Fired(1, 1, 1005), Fired(2, 3, 2004), Fired(4, 300, 2011), Fired(4, 300, 2015), Fired(4, 300, 2020),
+        FiredMotion(7, 0x98, 3004), FiredMotion(7, 0x98, 3030)},
+       ShowEnd::Finished, 4, 4, 0, 0, true, 11, 0, 0, {4, 7}},
+      {"a fourth copy, or one long after, is a double even there", false, true, 0, {},
+       {Fired(1, 1, 1005), Fired(2, 3, 2004), Fired(4, 300, 2011), Fired(4, 300, 2015), Fired(4, 300, 2020),
+        Fired(4, 300, 2025), FiredMotion(7, 0x98, 3004), FiredMotion(7, 0x98, 3500)},
+       ShowEnd::Finished, 4, 4, 0, 2, true, 11, 1, 2, {4, 7}},
       {"autonomous on the bench: every console fired from memory", true, true, 0, {},
        {Fired(1, 1, 1005), Fired(2, 3, 2005), Fired(4, 300, 2005), FiredMotion(7, 0x98, 3005)},
        ShowEnd::Finished, 4, 4, 0, 0, true, 5, 0},
-      {"on the bench a console that fired unasked", false, true, 2000, {},
+      {"on the bench a console that fired unasked, once: no double", false, true, 2000, {},
        {Fired(2, 3, 2004, 2000), Fired(4, 300, 2004, 2000), Fired(9, 1, 2500, 2000), FiredMotion(7, 0x98, 3005, 2000)},
        ShowEnd::Finished, 3, 3, 0, 1, true, 5, 1},
+      {"an unasked target that fires again is a double too", false, true, 2000, {},
+       {Fired(2, 3, 2004, 2000), Fired(4, 300, 2004, 2000), Fired(9, 1, 2500, 2000), Fired(9, 1, 2600, 2000),
+        FiredMotion(7, 0x98, 3005, 2000)},
+       ShowEnd::Finished, 3, 3, 0, 2, true, 5, 1, 1},
+      {"a line's fire frame sent twice for one cue is a double", false, false, 2000,
+       {Fire(2, 3, 2003), Fire(2, 3, 2500), Fire(4, 300, 2005), MotionFrame(7, 0x98, 3001)}, {},
+       ShowEnd::Finished, 3, 3, 0, 1, true, 5, 1, 1},
+      {"ninety cues at one instant on the bench: every one fired, however long the bus took", false, true, 0, {},
+       BurstFired(), ShowEnd::Finished, 90, 90, 0, 0, true, 890, 0, 0, {}, Burst()},
+      {"ninety cues at one instant on a line", false, false, 0, BurstSent(), {},
+       ShowEnd::Finished, 90, 90, 0, 0, true, 890, 0, 0, {}, Burst()},
+      {"one target asked twice at one instant fires twice: both cues", false, true, 0, {},
+       {Fired(1, 1, 1005), Fired(1, 1, 1012)},
+       ShowEnd::Finished, 2, 2, 0, 0, true, 12, 0, 0, {}, {Channel(1000, 1, 1), Channel(1000, 1, 1)}},
+      {"the n-th firing of a target answers its n-th cue", false, true, 0, {},
+       {Fired(1, 1, 1005), Fired(1, 1, 3020), Fired(1, 1, 3030)},
+       ShowEnd::Finished, 2, 2, 0, 1, true, 20, 1, 1, {}, {Channel(1000, 1, 1), Channel(3000, 1, 1)}},
       // clang-format on
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     RehearsalRun run;
-    run.cues = Show();
+    run.cues = c.cues.empty() ? Show() : c.cues;
     run.fromMs = c.fromMs;
     run.autonomous = c.autonomous;
     run.sent = c.sent;
@@ -98,18 +144,42 @@ TEST(RehearsalReport, MatchesFramesAndFiringsToCuesAndJudgesTheShow) {
     run.fireLog = c.fired;
     run.showStartUs = 5'000'000;
     run.end = c.end;
+    run.thriceHeardConsoles = c.thrice;
     const RehearsalReport r = BuildRehearsalReport(run);
     EXPECT_EQ(static_cast<int>(r.rows.size()), c.rows);
     EXPECT_EQ(r.firingObservable, c.observable);
     EXPECT_EQ(r.fired, c.firedCount);
     EXPECT_EQ(r.notFired, c.notFired);
     EXPECT_EQ(static_cast<int>(r.unasked.size()), c.unasked);
+    EXPECT_EQ(static_cast<int>(r.doubles.size()), c.doubles);
     EXPECT_NEAR(r.max, c.max, 0.01);
     EXPECT_EQ(r.ExitStatus(), c.exit);
     const Json summary = RehearsalSummaryJson(r);
     EXPECT_EQ(summary["exit_status"], c.exit);
+    EXPECT_EQ(summary["double_firings"].size(), static_cast<size_t>(c.doubles));
     EXPECT_EQ(summary["ended"], c.end == ShowEnd::Finished ? "end" : c.end == ShowEnd::Operator ? "operator" : "bus");
   }
+}
+
+TEST(RehearsalReport, ADoubleFiringIsNamedInTheTextAndTheJson) {
+  RehearsalRun run;
+  run.cues = {Channel(1000, 3, 5)};
+  run.fireLogKnown = true;
+  run.showStartUs = 5'000'000;
+  run.fireLog = {Fired(3, 5, 1004), Fired(3, 5, 12345)};
+  const RehearsalReport r = BuildRehearsalReport(run);
+  const std::string text = RehearsalText(r);
+  EXPECT_NE(text.find("Cues fired: 1 of 1\nCues not fired: 0\nFired without a cue: 1\n"
+                      "  console 3 channel 5 at 12345.0 ms\n"
+                      "Fired twice: console 3 channel 5 at 12345.0 ms\nShow: ran to its end\n"),
+            std::string::npos)
+      << text;
+  const Json doubles = RehearsalSummaryJson(r)["double_firings"];
+  ASSERT_EQ(doubles.size(), 1u);
+  EXPECT_EQ(doubles[0]["console"], 3);
+  EXPECT_EQ(doubles[0]["fires"], "channel 5");
+  EXPECT_EQ(doubles[0]["show_ms"], 12345.0);
+  EXPECT_EQ(doubles[0]["frame_only"], false);
 }
 
 TEST(RehearsalReport, TheTextShowsEachCueWithItsFrameFiringAndLateness) {

@@ -50,7 +50,8 @@ class Commands : public ::testing::Test {
 };
 
 TEST_F(Commands, RemoteAndPeersSpeakOnTheBus) {
-  EXPECT_EQ(commands->Run("remote-stop").output, "remote control: stop sent\n");
+  clock.Sleep(1234);
+  EXPECT_EQ(commands->Run("remote-stop").output, "remote control: stop sent at 1234.000 ms (bench time)\n");
   EXPECT_EQ(Heard(), sim::testing::Reply(0x90, 0, 0, 0, 0, 0));
 
   EXPECT_EQ(commands->Run("peer-query").output, "peer 30: state query sent\n");

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <sstream>
+#include <string>
 #include <vector>
 
 namespace fd::tools {
@@ -14,6 +15,14 @@ bool Number(const std::string& text, int low, int high, int& value) {
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, value);
   return ec == std::errc() && ptr == end && value >= low && value <= high;
+}
+
+// A bench time as the fire log writes it: "1834.000 ms".
+std::string BenchTimeText(uint64_t us) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%llu.%03llu ms", static_cast<unsigned long long>(us / 1000),
+                static_cast<unsigned long long>(us % 1000));
+  return text;
 }
 
 }  // namespace
@@ -60,11 +69,7 @@ CommandOutcome BenchCommands::Run(const std::string& line) {
     // The bench's time now, on the fire log's scale: a script marks the moment it acts (a key
     // pressed in the window) and holds the firings against it.
     if (noArguments()) {
-      const uint64_t us = bench_.Segment().Poll();
-      char text[64];
-      std::snprintf(text, sizeof text, "mark at %llu.%03llu ms\n", static_cast<unsigned long long>(us / 1000),
-                    static_cast<unsigned long long>(us % 1000));
-      out.output = text;
+      out.output = "mark at " + BenchTimeText(bench_.Segment().Poll()) + "\n";
     }
   } else if (command == "unplug") {
     if (noArguments() && plug_.unplug(out.error)) out.output = "converter unplugged\n";
@@ -82,8 +87,11 @@ CommandOutcome BenchCommands::Run(const std::string& line) {
     }
   } else if (command == "remote-stop") {
     if (!noArguments()) return out;
+    // The bench time the button was pressed, as the fire log writes its times: what fired after
+    // it can then be told from the log alone.
+    const uint64_t pressedUs = bench_.Segment().NowUs();
     if (bench_.RemoteStop()) {
-      out.output = "remote control: stop sent\n";
+      out.output = "remote control: stop sent at " + BenchTimeText(pressedUs) + " (bench time)\n";
     } else {
       out.error = "this bench has no remote control";
     }

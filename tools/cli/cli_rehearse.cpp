@@ -227,6 +227,9 @@ int RunRehearse(const RehearseArgs& args) {
   run.cues = list.Cues();
   run.fromMs = fromMs;
   run.autonomous = autonomous;
+  for (int i = 0; i < controls.Count(); ++i)
+    if (const devices::TCommonDevice* device = controls.Items(i); device != nullptr && device->RepeatMode != -1)
+      run.thriceHeardConsoles.push_back(device->ID);
   bool showRunning = false;
   // A frame counts as sent only when the converter took it: one written to a lost converter fired
   // nothing.

@@ -84,7 +84,7 @@ const char* ShowEndText(ShowEnd end) {
 int RehearsalReport::ExitStatus() const {
   if (end != ShowEnd::Finished || stopUndelivered) return 1;
   if (firingObservable && notFired > 0) return 1;
-  return unasked.empty() ? 0 : 1;
+  return unasked.empty() && doubles.empty() ? 0 : 1;
 }
 
 RehearsalReport BuildRehearsalReport(const RehearsalRun& run) {
@@ -95,11 +95,12 @@ RehearsalReport BuildRehearsalReport(const RehearsalRun& run) {
 
   const std::vector<sim::PlannedFire> planned = sim::PlannedFires(run.cues, run.fromMs);
 
-  const double lateBound = run.autonomous ? kAutonomousLateBoundMs : kDirectLateBoundMs;
+  sim::CommandCopies copies;
+  copies.thriceHeard = run.thriceHeardConsoles;
   const std::vector<sim::FireEntry> sentFires = FiresSent(run.sent, run.fromMs);
-  const sim::FireAudit sent = AuditFires(planned, sentFires, kSentBaseUs, run.fromMs, 50, kDirectLateBoundMs);
+  const sim::FireAudit sent = AuditFiresInOrder(planned, sentFires, kSentBaseUs, run.fromMs, copies);
   std::optional<sim::FireAudit> fired;
-  if (run.fireLogKnown) fired = AuditFires(planned, run.fireLog, run.showStartUs, run.fromMs, 50, lateBound);
+  if (run.fireLogKnown) fired = AuditFiresInOrder(planned, run.fireLog, run.showStartUs, run.fromMs, copies);
 
   // The audits keep the cues in time order, as the list has them.
   for (size_t i = 0; i < sent.cues.size(); ++i) {
@@ -136,9 +137,11 @@ RehearsalReport BuildRehearsalReport(const RehearsalRun& run) {
     report.p50 = judged->LatenessPercentile(50);
     report.p99 = judged->LatenessPercentile(99);
     report.max = judged->LatenessPercentile(100);
+    const uint64_t startUs = fired ? run.showStartUs : kSentBaseUs;
     for (const sim::FireEntry& e : judged->unplanned)
-      report.unasked.push_back(
-          {e.console, CueText(e), ShowMsOf(e, fired ? run.showStartUs : kSentBaseUs, run.fromMs), !fired.has_value()});
+      report.unasked.push_back({e.console, CueText(e), ShowMsOf(e, startUs, run.fromMs), !fired.has_value()});
+    for (const sim::FireEntry& e : judged->doubles)
+      report.doubles.push_back({e.console, CueText(e), ShowMsOf(e, startUs, run.fromMs), !fired.has_value()});
   }
   // In autonomous launch the program itself never fires: any fire frame it sent was unasked.
   if (run.autonomous)
@@ -176,6 +179,9 @@ std::string RehearsalText(const RehearsalReport& report) {
   for (const UnaskedFire& u : report.unasked)
     out += "  console " + std::to_string(u.console) + " " + u.what + " at " + Ms(u.showMs) + " ms" +
            (u.sentOnly ? " (fire frame sent)" : "") + "\n";
+  for (const UnaskedFire& d : report.doubles)
+    out += "Fired twice: console " + std::to_string(d.console) + " " + d.what + " at " + Ms(d.showMs) + " ms" +
+           (d.sentOnly ? " (fire frame sent)" : "") + "\n";
   out += std::string("Show: ") + ShowEndText(report.end) + "\n";
   if (report.stopUndelivered) out += "Stop not delivered: the converter did not take the stop frames\n";
   return out;
@@ -206,16 +212,20 @@ Json RehearsalSummaryJson(const RehearsalReport& report) {
     o["lateness_p99_ms"] = MsValue(report.p99);
     o["lateness_max_ms"] = MsValue(report.max);
   }
-  Json unasked = Json::array();
-  for (const UnaskedFire& u : report.unasked) {
-    Json e;
-    e["console"] = u.console;
-    e["fires"] = u.what;
-    e["show_ms"] = MsValue(u.showMs);
-    e["frame_only"] = u.sentOnly;
-    unasked.push_back(e);
-  }
-  o["fired_without_cue"] = unasked;
+  auto firings = [](const std::vector<UnaskedFire>& list) {
+    Json a = Json::array();
+    for (const UnaskedFire& u : list) {
+      Json e;
+      e["console"] = u.console;
+      e["fires"] = u.what;
+      e["show_ms"] = MsValue(u.showMs);
+      e["frame_only"] = u.sentOnly;
+      a.push_back(e);
+    }
+    return a;
+  };
+  o["fired_without_cue"] = firings(report.unasked);
+  o["double_firings"] = firings(report.doubles);
   o["ended"] = report.end == ShowEnd::Finished   ? "end"
                : report.end == ShowEnd::Operator ? "operator"
                : report.end == ShowEnd::Bus      ? "bus"

@@ -1,8 +1,11 @@
 #pragma once
 
 // What a rehearsal tells the operator: for each cue from the start position, when its fire frame
-// went out and when the console fired, how late, and in the summary what did not fire and what
-// fired unasked. Built from what the run recorded, so that it can be judged without a bus.
+// went out and when the console fired, how late, and in the summary what did not fire, what fired
+// unasked and which targets fired more often than the scenario asks. Built from what the run
+// recorded, so that it can be judged without a bus. Firings are matched to cues by order per
+// console and channel (or motion), never by a time window: a burst of cues at one instant takes
+// the bus a while, and every one of its firings is still its cue's.
 
 #include <cstdint>
 #include <optional>
@@ -37,6 +40,9 @@ struct RehearsalRun {
   ShowEnd end = ShowEnd::Finished;
   // Stop frames the converter had not taken when the command ended.
   bool stopUndelivered = false;
+  // Consoles talked to with repeated exchanges: they hear each fire command up to three times, and
+  // those copies are one firing, not a double.
+  std::vector<int> thriceHeardConsoles;
 };
 
 struct RehearsalRow {
@@ -68,19 +74,15 @@ struct RehearsalReport {
   int notFired = 0;
   double p50 = 0, p99 = 0, max = 0;
   std::vector<UnaskedFire> unasked;
+  // Of those, the firings of a target that had fired before: it fired more often than asked.
+  std::vector<UnaskedFire> doubles;
   ShowEnd end = ShowEnd::Finished;
   bool stopUndelivered = false;
 
-  // 0 when the show ran to its end, every cue fired (as far as can be seen) and nothing else
-  // fired; otherwise 1.
+  // 0 when the show ran to its end, every cue fired (as far as can be seen), nothing else fired
+  // and no target fired twice; otherwise 1.
   int ExitStatus() const;
 };
-
-// A firing later than this after its cue is not taken as its firing in direct launch: the program
-// sends each cue within a few tens of milliseconds.
-inline constexpr double kDirectLateBoundMs = 300;
-// Consoles playing their memory follow the time broadcast, which carries tenths of a second.
-inline constexpr double kAutonomousLateBoundMs = 1000;
 
 RehearsalReport BuildRehearsalReport(const RehearsalRun& run);
 
