@@ -246,6 +246,15 @@ int RunRehearse(const RehearseArgs& args) {
   const uint64_t us0 = bench ? bench->Segment().NowUs() : 0;
   player.Clock = fromMs;
   player.NextCue = first;
+  // The consoles start on a whole tenth of a second: as the window does before F5, say which cues
+  // that leaves out (the report then counts them as not fired).
+  if (autonomous) {
+    const show::PreflightResult leftOut =
+        show::CheckCuesBeforeFirstRun(list.Cues(), player.CuesBeforeFirstRun(fromMs));
+    if (!leftOut.Passed)
+      std::fprintf(stderr, "firnadesk-cli %s: the consoles start at %s; before it they cannot play from memory:\n%s\n",
+                   kName, show::ShowTimeText(player.FirstRunTime(fromMs)).c_str(), leftOut.MemoText().c_str());
+  }
   // Only a stop that comes while the show runs ends it.
   stoppedByBus = false;
   player.Start(fromMs);
