@@ -96,7 +96,6 @@ void TCommonPlayer::Start(int32_t fromMs) {
 
   StartTick = platform_.GetClock().TickCount();
   LastProgressTick = StartTick;
-  LastSyncTick = StartTick;
   LastIdleTick = StartTick;
   Clock = fromMs;
   StartPosition = fromMs;
@@ -156,7 +155,7 @@ void TCommonPlayer::NoteStopPoint() {
 // start time and NextCue are exactly those handled cues, and they are not sent twice. A start the
 // window chose itself (another clock or another cue) finds the values changed and starts as asked.
 bool TCommonPlayer::ResumesPastHandledCues(int32_t fromMs, int32_t first) const {
-  if (!stopPointValid_ || fromMs != Clock || Clock != stoppedClock_ || NextCue != stoppedNextCue_) return false;
+  if (!ResumesAtStopPoint(fromMs)) return false;
   if (NextCue <= first || NextCue > CueCount()) return false;
   for (int32_t i = first; i < NextCue; ++i)
     if (Cues->Items(i).TimeMs != fromMs) return false;

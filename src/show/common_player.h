@@ -79,7 +79,6 @@ class TCommonPlayer {
   // wakes the player at the next cue's own millisecond, so a cue does not wait for the grid.
   std::unique_ptr<platform::Timer> WakeTimer;
   uint32_t LastProgressTick = 0;
-  uint32_t LastSyncTick = 0;
   uint32_t LastIdleTick = 0;
   static constexpr int32_t ProgressInterval = 100;
   static constexpr int32_t IdleInterval = 1000;
@@ -107,6 +106,8 @@ class TCommonPlayer {
   // there was one.
   bool StopHeardMeanwhile();
   void RunAutonomousStep();
+  // Autonomous launch: moves the list past the next cue, which the consoles play themselves.
+  void FollowNextCue();
   void EndShow();
   void ReportProgress(uint32_t now);
   void ReportIdle();

@@ -98,7 +98,6 @@ void TCommonPlayer::SendDueRun() {
   // On the whole tenth itself, so the consoles' clock is the program's to within the frame's own
   // wire time; the next one a second of show time later.
   port_.SyncRun(nextRunTime_);
-  LastSyncTick = platform_.GetClock().TickCount();
   const int64_t next = static_cast<int64_t>(nextRunTime_) + SyncInterval;
   // A clock that ran far ahead (a stalled thread) catches up without a burst of broadcasts.
   nextRunTime_ = static_cast<int32_t>(
@@ -106,16 +105,16 @@ void TCommonPlayer::SendDueRun() {
                         std::numeric_limits<int32_t>::max()));
 }
 
+void TCommonPlayer::FollowNextCue() {
+  const devices::CueRecord cue = Cues->Items(NextCue++);
+  // Record and log only: the console fires by itself. Motion cues are passed over silently.
+  if (cue.CueKind == devices::ChannelCue) FireCue(cue.Console, cue.Channel, true);
+}
+
 void TCommonPlayer::RunAutonomousStep() {
   SendDueRun();
   // The consoles fire by themselves; the list only follows them, one cue a tick.
-  if (NextCue >= 0 && NextCue < CueCount()) {
-    const devices::CueRecord cue = Cues->Items(NextCue);
-    if (cue.TimeMs <= Clock) {
-      ++NextCue;
-      if (cue.CueKind == devices::ChannelCue) FireCue(cue.Console, cue.Channel, true);
-    }
-  }
+  if (NextCue >= 0 && NextCue < CueCount() && Cues->Items(NextCue).TimeMs <= Clock) FollowNextCue();
   const int64_t lastTime = Cues != nullptr ? Cues->LastTime() : 0;
   if (IsPlaying() && Clock >= lastTime + static_cast<int64_t>(EndOfShowWait)) EndShow();
 }
@@ -124,10 +123,7 @@ void TCommonPlayer::EndShow() {
   // The list follows the consoles one cue a tick in autonomous launch and may lag behind a finale:
   // the consoles have played everything, and the run log says so before the show ends.
   if (LaunchMode == lmAutonomous)
-    while (NextCue >= 0 && NextCue < CueCount()) {
-      const devices::CueRecord cue = Cues->Items(NextCue++);
-      if (cue.CueKind == devices::ChannelCue) FireCue(cue.Console, cue.Channel, true);
-    }
+    while (NextCue >= 0 && NextCue < CueCount()) FollowNextCue();
   platform_.GetClock().Sleep(EndOfShowWait);
   Stop(false);
   Clock = Cues != nullptr ? Cues->LastTime() : 0;

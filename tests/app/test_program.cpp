@@ -15,13 +15,21 @@ class ProgramTest : public QObject {
   };
 
   // Starts the program with the user's configuration folder in the temporary folder.
-  Run Start(const QStringList& args, int limitMs = 15000) {
-    QProcess process;
+  QProcessEnvironment Environment() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("SDL_AUDIODRIVER", "dummy");
     env.insert("XDG_CONFIG_HOME", dir_.filePath("config"));
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(FIRNADESK_PROGRAM), args);
+    return env;
+  }
+
+  // program: the console itself, or a shell that prepares the run and then becomes the console.
+  Run Start(const QStringList& args, int limitMs = 15000, const QString& program = FIRNADESK_PROGRAM,
+            const QString& workDir = {}) {
+    QProcess process;
+    process.setProcessEnvironment(Environment());
+    if (!workDir.isEmpty()) process.setWorkingDirectory(workDir);
+    process.start(program, args);
     Run run;
     if (!process.waitForFinished(limitMs)) {
       process.kill();
@@ -133,35 +141,20 @@ class ProgramTest : public QObject {
     QFETCH(QString, said);
     QTemporaryDir work;
     const QString limit = memoryMb > 0 ? QString("ulimit -v %1; ").arg(memoryMb * 1024) : QString();
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("SDL_AUDIODRIVER", "dummy");
-    env.insert("XDG_CONFIG_HOME", dir_.filePath("config"));
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(work.path());
-    process.start("/bin/bash", QStringList{"-c", setup + "; " + limit + "exec \"$0\" \"$@\"", FIRNADESK_PROGRAM,
-                                           "--simulate", "--quit-after", "1500"} +
-                                   args);
     QElapsedTimer took;
     took.start();
-    const bool ended = process.waitForFinished(20000);
-    if (!ended) process.kill();
-    QVERIFY2(ended, "the run did not end at its quit time");
+    const Run run = Start(QStringList{"-c", setup + "; " + limit + "exec \"$0\" \"$@\"", FIRNADESK_PROGRAM, "--simulate",
+                                      "--quit-after", "1500"} +
+                              args,
+                          20000, "/bin/bash", work.path());
     QVERIFY2(took.elapsed() < 10000, qPrintable(QString::number(took.elapsed())));
-    const QString err = QString::fromUtf8(process.readAllStandardError());
-    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(process.exitCode(), 1);
-    QVERIFY2(err.contains(said), qPrintable(err));
+    QCOMPARE(run.ExitCode, 1);
+    QVERIFY2(run.Err.contains(said), qPrintable(run.Err));
   }
 
   void terminationSignalEndsTheProgram() {
     QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("SDL_AUDIODRIVER", "dummy");
-    env.insert("XDG_CONFIG_HOME", dir_.filePath("config"));
-    process.setProcessEnvironment(env);
+    process.setProcessEnvironment(Environment());
     // Started with its soundtrack player, and so with the audio device open.
     process.start(QStringLiteral(FIRNADESK_PROGRAM), {"--simulate", "--quit-after", "60000"});
     QVERIFY(process.waitForStarted());
