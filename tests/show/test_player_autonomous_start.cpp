@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "player_bench.h"
+#include "show/preflight_checks.h"
 
 namespace fd::show {
 namespace {
@@ -52,6 +53,10 @@ TEST(PlayerAutonomousStart, OffATenthTheFirstRunWaitsForTheNextTenthAndNamesWhat
   b.player->NextCue = 1;
   EXPECT_EQ(b.player->FirstRunTime(12380), 12400);
   EXPECT_EQ(b.player->CuesBeforeFirstRun(12380), (std::vector<int32_t>{1, 2}));
+  // What the pre-flight dialog before F5 (and rehearse) shows of them.
+  const PreflightResult named = CheckCuesBeforeFirstRun(b.list.Cues(), b.player->CuesBeforeFirstRun(12380));
+  EXPECT_EQ(named.Heading, "Команды до первой синхронизации не будут выполнены пультами...");
+  EXPECT_EQ(named.MemoText(), "0:00:12.380  пульт 3, канал 2\n0:00:12.395  пульт 3, канал 3");
   const size_t mark = b.sent.size();
   b.player->Start(12380);
   const uint64_t start = b.Now();
