@@ -2,7 +2,6 @@
 // the run log and the window's events see.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -106,35 +105,6 @@ INSTANTIATE_TEST_SUITE_P(
                  {FireLine(77, 2)},
                  12.0}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// The launcher turned but its answer was lost: the turn is not sent again, the operator is told,
-// and the cue after it still goes.
-TEST(PlayerDirect, ATurnWhoseAnswerIsLostIsNotSentAgainAndTheShowGoesOn) {
-  PlayerBench b;
-  b.QuietEngine();
-  b.DropAnswersTo(0x8C);
-  sim::ConsoleConfig motor;
-  motor.address = 4;
-  motor.version = 0x165;
-  motor.typeLetter = 'P';
-  motor.confirmation = 0x5A;  // asks for repeated exchanges
-  b.AddConsole(motor);
-  b.AddConsole(3, 0x165);
-  b.Register({4, 3});
-  b.Load({Motion(100, 4, devices::MotionRT, 25, 80), Channel(200, 3, 1)});
-  b.player->Start(0);
-  ASSERT_TRUE(b.RunUntilStopped(5000));
-
-  EXPECT_EQ(b.SentWith(0x8C), (std::vector<Frame6>{{0x8C, 0x91, 80, 25, 0, 4}}));
-  const auto fired = b.log.Entries();
-  ASSERT_EQ(fired.size(), 2u);
-  EXPECT_EQ(fired[0].kind, sim::FireKind::Motion);
-  EXPECT_EQ(fired[1].channel, 1);
-  EXPECT_EQ(std::count(b.logLines.begin(), b.logLines.end(),
-                       std::string("Движение пульта 4 не подтверждено: повтор не выполнен")),
-            1);
-  EXPECT_EQ(b.FireLines(), (std::vector<std::string>{FireLine(3, 1)}));
-}
 
 TEST(PlayerDirect, RunFromZeroStopsHalfASecondAfterTheLastCueReportingEveryHundredMs) {
   PlayerBench b;
