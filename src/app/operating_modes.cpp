@@ -53,8 +53,13 @@ void TMainForm::PlayerStateChanged() {
   IdleTimer->SetEnabled(!playing && !Searching && !Testing && !MemoryWorkRunning());
   const bool soundPlaying = Player->Soundtrack && Player->Soundtrack->Loaded() && Player->Soundtrack->IsPlaying();
   PaintLed(SoundPlayLed, soundPlaying);
-  // Every stop lands in ГОТОВНОСТЬ: only the operator goes back to ОЖИДАНИЕ.
-  show::OperatingMode = playing ? show::omLaunch : show::omReady;
+  // A show's stop lands in ГОТОВНОСТЬ: only the operator goes back to ОЖИДАНИЕ. A stop heard while
+  // no show runs (the remote's button pressed while the crew prepares) leaves the mode as it was:
+  // arming the console from the bus would let F5 fire, and the test view's keys need ОЖИДАНИЕ.
+  if (playing)
+    show::OperatingMode = show::omLaunch;
+  else if (show::OperatingMode == show::omLaunch)
+    show::OperatingMode = show::omReady;
   UpdateControls();
   if (!playing) NoteUndeliveredStop();
 }

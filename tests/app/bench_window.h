@@ -2,7 +2,10 @@
 
 // The operator window on the in-process bench, with the red banner, a run log to read back and
 // timers that fire only when a test says so.
+#include <QApplication>
+#include <QDialog>
 #include <QFile>
+#include <QTimer>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -71,6 +74,20 @@ inline QStringList LinesAfterStartup() {
     lines.removeFirst();
   if (!lines.isEmpty()) lines.removeFirst();
   return lines;
+}
+
+// Answers the next modal dialog with the function, once it is up. The watch belongs to owner, so
+// a test that failed before its dialog came leaves no watch behind for the next test's dialog.
+inline void WhenDialogShows(QObject* owner, std::function<void(QDialog&)> answer) {
+  auto* poll = new QTimer(owner);
+  QObject::connect(poll, &QTimer::timeout, poll, [poll, answer] {
+    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+      poll->stop();
+      poll->deleteLater();
+      answer(*dialog);
+    }
+  });
+  poll->start(10);
 }
 
 class BenchWindow {

@@ -221,23 +221,68 @@ class OperatorKeysTest : public QObject {
     QCOMPARE(f.List->currentItem(), f.List->topLevelItem(0));
   }
 
-  void aStopBroadcastInWaitWarnsAndEndsInReady() {
-    BenchWindow w(platform_, *dir_, kBench);
-    w.ShowActive();
-    TMainForm& f = w.Form();
-    QCOMPARE(int(OperatingMode), int(fd::show::omWait));
-    QVERIFY(w.Bench().RemoteStop());
-    QTRY_VERIFY_WITH_TIMEOUT(w.Warning().isVisible(), 5000);
-    QCOMPARE(w.Warning().Panel->text(), QStringLiteral("Экстренная остановка!"));
-    QCOMPARE(int(OperatingMode), int(fd::show::omReady));
-    QVERIFY(LinesAfterStartup().contains("Экстренная внешняя остановка воспроизведения"));
-    QVERIFY(f.WorkLed->Fill() == kLime || f.WorkLed->Fill() == fd::app::ColorBack);
+  // The remote's stop button pressed while the crew prepares: the warning and its line, and the
+  // mode stays as it was; arming the console from the bus would let F5 fire. In the test view the
+  // operator must still get back with Tab.
+  void aStopHeardWhileNoShowRunsLeavesTheModeAsItWas() {
+    enum class During { Nothing, Search, ChannelTest };
+    const struct {
+      const char* name;
+      bool ready, testView;
+      During during;
+    } cases[] = {
+        {"launch view, ОЖИДАНИЕ", false, false, During::Nothing},
+        {"launch view, ГОТОВНОСТЬ", true, false, During::Nothing},
+        {"test view", false, true, During::Nothing},
+        {"test view, search", false, true, During::Search},
+        {"test view, channel test", false, true, During::ChannelTest},
+    };
+    for (const auto& c : cases) {
+      const auto dir = FreshTestDir();
+      QObject scope;
+      BenchWindow w(platform_, *dir, kBench);
+      w.ShowActive();
+      TMainForm& f = w.Form();
+      QVERIFY(f.Controls->ProbeAddress(3));
+      if (c.ready) w.Press(Qt::Key_F1);
+      const int before = OperatingMode;
+      if (c.testView) w.Press(Qt::Key_Tab);
+      QCOMPARE(f.IsTestView(), c.testView);
 
-    // Any key closes the banner and is then handled as usual: F1 goes back to ОЖИДАНИЕ.
-    w.Press(Qt::Key_F1);
-    QVERIFY(!w.Warning().isVisible());
-    QCOMPARE(int(OperatingMode), int(fd::show::omWait));
-    QCOMPARE(LinesAfterStartup().last(), QStringLiteral("Переключение режима: ОЖИДАНИЕ"));
+      bool heardMidWork = c.during == During::Nothing;
+      auto stopHeard = [&] {
+        QVERIFY(w.Bench().RemoteStop());
+        QTRY_VERIFY_WITH_TIMEOUT(w.Warning().isVisible(), 5000);
+      };
+      if (c.during == During::Nothing) stopHeard();
+      if (c.during == During::Search) {
+        w.Press(Qt::Key_F10);
+        QVERIFY(f.Searching);
+        stopHeard();
+        heardMidWork = f.Searching;
+        WhenDialogShows(&scope, [](QDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Return); });
+        w.Press(Qt::Key_F10);  // closes the banner and ends the search
+        QVERIFY(!f.Searching);
+      }
+      if (c.during == During::ChannelTest) {
+        QTimer::singleShot(0, &scope, [&] {
+          stopHeard();
+          heardMidWork = f.Testing;
+        });
+        w.Press(Qt::Key_F1);
+        QVERIFY(!f.Testing);
+      }
+      QVERIFY2(heardMidWork, c.name);
+      QCOMPARE(w.Warning().Panel->text(), QStringLiteral("Экстренная остановка!"));
+      QVERIFY2(LinesAfterStartup().contains("Экстренная внешняя остановка воспроизведения"), c.name);
+      QVERIFY2(int(OperatingMode) == before, c.name);
+      if (c.testView) {
+        w.Press(Qt::Key_Tab);
+        QVERIFY2(!f.IsTestView(), c.name);
+        QVERIFY2(int(OperatingMode) == before, c.name);
+      }
+      fd::support::ResetRunLog();
+    }
   }
 
   void aKeyInADialogBelongsToTheDialog() {

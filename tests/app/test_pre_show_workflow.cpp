@@ -36,20 +36,6 @@ QColor CellFill(const QImage& image, int channel) {
   return image.pixelColor(cell.X1 + 2, cell.Y2 - 3);
 }
 
-// Answers the next modal dialog with the function, once it is up. The watch belongs to owner, so
-// a test that failed before its dialog came leaves no watch behind for the next test's dialog.
-void WhenDialogShows(QObject* owner, std::function<void(QDialog&)> answer) {
-  auto* poll = new QTimer(owner);
-  QObject::connect(poll, &QTimer::timeout, poll, [poll, answer] {
-    if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-      poll->stop();
-      poll->deleteLater();
-      answer(*dialog);
-    }
-  });
-  poll->start(10);
-}
-
 // A tenth of a second of silence: 8 kHz, 16-bit mono PCM.
 QByteArray SilentWav() {
   const int samples = 800, dataBytes = 2 * samples;
