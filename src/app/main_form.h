@@ -149,6 +149,8 @@ class TMainForm : public QWidget {
   void CheckBtnClick();
   bool CheckUnconnected();
   bool CheckScenarioTimes();
+  bool CheckChannelUse();
+  bool CheckScenarioFits();
 
   // --- left column
   QWidget* RadioGroup = nullptr;               // hidden; nothing shows it, its indicators are kept all the same

@@ -126,7 +126,7 @@ bool TMemoryForm::Run(Kind kind, devices::TControls& controls, show::TProjectLis
 
   lastResult_ = kind == Kind::Write ? controls.WriteScenario(list.Cues()) : controls.VerifyScenario(list.Cues());
 
-  ReportResult(lastResult_, controls.ScenarioFaultLine);
+  ReportResult(lastResult_, controls.ScenarioFaultLine, controls.ScenarioFaultCause);
   running_ = false;
   hide();
   return true;
@@ -144,8 +144,8 @@ void TMemoryForm::MemoryProgress(int percent, int deviceIndex, int consoleId, in
   platform_.ProcessPendingEvents();
 }
 
-void TMemoryForm::ReportResult(int code, const std::optional<int>& faultLine) {
-  const std::string message = devices::ScenarioRunMessage(code, faultLine);
+void TMemoryForm::ReportResult(int code, const std::optional<int>& faultLine, const std::string& cause) {
+  const std::string message = devices::ScenarioRunMessage(code, faultLine, cause);
   if (!message.empty()) platform_.ShowMessage(message, support::LocalText(91, "Ошибка"));
 }
 

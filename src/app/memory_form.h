@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QWidget>
 #include <optional>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -45,7 +46,7 @@ class TMemoryForm : public QDialog {
   void Button1Click();
   // A message box for the codes that have a message; nothing for the others.
   // A scenario the consoles cannot hold (faultLine set) is reported by its line instead.
-  void ReportResult(int code, const std::optional<int>& faultLine = std::nullopt);
+  void ReportResult(int code, const std::optional<int>& faultLine = std::nullopt, const std::string& cause = {});
 
   QWidget* Panel1 = nullptr;
   QLabel* TextLabel = nullptr;

@@ -5,6 +5,7 @@
 #include "app/memory_form.h"
 #include "app/warning_dialogs.h"
 #include "show/preflight_checks.h"
+#include "support/localizer.h"
 
 namespace fd::app {
 
@@ -22,11 +23,23 @@ bool TMainForm::CheckUnconnected() { return AskToContinue(show::CheckUnconnected
 
 bool TMainForm::CheckScenarioTimes() { return AskToContinue(show::CheckScenarioTimes(Project->Cues(), *Controls)); }
 
+bool TMainForm::CheckChannelUse() { return AskToContinue(show::CheckChannelUse(Project->Cues(), *Controls)); }
+
+// A cue no record can hold is a fault of the file, not a question: the operator learns which line
+// and why before anything else is asked, and nothing is written or read.
+bool TMainForm::CheckScenarioFits() {
+  const std::string fault = show::ScenarioFitFault(Project->Cues(), *Controls);
+  if (fault.empty()) return true;
+  platform_.ShowMessage(fault, support::LocalText(91, "Ошибка"));
+  return false;
+}
+
 void TMainForm::SaveBtnClick() {
   // The registry's write is not re-entrant and must not share the bus with a search, a test or a show.
   if (!MayStartWork()) return;
   IdleTimer->SetEnabled(false);
-  if (CheckUnconnected() && CheckScenarioTimes() && MemoryForm != nullptr) MemoryForm->RunWrite(*Controls, *Project);
+  if (CheckScenarioFits() && CheckUnconnected() && CheckScenarioTimes() && CheckChannelUse() && MemoryForm != nullptr)
+    MemoryForm->RunWrite(*Controls, *Project);
   ResumePolling();
   CatchUpDevPanel();
   UpdateControls();
@@ -35,7 +48,7 @@ void TMainForm::SaveBtnClick() {
 void TMainForm::CheckBtnClick() {
   if (!MayStartWork()) return;
   IdleTimer->SetEnabled(false);
-  if (CheckUnconnected() && MemoryForm != nullptr) MemoryForm->RunVerify(*Controls, *Project);
+  if (CheckScenarioFits() && CheckUnconnected() && MemoryForm != nullptr) MemoryForm->RunVerify(*Controls, *Project);
   ResumePolling();
   CatchUpDevPanel();
   UpdateControls();

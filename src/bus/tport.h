@@ -27,6 +27,9 @@ inline constexpr int kBusMismatch = -1;
 // big for its field, a time beyond 16 bits of tenths, a cue kind that is not a motion command) is
 // refused without sending anything: a wrong frame could fire or store the wrong thing.
 inline constexpr int kBusRefused = -1;
+// The records that hold one motor cue were all read but disagree on its time: what the console
+// keeps is not what was written, a difference in the scenario rather than a fault of the device.
+inline constexpr int kBusGroupDisagrees = -6;
 
 // The bus engine: owns the port, runs request/reply exchanges for callers on the user-interface
 // thread, and reads the bus in the background on its own thread, cutting unsolicited frames out of

@@ -103,7 +103,7 @@ int TPort::ReadMotorRecord(int address, int cueNumber, int repeatMode, int conve
   if (r != kBusOk) return r;
   // The three records of one cue carry the same time.
   for (int k = 1; k < 3; ++k)
-    if (replies[k][1] != replies[0][1] || replies[k][2] != replies[0][2]) return kBusMismatch;
+    if (replies[k][1] != replies[0][1] || replies[k][2] != replies[0][2]) return kBusGroupDisagrees;
   // A group whose last record names no motion command (memory never written there, or left from
   // a shorter scenario) was read fine but holds no motor cue: it comes back as kind 0 with no
   // parameters, never with the kind of an earlier call, so that the caller sees a difference.

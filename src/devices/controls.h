@@ -79,6 +79,7 @@ class TControls {
   // console's records cannot hold one of its cues: the file line of the first such cue. Empty
   // after any other run.
   std::optional<int> ScenarioFaultLine;
+  std::string ScenarioFaultCause;  // why that cue does not fit, for the operator
 
   std::function<void(int id)> OnChange;
   std::function<void(int percent, int address)> OnSearchProgress;

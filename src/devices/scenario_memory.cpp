@@ -88,6 +88,7 @@ class ConsoleTurn {
   int VerifyMotor(const StoredCue& cue) {
     int time = 0, kind = 0, p1 = 0, p2 = 0;
     int r = port_.ReadMotorRecord(console_.ID, record_, console_.RepeatMode, console_.Converter, time, kind, p1, p2);
+    if (r == bus::kBusGroupDisagrees) return kScenarioMismatch;
     if (r != bus::kBusOk) return r;
     bool same = time == cue.TimeMs && kind == cue.CueKind && p1 == cue.Param1 && p2 == cue.Param2;
     return same ? bus::kBusOk : kScenarioMismatch;
@@ -127,10 +128,12 @@ class ConsoleTurn {
 
 int RunScenario(TControls& controls, std::vector<CueRecord>& list, Pass pass) {
   controls.ScenarioFaultLine.reset();
+  controls.ScenarioFaultCause.clear();
   SortCuesByTime(list);
   // A scenario the consoles cannot hold is refused whole, before the first record goes out.
   if (const std::vector<UnfitCue> unfit = FindUnfitCues(controls, list); !unfit.empty()) {
     controls.ScenarioFaultLine = unfit.front().Line;
+    controls.ScenarioFaultCause = UnfitCauseText(list[unfit.front().Index], unfit.front());
     return kScenarioUnfit;
   }
   std::vector<StoredCue> cues;
@@ -193,8 +196,8 @@ const char* ScenarioResultMessage(int code) {
   }
 }
 
-std::string ScenarioRunMessage(int code, const std::optional<int>& faultLine) {
-  if (faultLine) return ScenarioFaultText(*faultLine);
+std::string ScenarioRunMessage(int code, const std::optional<int>& faultLine, const std::string& cause) {
+  if (faultLine) return ScenarioFaultText(*faultLine, cause);
   const char* message = ScenarioResultMessage(code);
   return message ? message : "";
 }

@@ -18,9 +18,9 @@ inline constexpr int32_t kFillerTime = 6553500;
 // The message the operator sees for a run's result, or nullptr for the codes that show none
 // (success, -10 and codes this table does not know).
 const char* ScenarioResultMessage(int code);
-// The message of a run as the operator sees it: the scenario fault with its line when the run
-// refused the scenario (faultLine set), else ScenarioResultMessage; empty for none.
-std::string ScenarioRunMessage(int code, const std::optional<int>& faultLine);
+// The message of a run as the operator sees it: the scenario fault with its line and cause when the
+// run refused the scenario (faultLine set), else ScenarioResultMessage; empty for none.
+std::string ScenarioRunMessage(int code, const std::optional<int>& faultLine, const std::string& cause = {});
 
 // Progress of a run: (C x i + j) / (C x D) x 100 rounded half away from zero, for cue j of C while
 // registry position i of D is handled. 0 when there is nothing to count.

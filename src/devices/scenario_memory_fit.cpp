@@ -34,6 +34,27 @@ std::optional<CueUnfit> Judge(const TCommonControl& console, const CueRecord& cu
   return std::nullopt;
 }
 
+// Firing consoles that keep a list of records, as many as their channels (a count the console
+// reported; without it nothing is judged).
+bool HasRecordList(const TCommonControl& console) {
+  return console.Kind != kKindMotor && console.Version >= kVersionRecordList && console.ChannelCount > 0;
+}
+
+// A motion's parameters as the file gives them: a turn's duration in seconds (a record holds 25.5 s
+// in tenths), a level in percent of the full byte.
+std::string MotionCauseText(const CueRecord& cue) {
+  using support::NumberText;
+  const bool turn = cue.CueKind == MotionLT || cue.CueKind == MotionRT;
+  if (turn && (cue.Param1 < 0 || cue.Param1 > 255)) {
+    const int64_t tenths = cue.Param1 < 0 ? -int64_t{cue.Param1} : cue.Param1;
+    return std::string("Длительность ") + (cue.Param1 < 0 ? "-" : "") + NumberText(tenths / 10) + "," +
+           NumberText(tenths % 10) + " с вне диапазона 0..25,5 с.";
+  }
+  const int64_t level = turn ? cue.Param2 : cue.Param1;
+  const int64_t percent = (level * 100 + (level < 0 ? -127 : 127)) / 255;
+  return "Уровень " + NumberText(percent) + " % вне диапазона 0..100 %.";
+}
+
 }  // namespace
 
 std::vector<UnfitCue> FindUnfitCues(TControls& controls, const std::vector<CueRecord>& cues) {
@@ -45,13 +66,27 @@ std::vector<UnfitCue> FindUnfitCues(TControls& controls, const std::vector<CueRe
   }
 
   std::vector<UnfitCue> unfit;
+  // Firing consoles from 148 on keep their cues in records numbered in write order, as many as they
+  // have channels: the cues after the last record would be lost on the way in.
+  std::vector<int> recordsUsed(200, 0), cuesOn(200, 0);
+  for (const CueRecord& cue : cues)
+    if (cue.Console >= 1 && cue.Console <= 199 && cue.CueKind == ChannelCue) ++cuesOn[static_cast<size_t>(cue.Console)];
   for (size_t i = 0; i < cues.size(); ++i) {
     const CueRecord& cue = cues[i];
     if (cue.Console < 1 || cue.Console > 199) continue;
-    for (const TCommonControl* console : byId[static_cast<size_t>(cue.Console)]) {
+    const auto id = static_cast<size_t>(cue.Console);
+    bool counted = false;
+    for (const TCommonControl* console : byId[id]) {
       if (auto why = Judge(*console, cue)) {
         unfit.push_back({i, cue.Line, cue.Console, *why});
         break;
+      }
+      if (HasRecordList(*console) && cue.CueKind == ChannelCue && !counted) {
+        counted = true;
+        if (++recordsUsed[id] > console->ChannelCount) {
+          unfit.push_back({i, cue.Line, cue.Console, CueUnfit::Records, console->ChannelCount, cuesOn[id]});
+          break;
+        }
       }
     }
   }
@@ -61,8 +96,28 @@ std::vector<UnfitCue> FindUnfitCues(TControls& controls, const std::vector<CueRe
 
 std::string ScenarioFaultText(int line) { return "Ошибка сценария (строка: " + support::NumberText(line) + ")."; }
 
-std::string UnfitReasonText(const CueRecord& cue, CueUnfit why) {
-  switch (why) {
+std::string ScenarioFaultText(int line, const std::string& cause) {
+  return cause.empty() ? ScenarioFaultText(line) : ScenarioFaultText(line) + " " + cause;
+}
+
+std::string UnfitCauseText(const CueRecord& cue, const UnfitCue& unfit) {
+  using support::NumberText;
+  switch (unfit.Why) {
+    case CueUnfit::Time:
+      return "Время " + NumberText(cue.TimeMs) + " мс вне диапазона 0..6553599 мс.";
+    case CueUnfit::Channel:
+      return "Канал " + NumberText(static_cast<int64_t>(cue.Channel) + 1) + " вне диапазона 0..511.";
+    case CueUnfit::Parameter:
+      return MotionCauseText(cue);
+    case CueUnfit::Records:
+      return "Пульту " + NumberText(unfit.Console) + " назначено команд: " + NumberText(unfit.CuesOnConsole) +
+             ", записей в пульте: " + NumberText(unfit.Records) + ".";
+  }
+  return {};
+}
+
+std::string UnfitReasonText(const CueRecord& cue, const UnfitCue& unfit) {
+  switch (unfit.Why) {
     case CueUnfit::Time:
       return "time " + support::NumberText(cue.TimeMs) + " ms outside 0..6553599 ms";
     case CueUnfit::Channel:
@@ -70,6 +125,9 @@ std::string UnfitReasonText(const CueRecord& cue, CueUnfit why) {
     case CueUnfit::Parameter:
       return "motion parameters " + support::NumberText(cue.Param1) + ", " + support::NumberText(cue.Param2) +
              " outside 0..255";
+    case CueUnfit::Records:
+      return support::NumberText(unfit.CuesOnConsole) + " cues for console " + support::NumberText(unfit.Console) +
+             ", which has " + support::NumberText(unfit.Records) + " records";
   }
   return {};
 }

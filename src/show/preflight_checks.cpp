@@ -4,8 +4,11 @@
 #include <array>
 #include <set>
 
+#include "devices/channel_test_rule.h"
+#include "devices/common_control.h"
 #include "devices/controls.h"
 #include "devices/device_codes.h"
+#include "devices/scenario_memory_fit.h"
 #include "show/scenario_report.h"
 #include "support/numbers.h"
 
@@ -100,6 +103,68 @@ PreflightResult CheckCuesBeforeFirstRun(const std::vector<devices::CueRecord>& c
   std::sort(result.Numbers.begin(), result.Numbers.end());
   result.Passed = result.Lines.empty();
   if (!result.Passed) result.Heading = kBeforeFirstRunHeading;
+  return result;
+}
+
+}  // namespace fd::show
+
+namespace fd::show {
+
+std::string ScenarioFitFault(const std::vector<devices::CueRecord>& cues, devices::TControls& controls) {
+  const std::vector<devices::UnfitCue> unfit = devices::FindUnfitCues(controls, cues);
+  if (unfit.empty()) return {};
+  const devices::UnfitCue& first = unfit.front();
+  return devices::ScenarioFaultText(first.Line, devices::UnfitCauseText(cues[first.Index], first));
+}
+
+namespace {
+
+// A memo of thousands of lines helps nobody: the first ones and how many more.
+constexpr size_t kChannelUseLines = 100;
+
+std::string CueText(const devices::CueRecord& cue) {
+  using support::NumberText;
+  return "строка " + NumberText(cue.Line) + ": " + ShowTimeText(cue.TimeMs) + "  пульт " + NumberText(cue.Console) +
+         ", канал " + NumberText(static_cast<int64_t>(cue.Channel) + 1);
+}
+
+}  // namespace
+
+PreflightResult CheckChannelUse(const std::vector<devices::CueRecord>& cues, const devices::TControls& controls) {
+  std::array<const devices::TCommonControl*, kIds> consoles{};
+  for (int i = 0; i < controls.Count(); ++i) {
+    const auto* console = dynamic_cast<const devices::TCommonControl*>(controls.Items(i));
+    if (console && IsConsoleId(console->ID) && console->Kind != devices::kKindMotor && !consoles[console->ID])
+      consoles[console->ID] = console;
+  }
+  PreflightResult result;
+  size_t more = 0;
+  std::set<int> numbers;
+  for (const devices::CueRecord& cue : cues) {
+    if (cue.CueKind != devices::ChannelCue) continue;
+    const int64_t channel = static_cast<int64_t>(cue.Channel) + 1;
+    const devices::TCommonControl* console =
+        cue.Console >= 0 && cue.Console < kIds ? consoles[static_cast<size_t>(cue.Console)] : nullptr;
+    std::string why;
+    if (channel == 0)
+      why = "вне 1..512: сохраняется, но в прямом режиме не срабатывает";
+    else if (channel < 1 || channel > 512)
+      why = "вне 1..512";
+    else if (console && console->ChannelCount > 0 && channel > console->ChannelCount)
+      why = "больше числа каналов пульта (" + support::NumberText(console->ChannelCount) + ")";
+    else if (console && console->StateOf(cue.Channel) == devices::kChannelOpen)
+      why = "не подключен при последнем тесте";
+    if (why.empty()) continue;
+    numbers.insert(cue.Console);
+    if (result.Lines.size() < kChannelUseLines)
+      result.Lines.push_back(CueText(cue) + " " + why);
+    else
+      ++more;
+  }
+  if (more > 0) result.Lines.push_back("... и ещё " + support::NumberText(static_cast<int64_t>(more)));
+  result.Numbers.assign(numbers.begin(), numbers.end());
+  result.Passed = result.Lines.empty();
+  if (!result.Passed) result.Heading = kScenarioTimesHeading;
   return result;
 }
 

@@ -44,4 +44,14 @@ PreflightResult CheckCuesBeforeFirstRun(const std::vector<devices::CueRecord>& c
 // cue before it for the same console.
 PreflightResult CheckScenarioTimes(const std::vector<devices::CueRecord>& cues, const devices::TControls& controls);
 
+// The first cue the registered consoles' records cannot hold, as the message a write or verify
+// refuses the scenario with ("Ошибка сценария (строка: 2). Канал 600 вне диапазона 0..511."); empty
+// when every cue fits. Asked before the operator is asked anything else: no answer makes it fit.
+std::string ScenarioFitFault(const std::vector<devices::CueRecord>& cues, devices::TControls& controls);
+
+// Channel cues that will not fire as the file reads, one line each: a channel number outside
+// 1..512 (channel 0 is stored but never fired in direct launch), a channel beyond its registered
+// console's channel count, and a channel the console's last channel test found not connected.
+PreflightResult CheckChannelUse(const std::vector<devices::CueRecord>& cues, const devices::TControls& controls);
+
 }  // namespace fd::show

@@ -184,7 +184,7 @@ class MemoryFormTest : public QObject {
       QVERIFY(write ? form.RunWrite(*rig.bench.controls, rig.list) : form.RunVerify(*rig.bench.controls, rig.list));
       QCOMPARE(form.LastResult(), -1);
       QCOMPARE(platform.Messages.size(), size_t{1});
-      QCOMPARE(platform.Messages[0].Text, std::string("Ошибка сценария (строка: 7)."));
+      QCOMPARE(platform.Messages[0].Text, std::string("Ошибка сценария (строка: 7). Канал 601 вне диапазона 0..511."));
       QCOMPARE(platform.Messages[0].Caption, std::string("Ошибка"));
     }
     QCOMPARE(rig.bench.sent.size(), sent);

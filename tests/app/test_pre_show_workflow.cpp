@@ -329,6 +329,62 @@ class PreShowWorkflowTest : public QObject {
     }
   }
 
+  // F8: the fit of every cue first (a fault, no question), then the unconnected consoles, the
+  // times and the channel use, each asked only when the one before let the write go on; F9 asks
+  // the unconnected consoles only. "Отмена" anywhere sends nothing.
+  void preflightChecksComeInOrderAndOnlyGoingOnSendsAnything() {
+    const QString unconnected = "В сценарии обнаружены неподключенные пульты...",
+                  times = "Сценарий может быть воспроизведен некорректно...";
+    // Console 9 is not there, time 0 troubles the times check, channel 0 the channel check.
+    const QByteArray doubtful = "0:00:00.0\t3\t1\ta\r\n0:00:01.0\t9\t1\tb\r\n0:00:02.0\t3\t0\tc\r\n";
+    const QByteArray unfit = "0:00:01.0\t9\t1\ta\r\n0:00:02.0\t3\t600\tb\r\n";
+    const struct {
+      Qt::Key key;
+      const QByteArray& scenario;
+      int cancelAt;  // the dialog answered with "Отмена" (0-based), -1: always "Продолжить"
+      QStringList headings;
+      const char* message;  // the one message box, or nullptr
+      bool sent;
+    } cases[] = {
+        {Qt::Key_F8, unfit, -1, {}, "Ошибка сценария (строка: 2). Канал 600 вне диапазона 0..511.", false},
+        {Qt::Key_F9, unfit, -1, {}, "Ошибка сценария (строка: 2). Канал 600 вне диапазона 0..511.", false},
+        {Qt::Key_F8, doubtful, -1, {unconnected, times, times}, nullptr, true},
+        {Qt::Key_F8, doubtful, 0, {unconnected}, nullptr, false},
+        {Qt::Key_F8, doubtful, 1, {unconnected, times}, nullptr, false},
+        {Qt::Key_F8, doubtful, 2, {unconnected, times, times}, nullptr, false},
+        {Qt::Key_F9, doubtful, -1, {unconnected}, nullptr, true},
+    };
+    BenchWindow w(platform_, *dir_, "converters 1\nconsole 3 version 168 channels 8\n");
+    SmallWindows small(platform_, w.Form());
+    w.ShowActive();
+    TMainForm& f = w.Form();
+    QVERIFY(f.Controls->ProbeAddress(3));
+    for (const auto& c : cases) {
+      PickScenario(w, WriteFile(*dir_, "show.txt", c.scenario));
+      w.Bench().Segment().ClearWireLog();
+      platform_.Messages.clear();
+      QStringList headings, memos;
+      QTimer answer;
+      connect(&answer, &QTimer::timeout, [&] {
+        if (QApplication::activeModalWidget() != &small.present) return;
+        headings << small.present.Label1->text();
+        memos << small.present.Memo->toPlainText();
+        const bool cancel = headings.size() - 1 == c.cancelAt;
+        QTest::mouseClick(cancel ? small.present.CancelBtn : small.present.ContinueBtn, Qt::LeftButton);
+      });
+      answer.start(10);
+      w.Press(c.key);
+      answer.stop();
+      const QString name = QStringLiteral("%1 %2 cancel at %3").arg(c.key == Qt::Key_F8 ? "F8" : "F9").arg(c.scenario.size()).arg(c.cancelAt);
+      QVERIFY2(headings == c.headings, qPrintable(name + ": " + headings.join(" | ")));
+      QCOMPARE(platform_.Messages.size(), size_t{c.message != nullptr});
+      if (c.message) QCOMPARE(platform_.Messages[0].Text, std::string(c.message));
+      QVERIFY2(w.Bench().Segment().WireLog().empty() != c.sent, qPrintable(name));
+      if (headings.size() == 3)
+        QCOMPARE(memos[2], QStringLiteral("строка 3: 0:00:02.000  пульт 3, канал 0 вне 1..512: сохраняется, но в прямом режиме не срабатывает"));
+    }
+  }
+
   void writeAndVerifyEndInTheirMessages() {
     BenchWindow w(platform_, *dir_, "converters 1\nconsole 3 version 168 channels 8\n");
     SmallWindows small(platform_, w.Form());

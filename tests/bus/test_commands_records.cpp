@@ -206,7 +206,7 @@ TEST_F(Records, ReadMotorRecordChecksTheGroup) {
   memory.Store(2, 300, 7, 0, 0x94);
   memory.slots.erase(8);  // record 1 of cue 2 missing
   int time = -1, kind = -1, p1 = -1, p2 = -1;
-  EXPECT_EQ(engine->ReadMotorRecord(0x21, 0, -1, 0, time, kind, p1, p2), kBusMismatch);
+  EXPECT_EQ(engine->ReadMotorRecord(0x21, 0, -1, 0, time, kind, p1, p2), kBusGroupDisagrees);
   EXPECT_EQ(kind, -1);
   // A group without a motion command was read fine: it holds no motor cue (kind 0), whatever
   // kind an earlier read delivered.

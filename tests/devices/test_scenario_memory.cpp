@@ -192,6 +192,20 @@ TEST_F(ScenarioMemoryTest, ADifferenceInAConsoleFailsTheVerify) {
   EXPECT_EQ(bench.controls->VerifyScenario(list), kScenarioMismatch);
 }
 
+TEST_F(ScenarioMemoryTest, AMotorCueWhoseRecordsDisagreeOnTheTimeIsADifference) {
+  bench.AddConsole(5, 0x165, 'P', 3);
+  RegisterAll({5});
+  std::vector<CueRecord> list = {Motion(1500, 5, MotionLT, 25, 204)};
+  ASSERT_EQ(bench.controls->WriteScenario(list), 0);
+  ASSERT_EQ(bench.controls->VerifyScenario(list), 0);
+  // The first two records rewritten, the second a tenth later: the group no longer holds one time.
+  auto* motor = bench.controls->FindByID(5);
+  motor->CheckLink();
+  ASSERT_EQ(bench.port->WriteRecord(5, 0, 1500, motor->RepeatMode, motor->Converter), 0);
+  ASSERT_EQ(bench.port->WriteRecord(5, 0, 1600, motor->RepeatMode, motor->Converter), 0);
+  EXPECT_EQ(bench.controls->VerifyScenario(list), kScenarioMismatch);
+}
+
 TEST_F(ScenarioMemoryTest, TimesARecordCannotHoldShowAsDifferences) {
   auto& fine = bench.AddConsole(1, 0x165, 'S', 4);
   auto& mid = bench.AddConsole(2, 0x150, 'S', 4);

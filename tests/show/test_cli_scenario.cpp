@@ -201,13 +201,14 @@ TEST_F(CliTest, AScenarioTheConsolesCannotHoldIsRefusedByItsLinesWithNothingWrit
       "  line 2: 2 (2000 ms) console 7 motion 53 300 127: motion parameters 300, 127 outside 0..255\n"
       "  line 4: 0:03 (3000 ms) console 2 channel 600: channel 600 outside 0..511\n";
   const std::string leftOut = "left out, not found on the bus: console 50\n";
+  const std::string fault = "Ошибка сценария (строка: 2). Длительность 30,0 с вне диапазона 0..25,5 с.\n";
   Outcome written = Run("write " + scenario + " --simulate --verify --allow-missing");
   EXPECT_EQ(written.exitCode, 1);
-  EXPECT_EQ(written.out, "Ошибка сценария (строка: 2).\n" + listing + "record frames sent: 0\n" + leftOut);
+  EXPECT_EQ(written.out, fault + listing + "record frames sent: 0\n" + leftOut);
 
   Outcome verified = Run("verify " + scenario + " --simulate --allow-missing");
   EXPECT_EQ(verified.exitCode, 1);
-  EXPECT_EQ(verified.out, "Ошибка сценария (строка: 2).\n" + listing + leftOut);
+  EXPECT_EQ(verified.out, fault + listing + leftOut);
 
   // check names the same lines, with the bus and (by their own warnings) without it.
   Outcome checked = Run("check " + scenario + " --simulate");

@@ -4,6 +4,7 @@
 #include <numeric>
 
 #include "devices/bench_fixture.h"
+#include "devices/channel_test_rule.h"
 #include "devices/common_control.h"
 #include "platform/virtual_platform.h"
 #include "scenario_files.h"
@@ -102,6 +103,44 @@ TEST_F(PreflightTest, TimeZeroFailsForAnyRegisteredDevice) {
   EXPECT_TRUE(CheckScenarioTimes({Cue(900, 4), Cue(900, 4, 1)}, *old.controls).Passed);
   EXPECT_FALSE(CheckScenarioTimes({Cue(900, 4), Cue(1200, 4), Cue(1000, 4)}, *old.controls).Passed)
       << "compared with the latest accepted time, not the first";
+}
+
+// Lines the operator reads before writing: cues whose channel will not fire as the file reads.
+TEST_F(PreflightTest, ChannelUseNamesTheCuesThatWillNotFireAsWritten) {
+  bench.AddConsole(3, 0x165, 'S', 16);
+  bench.AddConsole(5, 0x165, 'P', 16);
+  Register({3, 5});
+  auto* three = dynamic_cast<devices::TCommonControl*>(bench.controls->FindByID(3));
+  ASSERT_TRUE(three);
+  three->ChannelCount = 16;
+  ASSERT_TRUE(three->SetChannelState(3, devices::kChannelOpen));  // channel 4 found not connected
+  ASSERT_TRUE(three->SetChannelState(4, devices::kChannelError));
+  const struct {
+    CueRecord cue;
+    const char* line;  // nullptr: nothing to say
+  } cases[] = {
+      {Cue(1000, 3, -1), "строка 0: 0:00:01.000  пульт 3, канал 0 вне 1..512: сохраняется, но в прямом режиме не срабатывает"},
+      {Cue(1000, 50, 600), "строка 0: 0:00:01.000  пульт 50, канал 601 вне 1..512"},
+      {Cue(2000, 3, 16), "строка 0: 0:00:02.000  пульт 3, канал 17 больше числа каналов пульта (16)"},
+      {Cue(3000, 3, 3), "строка 0: 0:00:03.000  пульт 3, канал 4 не подключен при последнем тесте"},
+      {Cue(3000, 3, 4), nullptr},                           // a fault in the test is not "not connected"
+      {Cue(3000, 3, 15), nullptr},                          // the last channel
+      {Cue(3000, 5, 40), nullptr},                          // a motor console has no firing channels
+      {Cue(3000, 50, 40), nullptr},                         // not registered: the unconnected check says so
+      {Cue(3000, 3, 700, devices::MotionC), nullptr},       // a motion cue has no channel
+  };
+  for (const auto& c : cases) {
+    const PreflightResult r = CheckChannelUse({c.cue}, *bench.controls);
+    EXPECT_EQ(r.Passed, c.line == nullptr) << c.cue.Console << " " << c.cue.Channel;
+    EXPECT_EQ(r.MemoText(), c.line ? c.line : "");
+    EXPECT_EQ(r.Heading, c.line ? kScenarioTimesHeading : "");
+  }
+  // A long list keeps its first hundred lines and says how many more.
+  std::vector<CueRecord> many(150, Cue(1000, 3, -1));
+  const PreflightResult r = CheckChannelUse(many, *bench.controls);
+  ASSERT_EQ(r.Lines.size(), 101u);
+  EXPECT_EQ(r.Lines.back(), "... и ещё 50");
+  EXPECT_EQ(r.Numbers, std::vector<int>{3});
 }
 
 TEST_F(PreflightTest, MarkUsedChannelsClearsAndMarksOnlyWhatATableHolds) {

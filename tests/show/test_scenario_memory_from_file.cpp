@@ -12,12 +12,14 @@
 #include "devices/scenario_memory.h"
 #include "devices/scenario_memory_fit.h"
 #include "scenario_files.h"
+#include "show/preflight_checks.h"
 #include "show/project_list.h"
 
 namespace fd::show {
 namespace {
 
 using devices::testing::BusBench;
+constexpr auto FitFault = ScenarioFitFault;
 
 constexpr uint8_t kWrite = 0x91, kRead = 0x92;
 
@@ -43,7 +45,9 @@ class MemoryFromFile : public ::testing::Test {
       if (bench.sent[i][0] == code && bench.sent[i][5] == address) return bench.sent[i];
     return {};
   }
-  std::string Message(int code) const { return devices::ScenarioRunMessage(code, bench.controls->ScenarioFaultLine); }
+  std::string Message(int code) const {
+    return devices::ScenarioRunMessage(code, bench.controls->ScenarioFaultLine, bench.controls->ScenarioFaultCause);
+  }
 
   BusBench bench;
   sim::ConsoleDevice* motor = nullptr;
@@ -54,19 +58,25 @@ class MemoryFromFile : public ::testing::Test {
 TEST_F(MemoryFromFile, AScenarioTheConsolesCannotHoldIsRefusedByItsLineBeforeAnythingIsSent) {
   struct Case {
     const char* file;
-    int line;  // 0: the scenario fits
+    int line;           // 0: the scenario fits
+    const char* cause;  // what the operator reads after the line
   } cases[] = {
-      {"1 3 1\n2 9 #LT#30#50\n3 2 2\n", 2},                   // duration 300 tenths: no byte holds it
-      {"1 9 #C#200\n", 1},                                    // level 510
-      {"1 1 1\n5 2 2\n6553.6 3 1\n", 3},                      // 65536 tenths of a second
-      {"6553.6 9 #C\n", 1},                                   // the same on a motor console
-      {"1 1 1\n-1 2 1\n", 2},                                 // before the show start
-      {"10 3 513\n1 3 1\n", 1},                               // the fault is by line, not by time
-      {"1 2 512\n", 1},                                       // channel 512 has no 9-bit record form
-      {"1 1 513\n", 1},                                       // nor on a console with one cell per channel
-      {"5 1 1\n7 3 600\n\n1 3 700\n", 2},                     // two faults: the first line is named
-      {"1 50 600\n1 3 #LT#30\n1 9 600\n2 3 1\n", 0},          // nothing would be sent for these cues
-      {"6553.598 3 1\n6553.5 9 #RT#25.5#100\n1 2 511\n", 0},  // the largest that fit
+      // duration 300 tenths: no byte holds it
+      {"1 3 1\n2 9 #LT#30#50\n3 2 2\n", 2, "Длительность 30,0 с вне диапазона 0..25,5 с."},
+      {"1 9 #C#200\n", 1, "Уровень 200 % вне диапазона 0..100 %."},                    // level 510
+      {"1 1 1\n5 2 2\n6553.6 3 1\n", 3, "Время 6553600 мс вне диапазона 0..6553599 мс."},  // 65536 tenths
+      {"6553.6 9 #C\n", 1, "Время 6553600 мс вне диапазона 0..6553599 мс."},  // the same on a motor console
+      {"1 1 1\n-1 2 1\n", 2, "Время -1000 мс вне диапазона 0..6553599 мс."},  // before the show start
+      {"10 3 513\n1 3 1\n", 1, "Канал 513 вне диапазона 0..511."},  // the fault is by line, not by time
+      {"1 2 512\n", 1, "Канал 512 вне диапазона 0..511."},  // channel 512 has no 9-bit record form
+      {"1 1 513\n", 1, "Канал 513 вне диапазона 0..511."},  // nor on a console with one cell per channel
+      {"5 1 1\n7 3 600\n\n1 3 700\n", 2, "Канал 600 вне диапазона 0..511."},  // two faults: the first line
+      // nine cues for eight records: the ninth in time order is named
+      {"1 2 1\n2 2 2\n3 2 3\n4 2 4\n5 2 5\n6 2 6\n7 2 7\n9 2 8\n8 2 1\n", 8,
+       "Пульту 2 назначено команд: 9, записей в пульте: 8."},
+      {"1 50 600\n1 3 #LT#30\n1 9 600\n2 3 1\n", 0, ""},          // nothing would be sent for these cues
+      {"6553.598 3 1\n6553.5 9 #RT#25.5#100\n1 2 511\n", 0, ""},  // the largest that fit
+      {"1 2 1\n2 2 2\n3 2 3\n4 2 4\n5 2 5\n6 2 6\n7 2 7\n8 2 8\n", 0, ""},  // as many cues as records
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -76,17 +86,20 @@ TEST_F(MemoryFromFile, AScenarioTheConsolesCannotHoldIsRefusedByItsLineBeforeAny
     if (c.line == 0) {
       EXPECT_EQ(written, 0);
       EXPECT_FALSE(bench.controls->ScenarioFaultLine.has_value());
+      EXPECT_EQ(FitFault(list.Cues(), *bench.controls), "");
       EXPECT_EQ(bench.controls->VerifyScenario(list.Cues()), 0);
       continue;
     }
     EXPECT_EQ(written, -1);
-    EXPECT_EQ(Message(written), "Ошибка сценария (строка: " + std::to_string(c.line) + ").");
+    const std::string expected = "Ошибка сценария (строка: " + std::to_string(c.line) + "). " + c.cause;
+    EXPECT_EQ(Message(written), expected);
+    EXPECT_EQ(FitFault(list.Cues(), *bench.controls), expected) << "the window's check before its dialogs";
     EXPECT_EQ(bench.sent.size(), mark) << "not one frame, not even an identification";
 
     mark = bench.sent.size();
     const int verified = bench.controls->VerifyScenario(list.Cues());
     EXPECT_EQ(verified, -1);
-    EXPECT_EQ(Message(verified), "Ошибка сценария (строка: " + std::to_string(c.line) + ").");
+    EXPECT_EQ(Message(verified), expected);
     EXPECT_EQ(bench.sent.size(), mark);
   }
   // A run that is not refused clears the line of the one before.

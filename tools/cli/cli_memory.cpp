@@ -67,7 +67,7 @@ void PrintUnfitCues(devices::TControls& controls, const std::vector<devices::Cue
                                  std::to_string(cue.Param2);
     Print("  line " + std::to_string(u.Line) + ": " + support::TerminalText(cue.TimeText) + " (" +
           std::to_string(cue.TimeMs) + " ms) console " + std::to_string(cue.Console) + " " + what + ": " +
-          devices::UnfitReasonText(cue, u.Why) + "\n");
+          devices::UnfitReasonText(cue, u) + "\n");
   }
 }
 
@@ -119,6 +119,7 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   // The window asks before going on; here the findings are told and the run goes on.
   NotePreflight(name, show::CheckUnconnected(list.Cues(), controls));
   if (write) NotePreflight(name, show::CheckScenarioTimes(list.Cues(), controls));
+  if (write) NotePreflight(name, show::CheckChannelUse(list.Cues(), controls));
 
   InterruptCancels interrupt;
   platform::Platform& host = bus->Host();
@@ -141,7 +142,7 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   const bool verifyingToo = code == 0 && thenVerify;
   if (verifyingToo) {
     progress.Clear();
-    Print("write: " + ScenarioResultText(code, controls.ScenarioFaultLine) + "\n");
+    Print("write: " + ScenarioResultText(code, controls.ScenarioFaultLine, controls.ScenarioFaultCause) + "\n");
     pass = "verify";
     code = controls.VerifyScenario(list.Cues());
   }
@@ -149,7 +150,7 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   bus->Port().OnFrameSent = nullptr;
   progress.Clear();
 
-  Print(std::string(verifyingToo ? "verify: " : "") + ScenarioResultText(code, controls.ScenarioFaultLine) + "\n");
+  Print(std::string(verifyingToo ? "verify: " : "") + ScenarioResultText(code, controls.ScenarioFaultLine, controls.ScenarioFaultCause) + "\n");
   // Nothing was sent: every cue that keeps the scenario out of the consoles, by its line.
   if (controls.ScenarioFaultLine) PrintUnfitCues(controls, list.Cues());
   if (writeCode != 0) Print("record frames sent: " + std::to_string(recordFrames) + "\n");

@@ -113,7 +113,7 @@ int WriteAndVerify(CliBus& bus, std::vector<devices::CueRecord>& cues, ProgressL
   }
   controls.OnMemoryProgress = nullptr;
   progress.Clear();
-  if (code != 0) Print(std::string(pass) + ": " + ScenarioResultText(code, controls.ScenarioFaultLine) + "\n");
+  if (code != 0) Print(std::string(pass) + ": " + ScenarioResultText(code, controls.ScenarioFaultLine, controls.ScenarioFaultCause) + "\n");
   return code;
 }
 

@@ -59,9 +59,9 @@ int LoadFailureExit(const show::LoadResult& result) {
 
 namespace fd::cli {
 
-std::string ScenarioResultText(int code, const std::optional<int>& faultLine) {
+std::string ScenarioResultText(int code, const std::optional<int>& faultLine, const std::string& cause) {
   if (code == 0) return "OK";
-  if (std::string message = devices::ScenarioRunMessage(code, faultLine); !message.empty()) return message;
+  if (std::string message = devices::ScenarioRunMessage(code, faultLine, cause); !message.empty()) return message;
   if (code == devices::kScenarioMotorTooOld)
     return "a motor console with firmware below 165 has cues in the scenario: it cannot store them (code -10)";
   return "failed with code " + std::to_string(code);

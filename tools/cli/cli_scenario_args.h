@@ -35,6 +35,7 @@ int LoadFailureExit(const show::LoadResult& result);
 // What the operator reads for the result of a scenario write or verify: the window's message (with
 // the line of the cue that kept the scenario out, when one did), or a plain one for the codes the
 // window shows nothing for.
-std::string ScenarioResultText(int code, const std::optional<int>& faultLine = std::nullopt);
+std::string ScenarioResultText(int code, const std::optional<int>& faultLine = std::nullopt,
+                               const std::string& cause = {});
 
 }  // namespace fd::cli
