@@ -32,7 +32,7 @@ void PrintCommandList(std::FILE* out) {
 std::string OptionOf(const std::string& message) { return message.substr(0, message.find(':')); }
 
 int RunCommand(const fd::cli::Command& command, int argc, char** argv) {
-  if (!command.Program.empty()) return fd::cli::RunInSibling(command, argc, argv);
+  if (!command.Program.empty()) return fd::cli::RunInHelper(command, argc, argv);
   CLI::App app{command.Summary, "firnadesk-cli " + command.Name};
   // Leftovers are told in this program's words below, not the parser's.
   app.allow_extras();
