@@ -21,7 +21,9 @@ install(TARGETS ${firnadesk_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR
 install(TARGETS firnadesk-cli-rehearse RUNTIME DESTINATION ${FIRNADESK_HELPERS_DIR})
 
 firnadesk_manpages(firnadesk_man_pages ${firnadesk_man_names})
-install(FILES ${firnadesk_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+if(firnadesk_man_pages)
+  install(FILES ${firnadesk_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 
 # udev reads /usr/lib/udev/rules.d on Debian (the same folder as /lib/udev/rules.d after usrmerge).
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/udev/99-firnadesk-ftdi.rules DESTINATION lib/udev/rules.d)
