@@ -1,41 +1,78 @@
 #!/usr/bin/env bash
-# Checks a built .deb: the files it installs, what it depends on, and that the programs it ships
-# run from a scratch folder. Usage: scripts/check-package.sh PACKAGE.deb
+# Checks a built .deb: lintian (no error, no warning, and every informational tag explained in
+# packaging/lintian-notes.md), the files it installs, what it depends on, and that the programs it
+# ships run from a scratch folder: the window offscreen, and firnadesk-cli's rehearse through its
+# helper in libexec. Usage: scripts/check-package.sh PACKAGE.deb
 set -euo pipefail
-deb=${1:?usage: check-package.sh PACKAGE.deb}
+deb=$(realpath "${1:?usage: check-package.sh PACKAGE.deb}")
+cd "$(dirname "$0")/.."
 fail=0
+complain() {
+  echo "package: $1"
+  fail=1
+}
+
+# Lintian refuses nothing by default: errors and warnings fail here, and an informational tag must
+# be one kept on purpose.
+notes=packaging/lintian-notes.md
+lintian_status=0
+lintian_out=$(lintian --fail-on error,warning --display-info --tag-display-limit 0 "$deb" 2>&1) || lintian_status=$?
+[ -z "$lintian_out" ] || echo "$lintian_out"
+[ "$lintian_status" -eq 0 ] || complain "lintian found errors or warnings"
+while read -r tag; do
+  grep -q -- "\`$tag\`" "$notes" || complain "lintian: informational tag $tag is not explained in $notes"
+done < <(sed -n 's/^I: [^ ]*: \([^ ]*\).*/\1/p' <<<"$lintian_out" | sort -u)
+
 contents=$(dpkg-deb -c "$deb")
-for path in ./usr/bin/firnadesk ./usr/bin/firnadesk-cli ./usr/bin/firnadesk-cli-rehearse ./usr/bin/firnadesk-bench \
+for path in ./usr/bin/firnadesk ./usr/bin/firnadesk-cli ./usr/bin/firnadesk-bench \
+    ./usr/libexec/firnadesk/firnadesk-cli-rehearse \
+    ./usr/share/man/man1/firnadesk.1.gz ./usr/share/man/man1/firnadesk-cli.1.gz \
+    ./usr/share/man/man1/firnadesk-bench.1.gz \
+    ./usr/share/doc/firnadesk/changelog.gz ./usr/share/doc/firnadesk/copyright \
     ./usr/lib/udev/rules.d/99-firnadesk-ftdi.rules ./usr/share/applications/firnadesk.desktop \
     ./usr/share/icons/hicolor/scalable/apps/firnadesk.svg; do
-  if ! grep -q " $path\$" <<<"$contents"; then
-    echo "package: missing $path"
-    fail=1
-  fi
+  grep -q " $path\$" <<<"$contents" || complain "missing $path"
 done
+if grep -q " ./usr/bin/firnadesk-cli-rehearse\$" <<<"$contents"; then
+  complain "the rehearse helper is in /usr/bin"
+fi
+for script in postinst postrm; do
+  dpkg-deb --info "$deb" "$script" >/dev/null 2>&1 || complain "no $script script (udev reload)"
+done
+
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "package: Depends: $depends"
-for lib in libqt6widgets6 libavformat libavcodec libswresample libsdl2; do
-  if ! grep -q "$lib" <<<"$depends"; then
-    echo "package: Depends does not name $lib"
-    fail=1
-  fi
+# qt6-qpa-plugins: Qt only recommends its platform plugins, and the window needs them.
+for lib in libqt6widgets6 qt6-qpa-plugins libavformat libavcodec libswresample libsdl2; do
+  grep -q "$lib" <<<"$depends" || complain "Depends does not name $lib"
 done
+
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 dpkg-deb -x "$deb" "$scratch"
+version=$(dpkg-deb -f "$deb" Version)
+changelog_version=$(zcat "$scratch/usr/share/doc/firnadesk/changelog.gz" | sed -n '1s/^firnadesk (\([^)]*\)).*/\1/p')
+[ "$changelog_version" = "$version" ] ||
+  complain "the changelog's latest entry is ${changelog_version:-unreadable}, the package $version"
+
 if ! "$scratch/usr/bin/firnadesk-cli" --help >/dev/null 2>&1; then
-  echo "package: the installed firnadesk-cli does not run"
-  fail=1
+  complain "the installed firnadesk-cli does not run"
 fi
 # The installed console itself, started offscreen on its own bench for a moment.
 if ! QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy "$scratch/usr/bin/firnadesk" --simulate --quit-after 500 \
     >/dev/null 2>&1; then
-  echo "package: the installed firnadesk does not start"
-  fail=1
+  complain "the installed firnadesk does not start"
 fi
+# A one-cue rehearsal on the bench: firnadesk-cli must find its helper in ../libexec/firnadesk.
+printf '0.2 1 1\n' >"$scratch/one-cue.txt"
+if ! rehearsal=$(SDL_AUDIODRIVER=dummy "$scratch/usr/bin/firnadesk-cli" rehearse "$scratch/one-cue.txt" --simulate \
+    2>&1); then
+  echo "$rehearsal"
+  complain "the installed firnadesk-cli rehearse does not run its helper from usr/libexec/firnadesk"
+fi
+
 if [ "$fail" -ne 0 ]; then
-  echo "package: layout check FAILED"
+  echo "package: check FAILED"
   exit 1
 fi
-echo "package: layout check passed ($(grep -c . <<<"$contents") entries)"
+echo "package: check passed ($(grep -c . <<<"$contents") entries, lintian clean)"

@@ -12,6 +12,7 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev
   libcli11-dev nlohmann-json3-dev locales
   xvfb xauth xdotool time fonts-dejavu-core fonts-liberation
+  help2man lintian
 )
 
 missing=()

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "helper_program.h"
 #include "support/terminal_text.h"
 
 namespace fd::cli {
@@ -76,11 +77,13 @@ CommandRegistration::CommandRegistration(std::string name, std::string usage, st
   Table().push_back(Command{std::move(name), std::move(usage), std::move(summary), nullptr, std::move(program)});
 }
 
-int RunInSibling(const Command& command, int argc, char** argv) {
+int RunInHelper(const Command& command, int argc, char** argv) {
   std::error_code failed;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", failed);
   if (failed) return ReportError(command.Name, "cannot find this program's folder: " + failed.message(), kExitFailure);
-  const std::string program = (self.parent_path() / command.Program).string();
+  const HelperLookup helper = FindHelperProgram(self.parent_path(), command.Program, InstalledHelpersFromBin());
+  if (helper.Path.empty()) return ReportError(command.Name, helper.Problem, kExitFailure);
+  const std::string program = helper.Path.string();
   std::vector<char*> args;
   args.push_back(const_cast<char*>(program.c_str()));
   for (int i = 0; i < argc; ++i) args.push_back(argv[i]);

@@ -67,20 +67,20 @@ struct Command {
   std::string Usage;    // options after the name, e.g. "[--json]"
   std::string Summary;  // one line for the command list
   SetupFn Setup;
-  // A command that runs in a program of its own beside this one (it needs libraries the other
-  // commands should not have to load): its arguments go to that program unparsed.
+  // A command that runs in a program of its own (it needs libraries the other commands should not
+  // have to load): its arguments go to that program unparsed.
   std::string Program;
 };
 
 struct CommandRegistration {
   CommandRegistration(std::string name, std::string usage, std::string summary, SetupFn setup);
-  // A command of the sibling program `program`.
+  // A command run by the helper program `program`.
   CommandRegistration(std::string name, std::string usage, std::string summary, std::string program);
 };
 
-// Runs the command `name` in the sibling program (same folder as this one) with the arguments
-// after the command's name; returns only when that program cannot be started.
-int RunInSibling(const Command& command, int argc, char** argv);
+// Runs the command `name` in its own program (see helper_program.h for where it is found) with the
+// arguments after the command's name; returns only when that program cannot be started.
+int RunInHelper(const Command& command, int argc, char** argv);
 
 // Registered commands, sorted by name.
 std::vector<Command> Commands();

@@ -20,9 +20,10 @@ using fd::cli::kExitUsage;
 
 void PrintCommandList(std::FILE* out) {
   std::fprintf(out, "usage: firnadesk-cli COMMAND [OPTIONS]\n\ncommands:\n");
+  // Each command as its usage line with the summary indented below it: the layout of an option
+  // list, which the manual page (help2man) keeps apart too.
   for (const fd::cli::Command& c : fd::cli::Commands())
-    std::fprintf(out, "  %-8s %s\n           %s %s\n", c.Name.c_str(), c.Summary.c_str(), c.Name.c_str(),
-                 c.Usage.c_str());
+    std::fprintf(out, "  %s %s\n        %s\n", c.Name.c_str(), c.Usage.c_str(), c.Summary.c_str());
   std::fprintf(out,
                "\nexit status: 0 success, 1 the operation failed (a device, a difference, a scenario fault),\n"
                "2 bad usage or an input that cannot be read, 3 no converter\n");
@@ -32,7 +33,7 @@ void PrintCommandList(std::FILE* out) {
 std::string OptionOf(const std::string& message) { return message.substr(0, message.find(':')); }
 
 int RunCommand(const fd::cli::Command& command, int argc, char** argv) {
-  if (!command.Program.empty()) return fd::cli::RunInSibling(command, argc, argv);
+  if (!command.Program.empty()) return fd::cli::RunInHelper(command, argc, argv);
   CLI::App app{command.Summary, "firnadesk-cli " + command.Name};
   // Leftovers are told in this program's words below, not the parser's.
   app.allow_extras();
