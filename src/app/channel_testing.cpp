@@ -1,9 +1,8 @@
 // The channel graph of the current console and the channel tests of one console or of all. A test
 // runs on this thread and lets pending events through after every channel, so the graph repaints
 // and the stop key is heard; Testing keeps everything else from starting meanwhile.
-#include <QLocale>
-
 #include "app/color_scheme.h"
+#include "app/console_row.h"
 #include "app/main_form.h"
 #include "devices/common_control.h"
 
@@ -34,8 +33,7 @@ void RenderChannels(TMainForm& form) {
   SetIfChanged(form.VersionValue, console ? Hex3(console->Version) : unknown);
   QImage& image = form.ChannelsGraph->BeginImage(ColorField);
   if (console == nullptr) return;
-  const QString point = QLocale::system().decimalPoint();
-  DrawChannelCells(image, *console, ColorField, point.isEmpty() ? QLatin1Char('.') : point.front());
+  DrawChannelCells(image, *console, ColorField, SystemDecimalPoint());
 }
 
 }  // namespace

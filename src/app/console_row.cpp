@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <QLocale>
+
 namespace fd::app {
 
 QString ConsoleRowTemplate() { return QStringLiteral("   .     ??.??в      0%"); }
@@ -19,37 +21,42 @@ void PutTextEndingAt(QString& row, int lastColumn, const QString& text) {
   PutText(row, lastColumn - static_cast<int>(text.size()) + 1, text);
 }
 
-QString VoltageText(double volts) {
+QChar SystemDecimalPoint() {
+  const QString point = QLocale::system().decimalPoint();
+  return point.isEmpty() ? QLatin1Char('.') : point.front();
+}
+
+QString VoltageText(double volts, QChar decimalPoint) {
   if (!std::isfinite(volts)) volts = 0;
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.2f", volts);
   QString text = QString::fromLatin1(buffer);
-  text.replace(QLatin1Char('.'), QLatin1Char(','));
+  text.replace(QLatin1Char('.'), decimalPoint);
   return text;
 }
 
 namespace {
 
-void PutMeasurements(QString& row, double voltage, int linkQuality) {
-  PutTextEndingAt(row, 14, QStringLiteral(" ") + VoltageText(voltage));
+void PutMeasurements(QString& row, double voltage, int linkQuality, QChar decimalPoint) {
+  PutTextEndingAt(row, 14, QStringLiteral(" ") + VoltageText(voltage, decimalPoint));
   PutTextEndingAt(row, 22, QStringLiteral("  ") + QString::number(linkQuality));
   PutText(row, 17, QStringLiteral(" "));
 }
 
 }  // namespace
 
-QString NewConsoleRow(int id, int channelCount, double voltage, int linkQuality) {
+QString NewConsoleRow(int id, int channelCount, double voltage, int linkQuality, QChar decimalPoint) {
   QString row = ConsoleRowTemplate();
   PutTextEndingAt(row, 3, QString::number(id));
   PutText(row, 6, QString::number(channelCount));
-  PutMeasurements(row, voltage, linkQuality);
+  PutMeasurements(row, voltage, linkQuality, decimalPoint);
   return row;
 }
 
-QString PolledConsoleRow(QString row, double voltage, int linkQuality) {
+QString PolledConsoleRow(QString row, double voltage, int linkQuality, QChar decimalPoint) {
   // A row that lost its shape somewhere is rebuilt on the template rather than written past its end.
   if (row.size() != kConsoleRowLength) row = ConsoleRowTemplate();
-  PutMeasurements(row, voltage, linkQuality);
+  PutMeasurements(row, voltage, linkQuality, decimalPoint);
   return row;
 }
 

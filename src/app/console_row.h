@@ -20,13 +20,16 @@ void PutText(QString& row, int column, const QString& text);
 // dropped.
 void PutTextEndingAt(QString& row, int lastColumn, const QString& text);
 
-// A fresh row for a console just listed.
-QString NewConsoleRow(int id, int channelCount, double voltage, int linkQuality);
-// The row after a poll: the voltage and link quality written over what the row held.
-QString PolledConsoleRow(QString row, double voltage, int linkQuality);
+// The user's decimal separator, as every number with decimals in the window is written.
+QChar SystemDecimalPoint();
 
-// Volts with two decimals and the Russian decimal comma: 24.0 gives "24,00".
-QString VoltageText(double volts);
+// A fresh row for a console just listed.
+QString NewConsoleRow(int id, int channelCount, double voltage, int linkQuality, QChar decimalPoint);
+// The row after a poll: the voltage and link quality written over what the row held.
+QString PolledConsoleRow(QString row, double voltage, int linkQuality, QChar decimalPoint);
+
+// Volts with two decimals: 24.0 gives "24,00" with a decimal comma.
+QString VoltageText(double volts, QChar decimalPoint);
 
 // The colours a row takes after an exchange. Background is empty for a status the window does not
 // know, which leaves the row's background as it was.

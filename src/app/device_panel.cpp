@@ -6,6 +6,7 @@
 #include "app/color_scheme.h"
 #include "app/main_form.h"
 #include "app/warning_dialogs.h"
+#include "devices/soft_control.h"
 #include "support/run_log.h"
 
 namespace fd::app {
@@ -14,21 +15,6 @@ namespace {
 
 QString Hex(int value, int digits) {
   return QStringLiteral("%1").arg(value & ((1 << (4 * digits)) - 1), digits, 16, QLatin1Char('0')).toUpper();
-}
-
-QString SoftwareKind(int version) {
-  switch (version) {
-    case 2:
-      return QStringLiteral("Стандартное ПО управления");
-    case 3:
-      return QStringLiteral("Расширенное ПО управления");
-    case 4:
-      return QStringLiteral("ПО тестирования и отладки");
-    case 5:
-      return QStringLiteral("Резервное ПО управления");
-    default:
-      return QStringLiteral("Неизвестное ПО");
-  }
 }
 
 }  // namespace
@@ -118,7 +104,8 @@ void TMainForm::SearchBtnClick() {
   for (int k = 0; k < Controls->SoftCount(); ++k) {
     const devices::TSoftControl* soft = Controls->SoftByOrdinal(k);
     if (soft == nullptr) continue;
-    extra.emplace_back(Hex(soft->ID, 2) + QStringLiteral(":") + Hex(soft->PeerNumber, 2), SoftwareKind(soft->Version));
+    extra.emplace_back(Hex(soft->ID, 2) + QStringLiteral(":") + Hex(soft->PeerNumber, 2),
+                       QString::fromStdString(devices::SoftwareKindText(soft->Version)));
   }
   if (!extra.empty() && ExternalWarningForm != nullptr) ExternalWarningForm->ShowDevices(extra);
 }

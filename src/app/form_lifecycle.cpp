@@ -87,6 +87,9 @@ void TMainForm::ApplyColorScheme() {
   for (QLabel* l : ListHeaderLabels) PaintText(l, ColorOffText);
   for (QLabel* l : {DiagnosticsCaption, SoundCaption}) PaintText(l, ColorOffText);
   PaintBackground(TimeLabel, ColorField);
+  // An untested channel's cell has the field's colour in every scheme; its legend swatch too.
+  if (auto* unknown = LegendPanel->findChild<QWidget*>(QStringLiteral("LegendUnknownSwatch")))
+    PaintBackground(unknown, ColorField);
   {
     QPalette p = List->palette();
     p.setColor(QPalette::Base, ColorField);

@@ -55,7 +55,9 @@ void TMainForm::OpenScenario(const QString& path) {
   // A file that could not be opened is the window's to report; a bad line the list reported itself.
   if (result.Status == show::LoadStatus::OpenFailed)
     platform_.ShowFailure(result.Message, "Ошибка", show::LoadFailureRecord(result));
-  // A new scenario starts at its beginning, never at the old one's position in it.
+  // A new scenario starts at its beginning, never at the old one's position in it, and none of
+  // its cues counts as played at the old one's stop.
+  Player->ForgetStopPoint();
   BeginBtnClick();
   FillList();
   UpdateControls();

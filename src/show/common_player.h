@@ -65,6 +65,8 @@ class TCommonPlayer {
   int32_t FirstRunTime(int32_t fromMs) const;
   // Indexes of the cues a start from fromMs in autonomous launch leaves out, in list order.
   std::vector<int32_t> CuesBeforeFirstRun(int32_t fromMs) const;
+  // Another scenario in the list: where the last one stopped says nothing about its cues.
+  void ForgetStopPoint() { stopPointValid_ = false; }
 
   // The converter is gone. Whatever happens on the bus meanwhile (the remote control's stop among
   // it) this program cannot hear, so a show that plays stops here and now, as on a stop from the

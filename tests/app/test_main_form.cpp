@@ -107,6 +107,8 @@ class MainFormTest : public QObject {
     const QWidget* backs[] = {&f, f.LaunchButtons, f.CurrentConsoleBar, f.ChannelTestBar, f.ListHeader};
     for (const QWidget* w : backs) QCOMPARE(Background(w), kBlueBack);
     for (const QWidget* w : {f.ConsoleInfo, f.LegendPanel, f.DevPanel}) QCOMPARE(Background(w), kBluePanel);
+    // "Неизвестно" has the colour of an untested channel's cell, the field's.
+    QCOMPARE(Background(f.findChild<QWidget*>(QStringLiteral("LegendUnknownSwatch"))), kBlueField);
     for (const QLabel* l : {f.CurrentConsoleBar, f.ChannelTestBar, f.LegendCaption, f.RadioCaption, f.DevicesCaption,
                             f.DiagnosticsCaption, f.SoundCaption})
       QCOMPARE(TextColor(l), kBlueOffText);
@@ -205,6 +207,7 @@ class MainFormTest : public QObject {
     QCOMPARE(TextColor(form->NumberLabel), text);
     QCOMPARE(TextColor(form->VersionValue), kNavy);
     QCOMPARE(Background(form->TimeLabel), QColor(Qt::white));
+    QCOMPARE(Background(form->findChild<QWidget*>(QStringLiteral("LegendUnknownSwatch"))), QColor(Qt::white));
     QCOMPARE(form->List->palette().color(QPalette::Base), QColor(Qt::white));
     QCOMPARE(form->SoundPlayLed->Fill(), face);
   }

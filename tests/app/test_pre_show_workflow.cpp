@@ -2,6 +2,7 @@
 // tests and their graph, the scenario and soundtrack keys, the pre-flight dialogs in front of
 // writing and verifying, and the cue list following the show.
 #include <QDialog>
+#include <algorithm>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QtTest>
@@ -131,7 +132,13 @@ class PreShowWorkflowTest : public QObject {
   }
 
   void searchBuildsThePanelAndReportsTheRemoteControl() {
-    BenchWindow w(platform_, *dir_, "converters 1\nremote version 0A3\nconsole 5\nconsole 2\nconsole 9\n");
+    // Other operator programs of the five kinds answer the sweep too. A program waits up to 150 ms
+    // at random before it answers; these seeds keep their answers 17 ms or more apart (3, 31, 63,
+    // 89 and 106 ms), so that none collides with another.
+    BenchWindow w(platform_, *dir_,
+                  "converters 1\nremote version 0A3\nconsole 5\nconsole 2\nconsole 9\n"
+                  "peer 10 version 2 seed 21\npeer 11 version 3 seed 16\npeer 12 version 4 seed 12\n"
+                  "peer 13 version 5 seed 22\npeer 14 version 9 seed 18\n");
     SmallWindows small(platform_, w.Form());
     w.ShowActive();
     TMainForm& f = w.Form();
@@ -143,6 +150,7 @@ class PreShowWorkflowTest : public QObject {
     do {
       Manual(f.Controls->ScanTimer()).Fire();
     } while (f.Controls->ScanAddress() >= 240 || f.Controls->ScanAddress() <= 9);
+    QTRY_COMPARE_WITH_TIMEOUT(f.Controls->SoftCount(), 5, 5000);
 
     QList<QStringList> dialogRows;
     WhenDialogShows(scope_.get(), [&](QDialog& dialog) {
@@ -154,7 +162,15 @@ class PreShowWorkflowTest : public QObject {
     w.Press(Qt::Key_F10);
     QVERIFY(!f.Searching);
     QVERIFY(f.IdleTimer->Enabled());
-    QCOMPARE(dialogRows, (QList<QStringList>{{"0", "ПДУ(Р) [версия: 0A3]"}}));
+    // The remote control first, then the programs in the order they answered: ID:instance, kind.
+    QVERIFY(!dialogRows.isEmpty());
+    QCOMPARE(dialogRows.takeFirst(), (QStringList{"0", "ПДУ(Р) [версия: 0A3]"}));
+    std::sort(dialogRows.begin(), dialogRows.end());
+    QCOMPARE(dialogRows, (QList<QStringList>{{"FF:0A", "Стандартное ПО управления"},
+                                             {"FF:0B", "Расширенное ПО управления"},
+                                             {"FF:0C", "ПО тестирования и отладки"},
+                                             {"FF:0D", "Резервное ПО управления"},
+                                             {"FF:0E", "Неизвестное ПО"}}));
     QVERIFY(LinesAfterStartup().contains("Обнаружено дополнительное устройство, ID=0"));
 
     // Rows in ID order, whatever order the consoles were found in; the remote control has none.

@@ -5,6 +5,7 @@
 #include "app/bench_window.h"
 #include "app/color_scheme.h"
 #include "app/console_row.h"
+#include "devices/common_control.h"
 #include "show/operating_mode.h"
 
 using namespace fd::app;
@@ -51,13 +52,15 @@ class StatusPollingTest : public QObject {
     QTest::addColumn<int>("channels");
     QTest::addColumn<double>("volts");
     QTest::addColumn<int>("quality");
+    QTest::addColumn<QString>("point");
     QTest::addColumn<QString>("row");
-    QTest::newRow("template") << -1 << 0 << 0.0 << 0 << "   .     ??.??в      0%";
-    QTest::newRow("console 3") << 3 << 8 << 24.0 << 100 << "  3. 8   24,00в    100%";
-    QTest::newRow("console 199") << 199 << 512 << 5.5 << 7 << "199. 512  5,50в      7%";
-    QTest::newRow("rounded volts") << 12 << 16 << 12.345 << 50 << " 12. 16  12,35в     50%";
+    QTest::newRow("template") << -1 << 0 << 0.0 << 0 << "," << "   .     ??.??в      0%";
+    QTest::newRow("decimal point") << 3 << 8 << 24.0 << 100 << "." << "  3. 8   24.00в    100%";
+    QTest::newRow("console 3") << 3 << 8 << 24.0 << 100 << "," << "  3. 8   24,00в    100%";
+    QTest::newRow("console 199") << 199 << 512 << 5.5 << 7 << "," << "199. 512  5,50в      7%";
+    QTest::newRow("rounded volts") << 12 << 16 << 12.345 << 50 << "," << " 12. 16  12,35в     50%";
     // Too long for their columns: clipped at the left edge, the other columns stay put.
-    QTest::newRow("clipped") << 12345 << 16 << 123456.0 << 12345 << "345. 123456,00в  12345%";
+    QTest::newRow("clipped") << 12345 << 16 << 123456.0 << 12345 << "," << "345. 123456,00в  12345%";
   }
   void rowTexts() {
     QFETCH(int, id);
@@ -65,7 +68,8 @@ class StatusPollingTest : public QObject {
     QFETCH(double, volts);
     QFETCH(int, quality);
     QFETCH(QString, row);
-    const QString text = id < 0 ? ConsoleRowTemplate() : NewConsoleRow(id, channels, volts, quality);
+    QFETCH(QString, point);
+    const QString text = id < 0 ? ConsoleRowTemplate() : NewConsoleRow(id, channels, volts, quality, point.front());
     QCOMPARE(text, row);
     QCOMPARE(int(text.size()), kConsoleRowLength);
   }
@@ -103,8 +107,10 @@ class StatusPollingTest : public QObject {
     for (int id : {241, 7, 0, 3}) QVERIFY(f.Controls->Register(id, 0) != nullptr);
     // The panel is rebuilt in ID order: consoles 3 and 7 are the two rows, R241 is lit.
     QCOMPARE(f.RowCount, 2);
-    QVERIFY(f.Rows[0]->text().startsWith("  3. 8   24,00в"));
-    QVERIFY(f.Rows[1]->text().startsWith("  7. 16   5,50в"));
+    // Volts in the user's decimal separator, as the channel graph writes its readings.
+    const auto local = [](QString row) { return row.replace(QLatin1Char(','), SystemDecimalPoint()); };
+    QVERIFY(f.Rows[0]->text().startsWith(local("  3. 8   24,00в")));
+    QVERIFY(f.Rows[1]->text().startsWith(local("  7. 16   5,50в")));
     QCOMPARE(f.RadioLeds[1]->Fill(), ColorOn);
     QCOMPARE(f.RadioLeds[0]->Fill(), ColorBack);
 
@@ -112,7 +118,7 @@ class StatusPollingTest : public QObject {
     f.PollIndex = 0;
     Ticks(f, 4);
     QCOMPARE(f.PollIndex, 0);
-    QCOMPARE(f.Rows[0]->text(), QStringLiteral("  3. 8   24,00в    100%"));
+    QCOMPARE(f.Rows[0]->text(), local("  3. 8   24,00в    100%"));
     QCOMPARE(RowBack(f.Rows[0]), kLime);
     QCOMPARE(RowBack(f.Rows[1]), ColorField);
     QCOMPARE(f.RadioLeds[1]->Fill(), ColorOn);
@@ -137,6 +143,29 @@ class StatusPollingTest : public QObject {
     QCOMPARE(RowBack(f.Rows[1]), ColorField);
     QCOMPARE(RowText(f.Rows[1]), QApplication::palette().color(QPalette::WindowText));
     QCOMPARE(f.RadioLeds[1]->Fill(), ColorOn);
+  }
+
+  // A console below 151 reports no status bit: its row is yellow. A status the window does not
+  // know leaves the row's background as it was.
+  void rowColourOfAStatusNotReportedOrUnknown() {
+    BenchWindow w(platform_, *dir_, "converters 1\nconsole 5 version 150 channels 8\n");
+    w.ShowActive();
+    TMainForm& f = w.Form();
+    QVERIFY(f.Controls->Register(5, 0) != nullptr);
+    QCOMPARE(f.RowCount, 1);
+    const struct {
+      int statusBit;  // -1: as the console reports it
+      QColor back;
+    } steps[] = {{-1, kYellow}, {9, kYellow}, {0, kLime}, {9, kLime}};
+    for (const auto& step : steps) {
+      auto* console = dynamic_cast<fd::devices::TCommonControl*>(f.Controls->FindByID(5));
+      QVERIFY(console != nullptr);
+      // Below 151 a poll leaves the bit as it is: what the test sets is what the row shows.
+      if (step.statusBit >= 0) console->StatusBit = static_cast<uint8_t>(step.statusBit);
+      Ticks(f, 1);
+      QCOMPARE(int(console->LastResult), 0);
+      QCOMPARE(RowBack(f.Rows[0]), step.back);
+    }
   }
 
   void anUnpluggedConverterIsShownOnceFlashesAndRestores() {

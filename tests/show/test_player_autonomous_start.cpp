@@ -109,5 +109,21 @@ TEST(PlayerAutonomousStart, ResumingAfterAStopOrTheEndFiresNothingTwice) {
   EXPECT_EQ(b.Fired(), fired);
 }
 
+// F2 loads another file at the same position: none of its cues counts as played at the old stop.
+TEST(PlayerAutonomousStart, AnotherScenarioForgetsWhereTheLastOneStopped) {
+  AutonomousBench b;
+  b.player->Start(0);
+  b.player->Stop(true);  // at once: before the first cue of the old file
+  const int32_t at = b.player->Clock;
+  ASSERT_LT(at, 100);
+  ASSERT_EQ(b.player->NextCue, 0);
+  b.Load({Channel(at, 3, 1), Channel(50, 3, 2)});
+  // As if the consoles had played the new file's cue at the stop's millisecond: it would be left
+  // out without a word.
+  ASSERT_EQ(b.player->CuesBeforeFirstRun(at), (std::vector<int32_t>{1}));
+  b.player->ForgetStopPoint();
+  EXPECT_EQ(b.player->CuesBeforeFirstRun(at), (std::vector<int32_t>{0, 1}));
+}
+
 }  // namespace
 }  // namespace fd::show

@@ -182,6 +182,27 @@ TEST(RehearsalReport, ADoubleFiringIsNamedInTheTextAndTheJson) {
   EXPECT_EQ(doubles[0]["frame_only"], false);
 }
 
+// The bench fires a channel it has as not connected, but nothing would have lit.
+TEST(RehearsalReport, AFiringIntoAnOpenCircuitIsNamedAndNotCountedAsFired) {
+  RehearsalRun run;
+  run.cues = {Channel(1000, 3, 5), Channel(2000, 3, 6)};
+  run.fireLogKnown = true;
+  run.showStartUs = 5'000'000;
+  run.fireLog = {Fired(3, 5, 1002), Fired(3, 6, 2002)};
+  run.openChannels = {{3, 6}, {4, 5}};
+  const RehearsalReport r = BuildRehearsalReport(run);
+  EXPECT_EQ(r.fired, 1);
+  EXPECT_EQ(r.notFired, 1);
+  EXPECT_EQ(r.ExitStatus(), 1);
+  const std::string text = RehearsalText(r);
+  EXPECT_NE(text.find("Cues fired: 1 of 2\nCues not fired: 1\n  line 2: console 3 channel 6 is not connected on "
+                      "the bench: it fired into an open circuit, nothing lit\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(RehearsalRowJson(r.rows[1])["open_circuit"], true);
+  EXPECT_EQ(RehearsalRowJson(r.rows[0])["open_circuit"], false);
+}
+
 TEST(RehearsalReport, TheTextShowsEachCueWithItsFrameFiringAndLateness) {
   RehearsalRun run;
   run.cues = Show();

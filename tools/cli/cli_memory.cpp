@@ -17,6 +17,7 @@
 #include "cli_output.h"
 #include "cli_scenario_args.h"
 #include "cli_search.h"
+#include "memory_report.h"
 #include "devices/controls.h"
 #include "devices/scenario_memory.h"
 #include "devices/scenario_memory_fit.h"
@@ -71,6 +72,20 @@ void PrintUnfitCues(devices::TControls& controls, const std::vector<devices::Cue
   }
 }
 
+// The --json document: the scenario, the bus, each pass and what was left out.
+void PrintMemoryJson(const char* name, const std::string& path, const std::string& busText, const Json& passes,
+                     const std::vector<int>& missing, int recordFrames, int exitStatus) {
+  Json doc;
+  doc["command"] = name;
+  doc["scenario"] = path;
+  doc["bus"] = busText;
+  doc["passes"] = passes;
+  doc["consoles_left_out"] = missing;
+  doc["record_frames_sent"] = recordFrames;
+  doc["exit_status"] = exitStatus;
+  Print(doc.dump(2) + "\n");
+}
+
 void NotePreflight(const char* name, const show::PreflightResult& r) {
   if (!r.Passed) std::fprintf(stderr, "firnadesk-cli %s: %s %s\n", name, r.Heading.c_str(), r.MemoText().c_str());
 }
@@ -79,6 +94,7 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   const BusOptions& options = parsed.bus;
   const bool busGiven = parsed.busGiven;
   const bool thenVerify = parsed.Has("--verify");
+  const bool json = parsed.Has("--json");
   const std::string& path = parsed.path;
   // Consoles are written only where the operator said: the bench or a named serial device.
   if (!busGiven) return PrintUsage(name, "name the bus: --simulate[=BENCH] or --port PATH");
@@ -101,6 +117,7 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
     case SearchOutcome::Failed:
       return kExitFailure;
     case SearchOutcome::Stopped:
+      if (json) PrintMemoryJson(name, path, bus->ConverterText(), Json::array(), {}, 0, kExitFailure);
       return ReportError(name, std::string(kStoppedInSearch) + ": " + nothingDone, kExitFailure);
   }
   devices::TControls& controls = bus->Controls();
@@ -111,11 +128,13 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   // A console left out is a show that cannot fire as planned: only on the operator's word
   // (the window's "Продолжить") does the run go on without it.
   const std::vector<int> missing = MissingConsoles(list, controls);
-  if (!missing.empty() && !parsed.Has("--allow-missing"))
+  if (!missing.empty() && !parsed.Has("--allow-missing")) {
+    if (json) PrintMemoryJson(name, path, bus->ConverterText(), Json::array(), missing, 0, kExitFailure);
     return ReportError(name,
                        "the scenario names " + ConsolesText(missing) + ", not found on " + bus->ConverterText() + ": " +
                            nothingDone + " (--allow-missing goes on with the consoles found)",
                        kExitFailure);
+  }
   // The window asks before going on; here the findings are told and the run goes on.
   NotePreflight(name, show::CheckUnconnected(list.Cues(), controls));
   if (write) NotePreflight(name, show::CheckScenarioTimes(list.Cues(), controls));
@@ -124,8 +143,13 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   InterruptCancels interrupt;
   platform::Platform& host = bus->Host();
   const char* pass = name;
+  // The run sorts the list first; the log of a pass reads it as the run walks it.
+  devices::SortCuesByTime(list.Cues());
+  Json passes = Json::array();
+  auto passLog = std::make_unique<MemoryPassLog>(list.Cues());
   controls.OnMemoryProgress = [&](int percent, int deviceIndex, int consoleId, int channel, bool& cancel) {
     cancel = interrupted != 0;
+    if (deviceIndex >= 0) passLog->Note(consoleId);
     std::string text = std::string(pass) + ": " + ProgressBar(percent) + " " + std::to_string(percent) + "%";
     if (deviceIndex >= 0) text += "  console " + std::to_string(consoleId) + ", channel " + std::to_string(channel);
     progress.Show(text);
@@ -140,42 +164,52 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   int code = write ? controls.WriteScenario(list.Cues()) : controls.VerifyScenario(list.Cues());
   const int writeCode = write ? code : 0;
   const bool verifyingToo = code == 0 && thenVerify;
+  auto resultText = [&](int c) { return ScenarioResultText(c, controls.ScenarioFaultLine, controls.ScenarioFaultCause); };
   if (verifyingToo) {
     progress.Clear();
-    Print("write: " + ScenarioResultText(code, controls.ScenarioFaultLine, controls.ScenarioFaultCause) + "\n");
+    passes.push_back(passLog->PassJson("write", code, resultText(code)));
+    if (!json) Print("write: " + resultText(code) + "\n");
     pass = "verify";
+    passLog = std::make_unique<MemoryPassLog>(list.Cues());
     code = controls.VerifyScenario(list.Cues());
   }
   controls.OnMemoryProgress = nullptr;
   bus->Port().OnFrameSent = nullptr;
   progress.Clear();
+  const int exitStatus = code == 0 ? kExitOk : kExitFailure;
+  passes.push_back(passLog->PassJson(pass, code, resultText(code)));
+  if (json) {
+    PrintMemoryJson(name, path, bus->ConverterText(), passes, missing, recordFrames, exitStatus);
+    return exitStatus;
+  }
 
-  Print(std::string(verifyingToo ? "verify: " : "") + ScenarioResultText(code, controls.ScenarioFaultLine, controls.ScenarioFaultCause) + "\n");
+  Print(std::string(verifyingToo ? "verify: " : "") + resultText(code) + "\n");
   // Nothing was sent: every cue that keeps the scenario out of the consoles, by its line.
   if (controls.ScenarioFaultLine) PrintUnfitCues(controls, list.Cues());
   if (writeCode != 0) Print("record frames sent: " + std::to_string(recordFrames) + "\n");
   if (!missing.empty()) Print("left out, not found on the bus: " + ConsolesText(missing) + "\n");
-  return code == 0 ? kExitOk : kExitFailure;
+  return exitStatus;
 }
 
 Runner SetUpWrite(CommandLine& line) {
   auto args = std::make_shared<ScenarioArgs>();
-  AddScenarioArgs(line, {"--verify", "--full-search", "--allow-missing"}, *args);
+  AddScenarioArgs(line, {"--verify", "--full-search", "--allow-missing", "--json"}, *args);
   return [args] { return RunMemory("write", true, *args); };
 }
 
 Runner SetUpVerify(CommandLine& line) {
   auto args = std::make_shared<ScenarioArgs>();
-  AddScenarioArgs(line, {"--full-search", "--allow-missing"}, *args);
+  AddScenarioArgs(line, {"--full-search", "--allow-missing", "--json"}, *args);
   return [args] { return RunMemory("verify", false, *args); };
 }
 
 const CommandRegistration kWrite{"write",
                                  "SCENARIO (--simulate[=BENCH] | --port PATH) [--verify] [--full-search] "
-                                 "[--allow-missing]",
+                                 "[--allow-missing] [--json]",
                                  "search once and write the scenario into the consoles", &SetUpWrite};
 const CommandRegistration kVerify{"verify",
-                                  "SCENARIO (--simulate[=BENCH] | --port PATH) [--full-search] [--allow-missing]",
+                                  "SCENARIO (--simulate[=BENCH] | --port PATH) [--full-search] [--allow-missing] "
+                                  "[--json]",
                                   "search once and compare the consoles' memory with the scenario", &SetUpVerify};
 
 }  // namespace

@@ -294,6 +294,9 @@ int RunRehearse(const RehearseArgs& args) {
   if (bench) {
     run.fireLogKnown = true;
     run.fireLog = bench->FireLog().Entries();
+    for (const sim::ConsoleConfig& console : bench->Config().consoles)
+      for (const auto& [channel, state] : console.channelStates)
+        if (state == sim::ChannelState::Open) run.openChannels.emplace_back(console.address, channel);
   }
   const RehearsalReport report = BuildRehearsalReport(run);
   if (json) {

@@ -1,5 +1,6 @@
 #include "rehearsal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -122,6 +123,9 @@ RehearsalReport BuildRehearsalReport(const RehearsalRun& run) {
       if (f.fired) {
         row.firedMs = f.planned.timeMs + f.latenessMs;
         row.latenessMs = f.latenessMs;
+        const std::pair<int, int> target{s.planned.console, s.planned.channel};
+        row.openCircuit = s.planned.kind == sim::FireKind::Channel &&
+                          std::find(run.openChannels.begin(), run.openChannels.end(), target) != run.openChannels.end();
       }
     }
     report.rows.push_back(row);
@@ -132,8 +136,12 @@ RehearsalReport BuildRehearsalReport(const RehearsalRun& run) {
   report.firingObservable = judged != nullptr;
   if (judged) {
     report.latenessSource = fired ? "the bench's fire log" : "the fire frames sent";
-    report.fired = judged->Fired();
-    report.notFired = judged->NotFired();
+    // A firing into an open circuit lit nothing: that cue did not fire.
+    const int open = fired ? static_cast<int>(std::count_if(report.rows.begin(), report.rows.end(),
+                                                            [](const RehearsalRow& r) { return r.openCircuit; }))
+                           : 0;
+    report.fired = judged->Fired() - open;
+    report.notFired = judged->NotFired() + open;
     report.p50 = judged->LatenessPercentile(50);
     report.p99 = judged->LatenessPercentile(99);
     report.max = judged->LatenessPercentile(100);
@@ -172,6 +180,10 @@ std::string RehearsalText(const RehearsalReport& report) {
     out += line;
     out += "Cues fired: " + std::to_string(report.fired) + " of " + std::to_string(total) + "\n";
     out += "Cues not fired: " + std::to_string(report.notFired) + "\n";
+    for (const RehearsalRow& r : report.rows)
+      if (r.openCircuit)
+        out += "  line " + std::to_string(r.line) + ": console " + std::to_string(r.console) + " " + r.cue +
+               " is not connected on the bench: it fired into an open circuit, nothing lit\n";
   } else {
     out += "Cues fired: not observable on this bus (the consoles fire from their memory)\n";
   }
@@ -197,6 +209,7 @@ Json RehearsalRowJson(const RehearsalRow& row) {
   o["sent_ms"] = row.sentMs ? MsValue(*row.sentMs) : Json(nullptr);
   o["fired_ms"] = row.firedMs ? MsValue(*row.firedMs) : Json(nullptr);
   o["lateness_ms"] = row.latenessMs ? MsValue(*row.latenessMs) : Json(nullptr);
+  o["open_circuit"] = row.openCircuit;
   return o;
 }
 

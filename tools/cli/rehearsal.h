@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bus/bus_frame.h"
@@ -43,6 +44,9 @@ struct RehearsalRun {
   // Consoles talked to with repeated exchanges: they hear each fire command up to three times, and
   // those copies are one firing, not a double.
   std::vector<int> thriceHeardConsoles;
+  // Channels the bench has as not connected, as (console, wire channel): a console fires into the
+  // open circuit and nothing lights.
+  std::vector<std::pair<int, int>> openChannels;
 };
 
 struct RehearsalRow {
@@ -53,6 +57,7 @@ struct RehearsalRow {
   std::optional<double> sentMs;   // show time the fire frame went out
   std::optional<double> firedMs;  // show time the console fired (bench only)
   std::optional<double> latenessMs;
+  bool openCircuit = false;  // fired into a channel with nothing connected: counted as not fired
 };
 
 // A firing, or a fire frame, that no cue asked for.
