@@ -1,5 +1,6 @@
 // firnadesk-cli check, write, verify and test, run as the operator runs them.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -408,6 +409,38 @@ TEST_F(CliTest, RehearseRefusesWhatItCannotPlayBeforeTheShow) {
       << from.out;
   EXPECT_EQ(from.out.find("\"time_ms\": 1000"), std::string::npos) << from.out;
   EXPECT_NE(from.out.find("\"fired\": 1, \"not_fired\": 0"), std::string::npos) << from.out;
+}
+
+// write and verify --json: per console the cues and records each pass handled, and the cue where a
+// verify found its difference, by its scenario line.
+TEST_F(CliTest, WriteAndVerifyInJsonNameEachConsoleAndTheDifference) {
+  // Console 1 of the default bench fires channels, console 7 is a motor console.
+  const std::string scenario = Scenario("1 1 1\n2 1 2\n3 7 #C\n");
+  // A fresh bench holds nothing: the first cue of the first console differs.
+  Outcome verified = Run("verify --json " + scenario + " --simulate");
+  EXPECT_EQ(verified.exitCode, 1) << verified.err;
+  const auto v = nlohmann::json::parse(verified.out);
+  ASSERT_EQ(v["passes"].size(), 1u) << verified.out;
+  EXPECT_EQ(v["passes"][0]["pass"], "verify");
+  EXPECT_EQ(v["passes"][0]["code"], -100);
+  EXPECT_EQ(v["passes"][0]["result"], "Несовпадение сценария в пультах.");
+  EXPECT_EQ(v["passes"][0]["differences"],
+            nlohmann::json::parse(R"([{"console": 1, "line": 1, "time_ms": 1000, "cue": "channel 1"}])"));
+  EXPECT_EQ(v["exit_status"], 1);
+
+  Outcome written = Run("write --json --verify " + scenario + " --simulate");
+  EXPECT_EQ(written.exitCode, 0) << written.err;
+  const auto w = nlohmann::json::parse(written.out);
+  ASSERT_EQ(w["passes"].size(), 2u) << written.out;
+  const auto consoles = nlohmann::json::parse(
+      R"([{"console": 1, "cues": 2, "records": 2}, {"console": 7, "cues": 1, "records": 3}])");
+  for (const auto& pass : w["passes"]) {
+    EXPECT_EQ(pass["result"], "OK");
+    EXPECT_EQ(pass["consoles"], consoles) << written.out;
+    EXPECT_TRUE(pass["differences"].empty());
+  }
+  EXPECT_GT(w["record_frames_sent"], 0);
+  EXPECT_EQ(w["exit_status"], 0);
 }
 
 }  // namespace
