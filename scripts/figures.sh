@@ -21,6 +21,7 @@ echo "== running the benchmarks (about five minutes)" >&2
 "$B/bench_scan" --benchmark_format=csv --benchmark_filter='SweepPass/0' >"$work/scan.csv" 2>/dev/null
 "$B/bench_memory_timing" >"$work/memory.txt" 2>/dev/null
 "$B/bench_show_timing" >"$work/show.txt" 2>/dev/null
+"$B/bench_window_cues" >"$work/window.txt" 2>/dev/null || true
 
 # A scenario of 100 000 cues for the memory figure: ten consoles, 16 channels each.
 awk 'BEGIN { for (i = 0; i < 100000; i++) printf "%d.%03d %d %d cue %d\n", i / 10, (i % 10) * 100, 1 + i % 10, 1 + (i / 10) % 16, i }' \
@@ -57,3 +58,8 @@ row "peak RSS, firnadesk-cli check of 100 000 cues" "$((rss_cli / 1024)) MB"
 if [ -n "$rss_window" ]; then
   row "peak RSS, the console with 100 000 cues loaded" "$((rss_window / 1024)) MB"
 fi
+# cues, load ms, resident MB, peak MB, following the show in microseconds per cue
+while read -r cues load resident peak follow; do
+  row "the window with $cues cues: load and show / resident (peak)" "$load ms / $resident MB ($peak MB)"
+  [ "$cues" = 0 ] || row "the window with $cues cues: following the show, per cue" "$follow us"
+done < <(awk 'NR > 1 && $2 != "failed"' "$work/window.txt")

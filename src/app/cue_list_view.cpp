@@ -1,34 +1,40 @@
 // The cue list of the launch view and the show position: the time display and the next cue kept
 // selected with about half a page of what follows in view.
 #include <QHeaderView>
-#include <QScrollBar>
 #include <algorithm>
 #include <new>
 #include <string>
 
 #include "app/console_row.h"
+#include "app/cue_table_model.h"
 #include "app/main_form.h"
 #include "show/project_list.h"
 
 namespace fd::app {
 
+void TMainForm::AttachCueList() {
+  ListModel = new CueTableModel(*Project, List);
+  List->setModel(ListModel);
+  for (size_t i = 0; i < kListColumnWidths.size(); ++i) List->setColumnWidth(static_cast<int>(i), kListColumnWidths[i]);
+}
+
 void TMainForm::FillList() {
-  List->clear();
-  int32_t line = 0;
   try {
-    for (const devices::CueRecord& cue : Project->Cues()) {
-      line = cue.Line;
-      List->addTopLevelItem(new QTreeWidgetItem({QString::fromStdString(cue.TimeText), QString::number(cue.Console),
-                                                 QString::number(static_cast<int64_t>(cue.Channel) + 1),
-                                                 QString::fromStdString(cue.Comment)}));
-    }
+    ListModel->Reload();
   } catch (const std::bad_alloc&) {
-    // The list fitted but its rows did not: the scenario goes whole, as a load that ran out of
-    // memory does, rather than a list that shows part of it.
-    List->clear();
+    // The cues fitted but the list's rows did not: the scenario goes whole, as a load that ran out
+    // of memory does, rather than a list that shows part of it.
+    const int line = Project->Count() > 0 ? Project->Cues().back().Line : 1;
     Project->Clear();
+    ListModel->Reload();
     const std::string text = show::OutOfMemoryText(std::max(line, 1));
     platform_.ShowFailure(text, "Ошибка", text);
+  }
+  // Rows are as high as the list's font needs; the row header is told once, not asked per row.
+  if (ListModel->rowCount() > 0) {
+    const int height = static_cast<QAbstractItemView*>(List)->sizeHintForRow(0);
+    if (height > 0 && height != List->verticalHeader()->defaultSectionSize())
+      List->verticalHeader()->setDefaultSectionSize(height);
   }
   Project->MarkUsedChannels(*Controls);
   if (IsTestView()) DrawChannels();
@@ -36,15 +42,15 @@ void TMainForm::FillList() {
 
 void TMainForm::PlayerProgress(int32_t ms) {
   TimeLabel->setText(ShowTimeText(ms));
-  const int count = std::min(Project->Count(), List->topLevelItemCount());
+  const int count = std::min(Project->Count(), ListModel->rowCount());
   const int next = Player->NextCue;
   if (count <= 0 || next < 0 || next >= count) return;
-  const int rowHeight = std::max(1, List->sizeHintForRow(0));
+  const int rowHeight = std::max(1, List->rowHeight(0));
   const int ahead = next + List->viewport()->height() / rowHeight / 2;
-  if (ahead < count) List->scrollToItem(List->topLevelItem(ahead));
-  QTreeWidgetItem* item = List->topLevelItem(next);
-  List->setCurrentItem(item);
-  List->scrollToItem(item);
+  if (ahead < count) List->scrollTo(ListModel->index(ahead, 0));
+  const QModelIndex index = ListModel->index(next, 0);
+  List->setCurrentIndex(index);
+  List->scrollTo(index);
 }
 
 }  // namespace fd::app

@@ -2,6 +2,7 @@
 // the operator runs the whole show with these keys.
 #include <QApplication>
 #include <QDialog>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 
 #include "app/main_form.h"
@@ -161,9 +162,9 @@ void TMainForm::LaunchViewKey(int key, bool& handled) {
     case Qt::Key_Return: {
       // Never marked handled: the list sees Enter too.
       if (mode == show::omLaunch || IsPlaying()) return;
-      const QList<QTreeWidgetItem*> selected = List->selectedItems();
+      const QModelIndexList selected = List->selectionModel()->selectedRows();
       if (selected.isEmpty()) return;
-      const int index = List->indexOfTopLevelItem(selected.first());
+      const int index = selected.first().row();
       if (index < 0 || index >= Project->Count()) return;
       const int32_t time = Project->Items(index).TimeMs;
       Player->Clock = time;

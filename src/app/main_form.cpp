@@ -281,28 +281,32 @@ QWidget* TMainForm::BuildLaunchPanel() {
   const char* headerNames[4] = {"TimeHeader", "ConsoleHeader", "ChannelHeader", "CommentHeader"};
   const QString headerTexts[4] = {QStringLiteral("Время"), QStringLiteral("Пульт"), QStringLiteral("Канал"),
                                   QStringLiteral("Комментарии")};
-  const int columnWidths[3] = {108, 64, 64};
   for (int i = 0; i < 4; ++i) {
     QLabel* heading = MakeLabel(QString::fromLatin1(headerNames[i]), headerTexts[i], CaptionFont());
     heading->setIndent(4);
-    if (i < 3) heading->setFixedWidth(columnWidths[i]);
+    if (i < 3) heading->setFixedWidth(kListColumnWidths[static_cast<size_t>(i)]);
     ListHeaderLabels[static_cast<size_t>(i)] = heading;
     headerRow->addWidget(heading, i < 3 ? 0 : 1);
   }
   column->addWidget(ListHeader);
 
-  List = new QTreeWidget;
+  // A table over the scenario rather than an item per cue: a million cues would otherwise cost
+  // the window most of a gigabyte. It looks like a plain list: no headers (the labels above are
+  // the headings), no grid, rows of one height that the header never measures again.
+  List = new QTableView;
   List->setObjectName(QStringLiteral("List"));
-  List->setColumnCount(4);
-  List->setHeaderHidden(true);
-  List->setRootIsDecorated(false);
-  List->setUniformRowHeights(true);
+  List->horizontalHeader()->hide();
+  List->verticalHeader()->hide();
+  List->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  List->setShowGrid(false);
+  List->setWordWrap(false);
+  List->setCornerButtonEnabled(false);
+  List->setTabKeyNavigation(false);
   List->setSelectionMode(QAbstractItemView::SingleSelection);
   List->setSelectionBehavior(QAbstractItemView::SelectRows);
   List->setEditTriggers(QAbstractItemView::NoEditTriggers);
   List->setFont(DesignFont("Liberation Mono", 13, true));
-  for (int i = 0; i < 3; ++i) List->setColumnWidth(i, columnWidths[i]);
-  List->header()->setStretchLastSection(true);
+  List->horizontalHeader()->setStretchLastSection(true);
   {
     // The selection stays visible while the list has no focus.
     QPalette p = List->palette();

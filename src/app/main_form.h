@@ -3,7 +3,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTableView>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -26,6 +26,8 @@
 
 namespace fd::app {
 
+class CueTableModel;
+
 // The console's main window: the device panel on the left, the launch view (state LEDs, time
 // display, cue list, launch buttons) or the test view (current console, channel graph, test buttons)
 // on the right. Components carry their design names as object names.
@@ -36,6 +38,8 @@ class TMainForm : public QWidget {
   static constexpr int kMaxRows = 64;
   static constexpr int kDesignWidth = 971;
   static constexpr int kDesignHeight = 750;
+  // The cue list's time, console and channel columns (the comment takes the rest).
+  static constexpr std::array<int, 3> kListColumnWidths{108, 64, 64};
 
   // Runs the whole start-up sequence (FormCreate). options.Converter is kept for the bus start.
   TMainForm(platform::Platform& platform, const CommandLineOptions& options,
@@ -128,6 +132,8 @@ class TMainForm : public QWidget {
   bool TestCurrentControl();
 
   // --- cue list and show position (cue_list_view.cpp)
+  // Puts the list's rows over Project, once it exists.
+  void AttachCueList();
   void FillList();
   void PlayerProgress(int32_t ms);
 
@@ -182,7 +188,8 @@ class TMainForm : public QWidget {
   QLabel* TimeLabel = nullptr;
   QWidget* ListHeader = nullptr;
   std::array<QLabel*, 4> ListHeaderLabels{};  // "Время", "Пульт", "Канал", "Комментарии"
-  QTreeWidget* List = nullptr;
+  QTableView* List = nullptr;
+  CueTableModel* ListModel = nullptr;  // the rows of List, read from Project as they are painted
   QWidget* LaunchButtons = nullptr;
   QPushButton* ProjectBtn = nullptr;
   QPushButton* SoundBtn = nullptr;

@@ -10,7 +10,7 @@
 namespace fd::app {
 
 namespace {
-constexpr uint64_t kListRowBytes = 800;
+constexpr uint64_t kListRowBytes = 16;
 }  // namespace
 
 void TMainForm::CreateWorkingObjects() {
@@ -33,9 +33,10 @@ void TMainForm::CreateWorkingObjects() {
 
   // Creating the player opens the audio device, so the audio indicator can tell after it.
   Project = std::make_unique<show::TProjectList>(platform_);
-  // Each cue also becomes a row of the cue list: about 700 bytes of Qt items and texts, measured
-  // with a million cues. A scenario whose rows would not fit is refused before it is read.
+  // The cue list keeps a few bytes per row (its row in the table's row header) and makes the texts
+  // only for the rows it paints.
   Project->SetExtraMemoryPerCue(kListRowBytes);
+  AttachCueList();
   Player = std::make_unique<show::TCommonPlayer>(platform_, *Port, *Controls);
   Player->Cues = Project.get();
   Player->OnProgress = [this](int32_t ms) { PlayerProgress(ms); };

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -457,8 +458,8 @@ class MainFormTest : public QObject {
     QCOMPARE(form->DevPanel->font().pixelSize(), 13);
     QCOMPARE(form->DevicesCaption->font().pixelSize(), 11);
     QVERIFY(form->DevicesCaption->font().bold());
-    QCOMPARE(form->List->columnCount(), 4);
-    QVERIFY(form->List->isHeaderHidden());
+    QCOMPARE(form->List->model()->columnCount(), 4);
+    QVERIFY(form->List->horizontalHeader()->isHidden());
     QCOMPARE(form->List->columnWidth(0), 108);
     QCOMPARE(form->List->columnWidth(1), 64);
     QCOMPARE(form->List->columnWidth(2), 64);

@@ -167,7 +167,7 @@ class OperatorKeysTest : public QObject {
     // The player fires through the registered console.
     QVERIFY(f.Controls->Register(3, 0) != nullptr);
     w.Press(Qt::Key_F1);
-    f.List->setCurrentItem(f.List->topLevelItem(1));
+    f.List->setCurrentIndex(f.List->model()->index(1, 0));
     w.Press(Qt::Key_Return);
     QCOMPARE(f.Player->Clock, 2500);
     QCOMPARE(f.Player->NextCue, 1);
@@ -191,10 +191,10 @@ class OperatorKeysTest : public QObject {
     QVERIFY(!f.close());
     QVERIFY(f.isVisible());
     // The show position cannot be moved during the show.
-    QTreeWidgetItem* next = f.List->currentItem();
-    QCOMPARE(next, f.List->topLevelItem(f.Player->NextCue));
+    const int next = f.List->currentIndex().row();
+    QCOMPARE(next, f.Player->NextCue);
     w.Press(Qt::Key_Up);
-    QCOMPARE(f.List->currentItem(), next);
+    QCOMPARE(f.List->currentIndex().row(), next);
     w.Press(Qt::Key_Return);
     QCOMPARE(f.Player->NextCue >= 1, true);
 
@@ -218,7 +218,7 @@ class OperatorKeysTest : public QObject {
     w.Press(Qt::Key_F4);
     QCOMPARE(f.Player->Clock, 0);
     QCOMPARE(f.TimeLabel->text(), QStringLiteral("0:00:00.0"));
-    QCOMPARE(f.List->currentItem(), f.List->topLevelItem(0));
+    QCOMPARE(f.List->currentIndex().row(), 0);
   }
 
   // The remote's stop button pressed while the crew prepares: the warning and its line, and the
@@ -298,7 +298,7 @@ class OperatorKeysTest : public QObject {
     int dialogResult = -1;
     QTimer::singleShot(0, &dialog, [&] {
       // Esc and Enter go to the dialog: it is cancelled, the mode and the show position stay.
-      f.List->setCurrentItem(f.List->topLevelItem(2));
+      f.List->setCurrentIndex(f.List->model()->index(2, 0));
       QTest::keyClick(&dialog, Qt::Key_F1);
       QTest::keyClick(&dialog, Qt::Key_Return);
       QTest::keyClick(&dialog, Qt::Key_Escape);

@@ -209,7 +209,7 @@ class PreShowWorkflowTest : public QObject {
     TMainForm& f = w.Form();
     QVERIFY(f.Controls->ProbeAddress(4));
     PickScenario(w, WriteFile(*dir_, "show.txt", "0:00:01.0\t4\t2\tused and open\r\n0:00:02.0\t4\t3\tused\r\n"));
-    QCOMPARE(f.List->topLevelItemCount(), 2);
+    QCOMPARE(f.List->model()->rowCount(), 2);
 
     w.Press(Qt::Key_Tab);
     QCOMPARE(f.NumberValue->text(), QStringLiteral("4"));
@@ -438,14 +438,14 @@ class PreShowWorkflowTest : public QObject {
     w.ShowActive();
     TMainForm& f = w.Form();
     PickScenario(w, WriteFile(*dir_, "show.txt", "0:00:01.0\t3\t1\tfirst\r\n0:00:02.0\t3\t12\tsecond\r\n"));
-    const QStringList row{f.List->topLevelItem(1)->text(0), f.List->topLevelItem(1)->text(1),
-                          f.List->topLevelItem(1)->text(2), f.List->topLevelItem(1)->text(3)};
+    QStringList row;
+    for (int column = 0; column < 4; ++column) row << f.List->model()->index(1, column).data().toString();
     QCOMPARE(row, (QStringList{"0:00:02.0", "3", "12", "second"}));
     // A cancelled dialog keeps the scenario; a missing file is reported and empties the list.
     PickScenario(w, QString());
-    QCOMPARE(f.List->topLevelItemCount(), 2);
+    QCOMPARE(f.List->model()->rowCount(), 2);
     PickScenario(w, dir_->filePath("missing.txt"));
-    QCOMPARE(f.List->topLevelItemCount(), 0);
+    QCOMPARE(f.List->model()->rowCount(), 0);
     QCOMPARE(platform_.Messages.size(), size_t{1});
     QCOMPARE(platform_.Messages[0].Caption, std::string("Ошибка"));
     QCOMPARE(platform_.Messages[0].Text, std::string("File not found"));
@@ -477,6 +477,46 @@ class PreShowWorkflowTest : public QObject {
     QCOMPARE(asked, 0);
     QVERIFY(!f.Player->Soundtrack->Loaded());
     QCOMPARE(f.SoundLoadedLed->Fill(), ColorBack);
+  }
+
+  // Each row as the operator reads it under "Время", "Пульт", "Канал" and "Комментарии": the time
+  // as written, the channel as numbered in the file (a typo of 0 shows as 0), no channel for a
+  // motion cue, the comment from Windows-1251.
+  void cueListRowsShowEachKindOfCue() {
+    BenchWindow w(platform_, *dir_, "converters 1\nconsole 3\n");
+    SmallWindows small(platform_, w.Form());
+    w.ShowActive();
+    TMainForm& f = w.Form();
+    const struct {
+      QByteArray line;
+      QStringList row;
+    } cases[] = {
+        {"0:00:01.0\t3\t12\tordinary cue", {"0:00:01.0", "3", "12", "ordinary cue"}},
+        {"0:00:02.0\t3\t0\tchannel typo", {"0:00:02.0", "3", "0", "channel typo"}},
+        {"0:00:03.0\t7\t#C#50\tcentre", {"0:00:03.0", "7", "", "centre"}},
+        {"0:00:04.0\t7\t#LT#2.5#80\tleft turn", {"0:00:04.0", "7", "", "left turn"}},
+        {"5 3 511 \xD4\xE8\xED\xE0\xEB", {"5", "3", "511", QStringLiteral("Финал")}},
+        {"0:00:06\t200\t1", {"0:00:06", "200", "1", ""}},
+    };
+    QByteArray text;
+    for (const auto& c : cases) text += c.line + "\r\n";
+    PickScenario(w, WriteFile(*dir_, "show.txt", text));
+    const QAbstractItemModel& model = *f.List->model();
+    QCOMPARE(model.rowCount(), int(std::size(cases)));
+    QCOMPARE(model.columnCount(), 4);
+    for (int i = 0; i < model.rowCount(); ++i) {
+      QStringList row;
+      for (int column = 0; column < 4; ++column) row << model.index(i, column).data().toString();
+      QCOMPARE(row, cases[i].row);
+    }
+    // The show position selects its row: Enter's choice and the player's progress alike.
+    for (int next : {4, 1, 5}) {
+      f.Player->NextCue = next;
+      f.PlayerProgress(f.Project->Items(next).TimeMs);
+      QCOMPARE(f.List->currentIndex().row(), next);
+      QCOMPARE(f.List->selectionModel()->selectedRows().size(), 1);
+      QCOMPARE(f.List->selectionModel()->selectedRows().first().row(), next);
+    }
   }
 
   void readingsUnderTheChannelNumber() {
@@ -514,7 +554,7 @@ class PreShowWorkflowTest : public QObject {
       });
       w.ShowActive();
       w.Form().OpenStartupFiles();
-      QCOMPARE(w.Form().List->topLevelItemCount(), c.rows);
+      QCOMPARE(w.Form().List->model()->rowCount(), c.rows);
       std::vector<std::string> shown;
       for (const auto& m : platform_.Messages) {
         QCOMPARE(m.Caption, std::string("Ошибка"));
@@ -547,13 +587,13 @@ class PreShowWorkflowTest : public QObject {
     Manual(*f.Player->ShowTimer).Fire();
     const int next = f.Player->NextCue;
     QVERIFY2(next >= 5 && next < 40, qPrintable(QString::number(next)));
-    QCOMPARE(f.List->currentItem(), f.List->topLevelItem(next));
+    QCOMPARE(f.List->currentIndex().row(), next);
     // The selected cue and about half a page after it are in view.
     const QRect view = f.List->viewport()->rect();
-    QVERIFY(view.contains(f.List->visualItemRect(f.List->topLevelItem(next))));
-    const int rows = view.height() / f.List->sizeHintForRow(0);
+    QVERIFY(view.contains(f.List->visualRect(f.List->model()->index(next, 0))));
+    const int rows = view.height() / f.List->rowHeight(0);
     const int ahead = std::min(39, next + rows / 2);
-    QVERIFY(view.contains(f.List->visualItemRect(f.List->topLevelItem(ahead))));
+    QVERIFY(view.contains(f.List->visualRect(f.List->model()->index(ahead, 0))));
     QVERIFY(f.TimeLabel->text() >= QStringLiteral("0:00:01.0"));
     w.Press(Qt::Key_F6);
     QVERIFY(!f.IsPlaying());

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+
+#include "devices/cue_record.h"
+
+namespace fd::show {
+class TProjectList;
+}
+
+namespace fd::app {
+
+// The cue list's rows read straight from the loaded scenario: a row's texts are made only when the
+// view paints it, so the list costs next to nothing per cue however long the show is.
+class CueTableModel : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  enum Column { TimeColumn, ConsoleColumn, ChannelColumn, CommentColumn, ColumnCount };
+
+  explicit CueTableModel(const show::TProjectList& cues, QObject* parent = nullptr);
+
+  // The list takes the scenario as it is now: after a load, a failed load or a cancelled dialog.
+  void Reload();
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  // A cell's text: the time as written, the console, the channel as numbered in the file (none for
+  // a motion cue, which moves the console instead of firing a channel), the comment.
+  static QString CellText(const devices::CueRecord& cue, int column);
+
+ private:
+  const show::TProjectList& cues_;
+  // The rows the view was told of; the scenario may already be emptied by a load in progress
+  // while the view still paints them.
+  int rows_ = 0;
+};
+
+}  // namespace fd::app
