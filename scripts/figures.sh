@@ -28,6 +28,13 @@ awk 'BEGIN { for (i = 0; i < 100000; i++) printf "%d.%03d %d %d cue %d\n", i / 1
   >"$work/100k.txt"
 /usr/bin/time -o "$work/rss_cli" -f '%M' "$BUILD_DIR/tools/cli/firnadesk-cli" check "$work/100k.txt" >/dev/null 2>&1 || true
 rss_cli=$(tail -n 1 "$work/rss_cli")
+# A show-design script of 1 000 000 rows (semicolons, decimal commas, quoted effects) for the import
+# figure: the whole command, reading to the report of the scenario it wrote.
+awk 'BEGIN { print "Event Time;Module;Pin;Effect"; for (i = 0; i < 1000000; i++) printf "%d,%03d;%d;%d;\"Peony %d; red\"\n", i / 10, (i % 10) * 100, 1 + i % 10, 1 + (i / 10) % 16, i }' \
+  >"$work/1m.csv"
+/usr/bin/time -o "$work/import_time" -f '%e %M' "$BUILD_DIR/tools/cli/firnadesk-cli" import "$work/1m.csv" -o "$work/1m.txt" \
+  >/dev/null 2>&1 || true
+read -r import_s import_kb <"$work/import_time" || true
 rss_window=""
 if "$BUILD_DIR/src/app/firnadesk" --help 2>&1 | grep -q -- '--scenario'; then
   QT_QPA_PLATFORM=offscreen /usr/bin/time -o "$work/rss_window" -f '%M' "$BUILD_DIR/src/app/firnadesk" --simulate \
@@ -54,6 +61,7 @@ grep '^burst at' "$work/show.txt" | while read -r line; do
   row "$(sed -E 's/^(burst at +[0-9]+ ms).*/\1: completion \/ wire limit/' <<<"$line")" \
     "$(sed -E 's/.*done after ([0-9.]+) ms, wire limit ([0-9.]+) ms, ratio ([0-9.]+).*/\1 ms \/ \2 ms (x\3)/' <<<"$line")"
 done
+row "firnadesk-cli import of a 1 000 000-row script (time / peak RSS)" "${import_s:-?} s / $((${import_kb:-0} / 1024)) MB"
 row "peak RSS, firnadesk-cli check of 100 000 cues" "$((rss_cli / 1024)) MB"
 if [ -n "$rss_window" ]; then
   row "peak RSS, the console with 100 000 cues loaded" "$((rss_window / 1024)) MB"

@@ -6,13 +6,15 @@
 
 #include "app/color_scheme.h"
 #include "app/main_form.h"
+#include "app/script_loading.h"
 #include "support/run_log.h"
 
 namespace fd::app {
 
 namespace {
 
-const QString kScenarioFilter = QStringLiteral("Текстовые файлы|*.txt");
+// Scenarios, and the scripts show-design programs export (read by their header row).
+const QString kScenarioFilter = QStringLiteral("Текстовые файлы|*.txt; *.csv");
 const QString kSoundtrackFilter = QStringLiteral("Аудиофайлы|*.wav; *.mp3; *.wma");
 
 }  // namespace
@@ -51,6 +53,13 @@ void TMainForm::ProjectBtnClick() {
 
 void TMainForm::OpenScenario(const QString& path) {
   if (!MayStartWork()) return;
+  if (IsDesignScript(path.toStdString())) {
+    LoadDesignScript(path.toStdString(), *Project, platform_);
+    BeginBtnClick();
+    FillList();
+    UpdateControls();
+    return;
+  }
   const show::LoadResult result = Project->LoadFromFile(path.toStdString());
   // A file that could not be opened is the window's to report; a bad line the list reported itself.
   if (result.Status == show::LoadStatus::OpenFailed)

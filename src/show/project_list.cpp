@@ -329,6 +329,12 @@ bool TProjectList::ReadCues(int fd, std::string& buffer, ReadState& state) {
   return carried.empty() || takeLine(carried);
 }
 
+void TProjectList::Assign(std::vector<devices::CueRecord> cues, const std::string& fileName) {
+  cues_ = std::move(cues);
+  SortByTime();
+  fileName_ = BaseName(fileName);
+}
+
 void TProjectList::Clear() {
   cues_.clear();
   cues_.shrink_to_fit();

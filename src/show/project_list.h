@@ -71,6 +71,10 @@ class TProjectList {
     maxLineBytes_ = lineBytes;
   }
 
+  // Takes cues read from elsewhere (a show-design script) as if a file named fileName had held
+  // them: sorted by time, FileName() set.
+  void Assign(std::vector<devices::CueRecord> cues, const std::string& fileName);
+
   void Clear();
   int Count() const { return static_cast<int>(cues_.size()); }
   // Bounds-checked: an index outside 0..Count()-1 throws std::out_of_range.

@@ -115,7 +115,7 @@ class PreShowWorkflowTest : public QObject {
       return path;
     };
     w.Press(Qt::Key_F2);
-    QCOMPARE(filterSeen, QStringLiteral("Текстовые файлы|*.txt"));
+    QCOMPARE(filterSeen, QStringLiteral("Текстовые файлы|*.txt; *.csv"));
   }
 
  private slots:
