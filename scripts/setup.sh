@@ -58,4 +58,10 @@ JOBS=${JOBS:-$(nproc)}
 # Warnings are errors here and in CI; a plain cmake build leaves them warnings.
 # Release: what a packager builds, so that what the optimiser warns about is caught here too.
 cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DFIRNADESK_WERROR=ON "$@"
-cmake --build "$BUILD_DIR" -j "$JOBS"
+# BUILD_TARGETS names what to build (the demo needs only the console); by default everything.
+if [ -n "${BUILD_TARGETS:-}" ]; then
+  # shellcheck disable=SC2086  # a list of target names
+  cmake --build "$BUILD_DIR" -j "$JOBS" --target $BUILD_TARGETS
+else
+  cmake --build "$BUILD_DIR" -j "$JOBS"
+fi

@@ -30,8 +30,8 @@ std::unique_ptr<ConverterSource> ConverterSource::Make(const ConverterChoice& ch
       break;
   }
   if (source->tty_) {
-    // The window's warning says only that the converter is not there; why (another program holds
-    // it, no permission) goes to the run log and the terminal, once per new reason.
+    // Why the converter did not open (another program holds it, no permission) goes to the run log
+    // and the terminal, once per new reason; the window's warning names it too.
     source->tty_->OnOpenProblem = [description =
                                        support::TerminalPath(source->description_)](const std::string& problem) {
       support::WriteLog("Преобразователь RS485 не открыт (" + description + "): " + problem, 1);
@@ -41,6 +41,8 @@ std::unique_ptr<ConverterSource> ConverterSource::Make(const ConverterChoice& ch
   }
   return source;
 }
+
+std::string ConverterSource::OpenProblem() const { return tty_ ? tty_->OpenProblem() : std::string(); }
 
 bus::ConverterDriver& ConverterSource::Driver() {
   if (bench_) return bench_->Driver();

@@ -1,5 +1,6 @@
 // The flashing of pending states and the converter link: its indicator, banner and log lines.
 #include "app/color_scheme.h"
+#include "app/converter_source.h"
 #include "app/main_form.h"
 #include "app/warning_form.h"
 #include "app/widget_paint.h"
@@ -15,6 +16,15 @@ const QString kShowStoppedWarning = QStringLiteral("Показ остановл�
 const QString kShowStoppedStopPendingWarning =
     QStringLiteral("Показ остановлен: нет связи с конвертером RS485. Стоп не доставлен.");
 const QString kStopUndeliveredWarning = QStringLiteral("Стоп не доставлен: нет связи с конвертером RS485.");
+
+// The banner names a port that another program holds: the operator can act on that (close the
+// other program). Other reasons (no permission, no device) go to the run log and the terminal.
+QString LinkLostWarning(const std::string& problem) {
+  static const std::string inUse = "in use by another program";
+  if (problem.rfind(inUse, 0) != 0) return kLinkLostWarning;
+  return kLinkLostWarning + QStringLiteral(" Порт занят другой программой") +
+         QString::fromStdString(problem.substr(inUse.size())).left(200) + QStringLiteral(".");
+}
 
 }  // namespace
 
@@ -34,7 +44,8 @@ void TMainForm::ErrFlashTimerTimer() {
 
 void TMainForm::PortLinkLost() {
   LinkLost = true;
-  if (WarningForm != nullptr) WarningForm->ShowWarning(kLinkLostWarning);
+  if (WarningForm != nullptr)
+    WarningForm->ShowWarning(LinkLostWarning(environment_.Converter ? environment_.Converter->OpenProblem() : ""));
   support::WriteLog("Ошибка преобразователя RS485 - нет связи", 1);
   // Blind, the program would fire on past a stop the remote control gave meanwhile.
   if (Player) Player->ConnectionLost();
@@ -60,7 +71,7 @@ void TMainForm::PortLinkRestored() {
   RS485->SetLabelColor(ColorOnText);
   // Only the converter's own warning goes: an emergency stop shown meanwhile stays up for the
   // operator to see.
-  if (WarningForm != nullptr && WarningForm->isVisible() && WarningForm->Panel->text() == kLinkLostWarning)
+  if (WarningForm != nullptr && WarningForm->isVisible() && WarningForm->Panel->text().startsWith(kLinkLostWarning))
     WarningForm->close();
   support::WriteLog("Работа преобразователя RS485 восстановлена", 1);
   // The engine sent the waiting stops before it reported the link back.

@@ -1,10 +1,15 @@
 // Polling on the bench: console rows and radio indicators follow what the devices answer, the
 // pending states flash, and a converter unplugged and plugged in again is shown and logged once.
+#include <QProcess>
 #include <QtTest>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include "app/bench_window.h"
 #include "app/color_scheme.h"
 #include "app/console_row.h"
+#include "bus/tty_driver.h"
 #include "devices/common_control.h"
 #include "show/operating_mode.h"
 
@@ -209,26 +214,52 @@ class StatusPollingTest : public QObject {
     QCOMPARE(LinesAfterStartup(), expected);
   }
 
-  void aConverterMissingAtStartIsShownAsLost() {
-    ConverterChoice choice;
-    choice.Kind = ConverterChoice::Source::Port;
-    choice.PortPath = dir_->filePath("no-such-tty").toStdString();
-    std::string error;
-    auto converter = ConverterSource::Make(choice, platform_.GetClock(), error);
-    QVERIFY(converter != nullptr);
-    StartupEnvironment env;
-    env.ProgramFolder = dir_->path().toStdString() + "/";
-    env.Converter = converter.get();
-    CommandLineOptions options;
-    options.LogLevel = 1;
-    TMainForm form(platform_, options, env);
-    TWarningForm banner(platform_, &form);
-    WarningForm = &banner;
-    form.show();
-    QTRY_VERIFY_WITH_TIMEOUT(form.LinkLost, 5000);
-    QVERIFY(banner.isVisible());
-    QCOMPARE(LinesAfterStartup(), QStringList{"Ошибка преобразователя RS485 - нет связи"});
-    WarningForm = nullptr;
+  // A converter that is not there, and one another program holds: lost at start, and for the
+  // held one the banner names the holder at once.
+  void aConverterMissingOrHeldAtStartIsShownAsLost() {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    const QString terminal = QString::fromLocal8Bit(::ptsname(master));
+    // flock(1) opens the terminal, takes its lock and holds it while its command runs.
+    QProcess holder;
+    holder.start(QStringLiteral("flock"), {QStringLiteral("-x"), terminal, QStringLiteral("sleep"), QStringLiteral("30")});
+    QVERIFY(holder.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(fd::bus::TtyDriver::DeviceHolders(terminal.toStdString()).find("flock") == 0, 5000);
+    const struct {
+      QString path;
+      QString banner;  // the start of it
+    } cases[] = {
+        {dir_->filePath("no-such-tty"), QStringLiteral("Конвертер RS485 - нет связи.")},
+        {terminal, QStringLiteral("Конвертер RS485 - нет связи. Порт занят другой программой: flock (pid %1)")
+                       .arg(holder.processId())},
+    };
+    for (const auto& c : cases) {
+      ConverterChoice choice;
+      choice.Kind = ConverterChoice::Source::Port;
+      choice.PortPath = c.path.toStdString();
+      std::string error;
+      auto converter = ConverterSource::Make(choice, platform_.GetClock(), error);
+      QVERIFY(converter != nullptr);
+      StartupEnvironment env;
+      env.ProgramFolder = dir_->path().toStdString() + "/";
+      env.Converter = converter.get();
+      CommandLineOptions options;
+      options.LogLevel = 1;
+      TMainForm form(platform_, options, env);
+      TWarningForm banner(platform_, &form);
+      WarningForm = &banner;
+      form.show();
+      QTRY_VERIFY_WITH_TIMEOUT(form.LinkLost, 5000);
+      QVERIFY(banner.isVisible());
+      QVERIFY2(banner.Panel->text().startsWith(c.banner), qPrintable(banner.Panel->text()));
+      QVERIFY(c.path == terminal || banner.Panel->text() == c.banner);
+      QVERIFY(LinesAfterStartup().contains(QStringLiteral("Ошибка преобразователя RS485 - нет связи")));
+      WarningForm = nullptr;
+      fd::support::ResetRunLog();
+    }
+    holder.kill();
+    holder.waitForFinished();
+    ::close(master);
   }
 
   void restoringTheLinkClosesItsOwnBannerOnly() {

@@ -13,6 +13,7 @@
 #include "cli_json.h"
 #include "cli_output.h"
 #include "cli_scenario_args.h"
+#include "cli_search.h"
 #include "cli_scenario_report.h"
 #include "devices/common_control.h"
 #include "devices/controls.h"
@@ -104,14 +105,16 @@ int RunCheck(const ScenarioArgs& parsed) {
     std::string error;
     std::unique_ptr<CliBus> bus = CliBus::Open(options, error);
     if (!bus) return ReportError("check", error, OpenFailureExit(options));
-    ProgressLine progress;
-    const bool searched = bus->Search(1, [&](int, int address, int percent) {
-      progress.Show("check: searching, address " + std::to_string(address) + "  " + std::to_string(percent) + "%");
-    });
-    progress.Clear();
-    if (!searched) return ReportError("check", "the search did not finish in time", kExitFailure);
+    // Ctrl+C or SIGTERM during the sweep ends the check with its message, as the other commands do.
+    switch (SearchBus(*bus, "check", nullptr)) {
+      case SearchOutcome::Done:
+        break;
+      case SearchOutcome::Failed:
+        return kExitFailure;
+      case SearchOutcome::Stopped:
+        return ReportError("check", std::string(kStoppedInSearch) + ": nothing was checked on the bus", kExitFailure);
+    }
     devices::TControls& controls = bus->Controls();
-    controls.SortByID();
     findings = std::make_unique<BusFindings>();
     findings->converter = bus->ConverterText();
     findings->simulated = bus->Simulated();

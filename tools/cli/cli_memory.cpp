@@ -74,7 +74,7 @@ void PrintUnfitCues(devices::TControls& controls, const std::vector<devices::Cue
 
 // The --json document: the scenario, the bus, each pass and what was left out.
 void PrintMemoryJson(const char* name, const std::string& path, const std::string& busText, const Json& passes,
-                     const std::vector<int>& missing, int recordFrames, int exitStatus) {
+                     const std::vector<int>& missing, int recordFrames, int exitStatus, bool stopped = false) {
   Json doc;
   doc["command"] = name;
   doc["scenario"] = path;
@@ -83,6 +83,7 @@ void PrintMemoryJson(const char* name, const std::string& path, const std::strin
   doc["consoles_left_out"] = missing;
   doc["record_frames_sent"] = recordFrames;
   doc["exit_status"] = exitStatus;
+  if (stopped) doc["stopped_in_search"] = true;
   Print(doc.dump(2) + "\n");
 }
 
@@ -117,7 +118,7 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
     case SearchOutcome::Failed:
       return kExitFailure;
     case SearchOutcome::Stopped:
-      if (json) PrintMemoryJson(name, path, bus->ConverterText(), Json::array(), {}, 0, kExitFailure);
+      if (json) PrintMemoryJson(name, path, bus->ConverterText(), Json::array(), {}, 0, kExitFailure, true);
       return ReportError(name, std::string(kStoppedInSearch) + ": " + nothingDone, kExitFailure);
   }
   devices::TControls& controls = bus->Controls();
