@@ -42,7 +42,8 @@ EnablingInputs CurrentInputs(const TMainForm& f) {
   EnablingInputs in;
   in.TestView = f.IsTestView();
   in.Searching = f.Searching;
-  in.Testing = f.Testing;
+  // A soundtrack being decoded holds everything else, as a channel test does.
+  in.Testing = f.Testing || f.SoundLoading;
   in.Playing = f.IsPlaying();
   in.Mode = show::OperatingMode;
   in.CueCount = f.Project ? f.Project->Count() : 0;

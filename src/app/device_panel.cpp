@@ -126,7 +126,9 @@ void TMainForm::TestBtnClick() {
   UpdateControls();
 }
 
-bool TMainForm::MayStartWork() const { return !Searching && !Testing && !IsPlaying() && !MemoryWorkRunning(); }
+bool TMainForm::MayStartWork() const {
+  return !Searching && !Testing && !SoundLoading && !IsPlaying() && !MemoryWorkRunning();
+}
 
 namespace {
 

@@ -114,6 +114,13 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+  // Closing under a soundtrack load would pull the window from beneath it: the load gives up and
+  // the window closes after it.
+  if (SoundLoading) {
+    closeAfterSoundLoad_ = true;
+    event->ignore();
+    return;
+  }
   if (!FormCloseQuery()) {
     event->ignore();
     return;

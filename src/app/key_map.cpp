@@ -116,6 +116,11 @@ void TMainForm::InstallKeyRouter() {
 
 void TMainForm::ApplicationEventsShortCut(int key, bool& handled) {
   if (WarningForm != nullptr && WarningForm->isVisible()) WarningForm->close();
+  // Nothing starts while a soundtrack decodes.
+  if (SoundLoading) {
+    handled = true;
+    return;
+  }
 
   if (key == Qt::Key_Tab && ToggleIfEnabled(TestBtn)) {
     TestBtnClick();

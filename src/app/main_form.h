@@ -67,6 +67,8 @@ class TMainForm : public QWidget {
   bool StopUndelivered = false;
   bool Searching = false;
   bool Testing = false;
+  // A soundtrack is being decoded: the window repaints meanwhile, but no key starts anything.
+  bool SoundLoading = false;
   bool TestStop = false;
   int32_t FlashPhase = 0;
 
@@ -143,6 +145,8 @@ class TMainForm : public QWidget {
   // Loads a scenario or a soundtrack as if the operator had picked it in the dialog.
   void OpenScenario(const QString& path);
   void OpenSoundtrack(const QString& path);
+  // Loads the soundtrack with the window kept alive, and shows whether it is loaded.
+  void LoadSoundtrackFile(const QString& path);
   // The files named on the command line, loaded once the window is up.
   void OpenStartupFiles();
   // Asks the operator for a file: the dialog's filter in its design form ("Текстовые файлы|*.txt");
@@ -262,6 +266,8 @@ class TMainForm : public QWidget {
   // Rebuilds the device panel if the registry changed while a test, write or verify ran.
   void CatchUpDevPanel();
 
+  // The window was asked to close while a soundtrack was decoding: it closes once the load gave up.
+  bool closeAfterSoundLoad_ = false;
   platform::Platform& platform_;
   CommandLineOptions options_;
   StartupEnvironment environment_;

@@ -79,7 +79,10 @@ void TMainForm::SoundBtnClick() {
     Player->CloseSoundtrack();
   } else {
     const QString path = ChooseFile ? ChooseFile(kSoundtrackFilter) : QString();
-    if (!path.isEmpty()) Player->LoadSoundtrack(path.toStdString());
+    if (!path.isEmpty()) {
+      LoadSoundtrackFile(path);
+      return;
+    }
   }
   const bool loaded = Player->Soundtrack && Player->Soundtrack->Loaded();
   SoundLoadedLed->SetFill(loaded ? ColorOn : ColorBack);
@@ -89,11 +92,19 @@ void TMainForm::SoundBtnClick() {
 
 void TMainForm::OpenSoundtrack(const QString& path) {
   if (!MayStartWork()) return;
+  LoadSoundtrackFile(path);
+}
+
+void TMainForm::LoadSoundtrackFile(const QString& path) {
+  SoundLoading = true;
+  UpdateControls();
   Player->LoadSoundtrack(path.toStdString());
+  SoundLoading = false;
   const bool loaded = Player->Soundtrack && Player->Soundtrack->Loaded();
   SoundLoadedLed->SetFill(loaded ? ColorOn : ColorBack);
   SoundLoadedLed->SetLabelColor(loaded ? ColorOnText : ColorOffText);
   UpdateControls();
+  if (closeAfterSoundLoad_) close();
 }
 
 void TMainForm::OpenStartupFiles() {

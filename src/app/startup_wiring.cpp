@@ -42,6 +42,13 @@ void TMainForm::CreateWorkingObjects() {
   Player->OnProgress = [this](int32_t ms) { PlayerProgress(ms); };
   Player->OnStateChange = [this] { PlayerStateChanged(); };
   Player->OnEmergencyStop = [this] { PlayerEmergencyStop(); };
+  // A long soundtrack decodes on a thread of its own; the window keeps repainting meanwhile, and a
+  // request to close gives the load up.
+  if (Player->Soundtrack)
+    Player->Soundtrack->WhileDecoding = [this] {
+      platform_.ProcessPendingEvents();
+      return !closeAfterSoundLoad_;
+    };
   Player->OnConnectionStop = [this] { PlayerConnectionStop(); };
   Player->OnIdle = [this] { PlayerIdle(); };
 

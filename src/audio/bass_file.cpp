@@ -1,4 +1,8 @@
 #include <algorithm>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "audio/audio_device.h"
 #include "audio/bass_files.h"
@@ -14,11 +18,58 @@ TBassFile::~TBassFile() {
   ReleaseDevice();
 }
 
+namespace {
+
+// What the decoding thread hands back. Shared, so that a caller who gave up waiting leaves the
+// thread something to write into.
+struct Decoding {
+  std::mutex mutex;
+  bool done = false;
+  std::unique_ptr<DecodedStream> stream;
+  std::string error;
+};
+
+std::unique_ptr<DecodedStream> DecodeWhileWaiting(const std::string& fileName, const std::function<bool()>& wait,
+                                                  std::string& error, bool& gaveUp) {
+  auto decoding = std::make_shared<Decoding>();
+  std::thread([decoding, fileName] {
+    std::string message;
+    std::unique_ptr<DecodedStream> stream = DecodedStream::Open(fileName, message);
+    std::lock_guard lock(decoding->mutex);
+    decoding->stream = std::move(stream);
+    decoding->error = std::move(message);
+    decoding->done = true;
+  }).detach();
+  for (;;) {
+    {
+      std::lock_guard lock(decoding->mutex);
+      if (decoding->done) {
+        error = std::move(decoding->error);
+        return std::move(decoding->stream);
+      }
+    }
+    if (!wait()) {
+      gaveUp = true;
+      return nullptr;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+}  // namespace
+
 void TBassFile::Open() {
   // A second Open on the same object must not leave the first stream's memory behind.
   Close();
   std::string error;
-  std::unique_ptr<DecodedStream> stream = DecodedStream::Open(FileName, error);
+  bool gaveUp = false;
+  std::unique_ptr<DecodedStream> stream = WhileDecoding ? DecodeWhileWaiting(FileName, WhileDecoding, error, gaveUp)
+                                                        : DecodedStream::Open(FileName, error);
+  gaveUp_ = gaveUp;
+  if (gaveUp) {
+    openError_ = "загрузка прервана";
+    return;
+  }
   if (!stream) {
     openError_ = error.empty() ? "не удаётся открыть файл" : error;
     return;

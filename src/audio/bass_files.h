@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -58,8 +59,12 @@ class TBassFile : public TFileAbstract {
   int32_t Duration = 0;  // milliseconds
 
   // Opens FileName, releasing the stream open before; on failure Loaded() stays false and Format,
-  // Size and Duration keep their values. The whole file is decoded here (see DecodedStream).
+  // Size and Duration keep their values. The whole file is decoded here (see DecodedStream): with
+  // WhileDecoding set, on a thread of its own, while the calling thread runs WhileDecoding every
+  // few milliseconds (a window keeps repainting and hearing its keys). WhileDecoding returning
+  // false gives the file up: Open returns at once, not loaded, and the decoding ends unseen.
   void Open() override;
+  std::function<bool()> WhileDecoding;
   void Close() override;
   bool Loaded() const { return loaded_; }
 
@@ -75,12 +80,15 @@ class TBassFile : public TFileAbstract {
   // Why the last Open failed, in the words of the run log ("не обычный файл", "слишком длинная
   // (5 ч 0 мин, наибольшая 3 ч)"); empty after a success.
   const std::string& OpenError() const { return openError_; }
+  // Whether the last Open was given up by WhileDecoding.
+  bool GaveUp() const { return gaveUp_; }
 
  protected:
   std::unique_ptr<DecodedStream> stream_;
   int32_t size_ = 0;
   bool loaded_ = false;
   std::string openError_;
+  bool gaveUp_ = false;
 };
 
 // The soundtrack as the show plays it: the same stream, sent to the audio device. Its Position is

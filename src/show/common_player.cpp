@@ -209,7 +209,7 @@ bool TCommonPlayer::LoadSoundtrack(const std::string& name) {
   CloseSoundtrack();
   Soundtrack->SetFileName(name);
   Soundtrack->Open();
-  if (!Soundtrack->Loaded()) {
+  if (!Soundtrack->Loaded() && !Soundtrack->GaveUp()) {
     // The box keeps the text the operator knows; why it failed goes into the record beside it.
     const std::string text = support::LocalText(90, "Ошибка загрузки фонограммы");
     const std::string& reason = Soundtrack->OpenError();

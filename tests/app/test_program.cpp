@@ -169,6 +169,44 @@ class ProgramTest : public QObject {
     QCOMPARE(run.ExitCode, 0);
   }
 
+  // An hour of sound decodes for seconds on its own thread; the quit time comes first and ends the
+  // run at once, the load given up without a message box.
+  void aQuitDuringASoundtrackLoadEndsTheProgram() {
+    const QString wav = dir_.filePath("hour.wav");
+    {
+      const quint32 rate = 8000, dataBytes = rate * 2 * 3600;
+      QByteArray header("RIFF");
+      auto u32 = [&header](quint32 v) {
+        for (int i = 0; i < 4; ++i) header.append(char((v >> (8 * i)) & 0xFF));
+      };
+      auto u16 = [&header](quint16 v) {
+        header.append(char(v & 0xFF));
+        header.append(char(v >> 8));
+      };
+      u32(36 + dataBytes);
+      header.append("WAVEfmt ");
+      u32(16);
+      u16(1);
+      u16(1);
+      u32(rate);
+      u32(rate * 2);
+      u16(2);
+      u16(16);
+      header.append("data");
+      u32(dataBytes);
+      QFile file(wav);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(header);
+      QVERIFY(file.resize(header.size() + qint64{dataBytes}));  // silence, without writing it
+    }
+    QElapsedTimer took;
+    took.start();
+    const Run run = Start({"--simulate", "--soundtrack", wav, "--quit-after", "200"}, 20000);
+    QCOMPARE(run.ExitCode, 0);
+    QVERIFY2(took.elapsed() < 3000, qPrintable(QString::number(took.elapsed())));
+    QVERIFY2(!run.Err.contains("Ошибка загрузки фонограммы"), qPrintable(run.Err));
+  }
+
   void terminationSignalEndsTheProgram() {
     QProcess process;
     process.setProcessEnvironment(Environment());

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "audio/bass_files.h"
 #include "audio/sound_files.h"
@@ -159,6 +161,47 @@ TEST(SoundtrackOpen, ASecondOpenReplacesTheFirstStreamWithTheNewFormat) {
   EXPECT_EQ(player.Duration, 1000);
   EXPECT_EQ(player.Position(), 0);
   EXPECT_EQ(player.ReadByte(), testing::Ramp8(0));
+}
+
+// With a wait hook the file decodes on a thread of its own while the caller's hook runs; the
+// result is the same as a decode on the caller's thread. A hook that gives up leaves nothing loaded.
+TEST(SoundtrackOpen, ADecodeWithAWaitHookRunsBesideTheCallerAndCanBeGivenUp) {
+  support::testing::TempDir dir;
+  // Ten minutes at 8 kHz: long enough to decode that the caller is asked to wait.
+  const std::string path = dir / "long.wav";
+  testing::WriteRampWav(path, 1, 8000, 16, 8000 * 600);
+  TBassFile plain;
+  plain.FileName = path;
+  plain.Open();
+  ASSERT_TRUE(plain.Loaded()) << plain.OpenError();
+
+  const struct {
+    bool keepWaiting;
+    bool loaded;
+  } cases[] = {{true, true}, {false, false}};
+  for (const auto& c : cases) {
+    TBassFile file;
+    file.FileName = path;
+    int waits = 0;
+    const std::thread::id caller = std::this_thread::get_id();
+    bool onCaller = true;
+    file.WhileDecoding = [&] {
+      ++waits;
+      onCaller = onCaller && std::this_thread::get_id() == caller;
+      return c.keepWaiting;
+    };
+    file.Open();
+    EXPECT_GE(waits, 1);
+    EXPECT_TRUE(onCaller);
+    EXPECT_EQ(file.Loaded(), c.loaded);
+    EXPECT_EQ(file.GaveUp(), !c.keepWaiting);
+    if (c.loaded) {
+      EXPECT_EQ(file.Size(), plain.Size());
+      EXPECT_EQ(file.Duration, plain.Duration);
+    }
+  }
+  // The given-up decode finishes on its own; its file must still be there meanwhile.
+  std::this_thread::sleep_for(std::chrono::seconds(2));
 }
 
 TEST(SoundtrackRead, SeekTakesFramePositionsInsideTheFileAndReadFollows) {
