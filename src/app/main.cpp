@@ -10,7 +10,7 @@
 
 #include "app/command_line.h"
 #include "app/converter_source.h"
-#include "app/demo_run.h"
+#include "demo/demo_run.h"
 #include "app/main_form.h"
 #include "app/memory_form.h"
 #include "app/qt_platform.h"

@@ -193,10 +193,13 @@ class OperatorKeysTest : public QObject {
     // The show position cannot be moved during the show.
     const int next = f.List->currentIndex().row();
     QCOMPARE(next, f.Player->NextCue);
-    w.Press(Qt::Key_Up);
-    QCOMPARE(f.List->currentIndex().row(), next);
-    w.Press(Qt::Key_Return);
-    QCOMPARE(f.Player->NextCue >= 1, true);
+    const int32_t clock = f.Player->Clock;
+    for (Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Return}) {
+      w.Press(key);
+      QCOMPARE(f.List->currentIndex().row(), next);
+      QCOMPARE(f.Player->NextCue, next);
+      QCOMPARE(f.Player->Clock, clock);
+    }
 
     w.Press(Qt::Key_Escape);
     QVERIFY(!f.IsPlaying());
@@ -283,6 +286,27 @@ class OperatorKeysTest : public QObject {
       }
       fd::support::ResetRunLog();
     }
+  }
+
+  // Esc in ОЖИДАНИЕ ends a running search, as F10 does; "Ожидание" flashes while it runs.
+  void escEndsASearchThatFlashesTheWaitLed() {
+    BenchWindow w(platform_, *dir_, kBench);
+    w.ShowActive();
+    TMainForm& f = w.Form();
+    QObject scope;
+    w.Press(Qt::Key_F10);
+    QVERIFY(f.Searching);
+    QList<bool> lit;
+    for (int i = 0; i < 4; ++i) {
+      f.ErrFlashTimerTimer();
+      lit << (f.WaitLed->Fill() == kLime);
+    }
+    // On and off by turns.
+    QVERIFY2(lit[0] != lit[1] && lit[1] != lit[2] && lit[2] != lit[3], qPrintable(QString::number(lit.count(true))));
+    WhenDialogShows(&scope, [](QDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Return); });
+    w.Press(Qt::Key_Escape);
+    QVERIFY(!f.Searching);
+    QCOMPARE(int(OperatingMode), int(fd::show::omWait));
   }
 
   void aKeyInADialogBelongsToTheDialog() {

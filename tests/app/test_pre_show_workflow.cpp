@@ -201,6 +201,29 @@ class PreShowWorkflowTest : public QObject {
     QCOMPARE(f.VersionValue->text(), QStringLiteral("165"));
   }
 
+  // A scenario loaded before the search: the consoles the search finds get its used-channel marks.
+  void aSearchAfterTheScenarioMarksTheChannelsItUses() {
+    BenchWindow w(platform_, *dir_, "converters 1\nconsole 4 version 168 channels 8\n");
+    SmallWindows small(platform_, w.Form());
+    w.ShowActive();
+    TMainForm& f = w.Form();
+    PickScenario(w, WriteFile(*dir_, "show.txt", "0:00:01.0\t4\t2\ta\r\n0:00:02.0\t4\t7\tb\r\n"));
+    QCOMPARE(f.Controls->ConsoleCount(), 0);
+    w.Press(Qt::Key_F10);
+    do {
+      Manual(f.Controls->ScanTimer()).Fire();
+    } while (f.Controls->ScanAddress() >= 240 || f.Controls->ScanAddress() <= 4);
+    WhenDialogShows(scope_.get(), [](QDialog& dialog) { QTest::keyClick(&dialog, Qt::Key_Return); });
+    w.Press(Qt::Key_F10);
+    QVERIFY(!f.Searching);
+    auto* console = dynamic_cast<fd::devices::TCommonControl*>(f.Controls->FindByID(4));
+    QVERIFY(console != nullptr);
+    QList<int> used;
+    for (int i = 0; i < 8; ++i)
+      if (console->ChannelUsed[static_cast<size_t>(i)]) used << i + 1;
+    QCOMPARE(used, (QList<int>{2, 7}));
+  }
+
   void channelTestColoursTheGraph() {
     // Channel 2 is not connected and used by the scenario, channel 5 never answers.
     BenchWindow w(platform_, *dir_, "converters 1\nconsole 4 version 168 channels 20 open 2 broken 5\n");
@@ -477,6 +500,37 @@ class PreShowWorkflowTest : public QObject {
     QCOMPARE(asked, 0);
     QVERIFY(!f.Player->Soundtrack->Loaded());
     QCOMPARE(f.SoundLoadedLed->Fill(), ColorBack);
+  }
+
+  // "Воспроизведение": off in ОЖИДАНИЕ, flashing in ГОТОВНОСТЬ with a soundtrack loaded, lit while
+  // it plays, flashing again after the stop.
+  void soundPlayLedFollowsTheModeAndTheSound() {
+    BenchWindow w(platform_, *dir_, "converters 1\nconsole 3\n");
+    SmallWindows small(platform_, w.Form());
+    w.ShowActive();
+    TMainForm& f = w.Form();
+    QVERIFY(f.Controls->ProbeAddress(3));
+    PickScenario(w, WriteFile(*dir_, "show.txt", "0:00:30.0\t3\t1\tlate\r\n"));
+    f.ChooseFile = [&](const QString&) { return WriteFile(*dir_, "silence.wav", SilentWav()); };
+    w.Press(Qt::Key_F3);
+    QVERIFY(f.Player->Soundtrack->Loaded());
+    // Four flash phases: how often the LED was lit.
+    auto litPhases = [&f] {
+      int lit = 0;
+      for (int i = 0; i < 4; ++i) {
+        f.ErrFlashTimerTimer();
+        lit += f.SoundPlayLed->Fill() == ColorOn;
+      }
+      return lit;
+    };
+    const struct {
+      Qt::Key key;  // Qt::Key_unknown: none
+      int lit;      // of four phases
+    } steps[] = {{Qt::Key_unknown, 0}, {Qt::Key_F1, 2}, {Qt::Key_F5, 4}, {Qt::Key_F6, 2}, {Qt::Key_F1, 0}};
+    for (const auto& step : steps) {
+      if (step.key != Qt::Key_unknown) w.Press(step.key);
+      QCOMPARE(litPhases(), step.lit);
+    }
   }
 
   // Each row as the operator reads it under "Время", "Пульт", "Канал" and "Комментарии": the time

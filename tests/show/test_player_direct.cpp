@@ -134,6 +134,55 @@ TEST(PlayerDirect, RunFromZeroStopsHalfASecondAfterTheLastCueReportingEveryHundr
   EXPECT_EQ(b.progress.back().clock, 5000);
 }
 
+// Every stop, the operator's and one heard from the bus, goes out as the stop broadcast, then the
+// announcement, then a stop to each high-voltage console in the registry's order.
+TEST(PlayerDirect, AStopTellsEachHighVoltageConsoleInRegistryOrderAfterTheBroadcasts) {
+  for (const bool heard : {false, true}) {
+    SCOPED_TRACE(heard ? "stop heard on the bus" : "the operator's stop");
+    PlayerBench b;
+    b.QuietEngine();
+    for (int id : {12, 3, 7}) b.AddConsole(id, 0x268, 'Q', 8);
+    b.AddConsole(5, 0x165);
+    b.Register({12, 3, 5, 7});
+    b.Load({Channel(60000, 3, 1)});
+    b.player->Start(0);
+    b.Advance(200);
+    const size_t mark = b.sent.size();
+    if (heard)
+      b.player->HandleBusMessage(bus::Frame6{0x90, 0, 2, 0, 0, 0});
+    else
+      b.player->Stop(true);
+    ASSERT_FALSE(b.player->IsPlaying());
+    std::vector<uint8_t> order;
+    for (size_t i = mark; i < b.sent.size(); ++i) order.push_back(b.sent[i][0] == 0x88 ? b.sent[i][5] : b.sent[i][0]);
+    std::vector<uint8_t> expected{0x90, 0x11};
+    for (int i = 0; i < b.controls->Count(); ++i)
+      if (b.controls->Items(i)->ID != 5) expected.push_back(static_cast<uint8_t>(b.controls->Items(i)->ID));
+    EXPECT_EQ(order, expected);
+    EXPECT_EQ(b.emergencies, heard ? 1 : 0);
+  }
+}
+
+// F5 again after the show ended starts where it ended: its last cues do not fire again, and the
+// first tick finds nothing due: the end's half second begins at once.
+TEST(PlayerDirect, AStartAfterTheEndFiresNothingAndEndsOnTheFirstTick) {
+  PlayerBench b;
+  b.QuietEngine();
+  b.AddConsole(3, 0x165);
+  b.Register({3});
+  b.Load({Channel(0, 3, 1), Channel(400, 3, 2), Channel(400, 3, 3)});
+  b.player->Start(0);
+  ASSERT_TRUE(b.RunUntilStopped(3000));
+  ASSERT_EQ(b.log.Size(), 3u);
+  EXPECT_EQ(b.player->Clock, 400);
+  const uint64_t again = b.Now();
+  b.player->Start(b.player->Clock);
+  ASSERT_TRUE(b.RunUntilStopped(3000));
+  EXPECT_EQ(b.log.Size(), 3u) << "nothing fired twice";
+  EXPECT_GE(b.Now() - again, 500u);
+  EXPECT_LE(b.Now() - again, 560u);
+}
+
 TEST(PlayerDirect, IdleOnlyWhileTheNextCueIsMoreThanASecondAwayAndAtMostOnceASecond) {
   PlayerBench b;
   b.QuietEngine();

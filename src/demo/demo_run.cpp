@@ -1,4 +1,4 @@
-#include "app/demo_run.h"
+#include "demo/demo_run.h"
 
 #include <QApplication>
 #include <QKeyEvent>
