@@ -1,12 +1,12 @@
 // The RFC 4180 reader on arbitrary text: it never reads out of bounds, always moves on, counts
 // lines forward, and what it reads, written back with every field quoted, reads the same again.
+#include "import/csv_reader.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "import/csv_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -1,13 +1,14 @@
 // The script importer on arbitrary bytes (any encoding, delimiter, quoting): it never crashes,
 // every row is either a cue or a bad row with its line, and every cue it makes is one the scenario
 // file holds: written out and read back by the loader, it comes back the same.
+#include "import/script_import.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "import/scenario_text.h"
-#include "import/script_import.h"
 #include "show/scenario_line.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,10 +1,9 @@
 #include "app/console_row.h"
 
+#include <QLocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-
-#include <QLocale>
 
 namespace fd::app {
 

@@ -10,13 +10,13 @@
 
 #include "app/command_line.h"
 #include "app/converter_source.h"
-#include "demo/demo_run.h"
 #include "app/main_form.h"
 #include "app/memory_form.h"
 #include "app/qt_platform.h"
 #include "app/session_automation.h"
 #include "app/warning_dialogs.h"
 #include "app/warning_form.h"
+#include "demo/demo_run.h"
 #include "support/terminal_text.h"
 
 namespace {

@@ -45,8 +45,9 @@ void TMainForm::ShowConsoleRow(int row, const devices::TCommonDevice& device, bo
   if (console == nullptr) return;
   QLabel* label = Rows[static_cast<size_t>(row)];
   const QChar point = SystemDecimalPoint();
-  label->setText(fresh ? NewConsoleRow(console->ID, console->ChannelCount, console->Voltage, console->LinkQuality(), point)
-                       : PolledConsoleRow(label->text(), console->Voltage, console->LinkQuality(), point));
+  label->setText(
+      fresh ? NewConsoleRow(console->ID, console->ChannelCount, console->Voltage, console->LinkQuality(), point)
+            : PolledConsoleRow(label->text(), console->Voltage, console->LinkQuality(), point));
 
   const ConsoleRowColors colors = RowColorsFor(console->LastResult, console->StatusBit, ColorField);
   QPalette p = label->palette();

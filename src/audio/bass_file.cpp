@@ -63,8 +63,8 @@ void TBassFile::Open() {
   Close();
   std::string error;
   bool gaveUp = false;
-  std::unique_ptr<DecodedStream> stream = WhileDecoding ? DecodeWhileWaiting(FileName, WhileDecoding, error, gaveUp)
-                                                        : DecodedStream::Open(FileName, error);
+  std::unique_ptr<DecodedStream> stream =
+      WhileDecoding ? DecodeWhileWaiting(FileName, WhileDecoding, error, gaveUp) : DecodedStream::Open(FileName, error);
   gaveUp_ = gaveUp;
   if (gaveUp) {
     openError_ = "загрузка прервана";

@@ -23,7 +23,7 @@ struct UnfitCue {
   int Line;      // the cue's line in its file
   int Console;
   CueUnfit Why;
-  int Records = 0;  // Records: how many the console has
+  int Records = 0;        // Records: how many the console has
   int CuesOnConsole = 0;  // Records: how many cues the scenario gives it
 };
 

@@ -66,7 +66,8 @@ bool ParseColumnsOption(std::string_view text, ColumnChoice& choice, std::string
     const std::string_view item = text.substr(start, comma - start);
     const size_t equals = item.find('=');
     const std::string role(TrimBlanks(item.substr(0, equals)));
-    const std::string_view value = equals == std::string_view::npos ? std::string_view() : TrimBlanks(item.substr(equals + 1));
+    const std::string_view value =
+        equals == std::string_view::npos ? std::string_view() : TrimBlanks(item.substr(equals + 1));
     size_t k = 0;
     while (k < kColumnCount && role != ColumnName(static_cast<Column>(k))) ++k;
     if (k == kColumnCount) {

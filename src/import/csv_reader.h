@@ -9,8 +9,8 @@ namespace fd::import {
 // One record of delimited text.
 struct CsvRecord {
   std::vector<std::string> Fields;
-  int Line = 0;          // the input line it starts on (1-based)
-  bool Unclosed = false; // a quoted field ran to the end of the text without its closing quote
+  int Line = 0;           // the input line it starts on (1-based)
+  bool Unclosed = false;  // a quoted field ran to the end of the text without its closing quote
 };
 
 // RFC 4180 records out of text already in UTF-8: fields separated by the delimiter, records by

@@ -104,7 +104,8 @@ bool RowToCue(const CsvRecord& row, const ColumnMap& columns, const RowRules& ru
   }
   if (target.front() == '#') {
     if (!ReadMotion(target, cue)) {
-      reason = std::string("the motion command ") + Quoted(target) + " is not #C, #L, #R, #LT or #RT with whole-number levels";
+      reason = std::string("the motion command ") + Quoted(target) +
+               " is not #C, #L, #R, #LT or #RT with whole-number levels";
       return false;
     }
   } else {

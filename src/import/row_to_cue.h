@@ -13,8 +13,8 @@ namespace fd::import {
 // How a script's rows become cues.
 struct RowRules {
   TimeRules Time;
-  int64_t OffsetMs = 0;     // subtracted from every time
-  bool HasOffset = false;   // a time before the offset is then refused: it lies before the show
+  int64_t OffsetMs = 0;    // subtracted from every time
+  bool HasOffset = false;  // a time before the offset is then refused: it lies before the show
 };
 
 // One data row as a cue (its time, console, channel or motion command and comment, Line the row's

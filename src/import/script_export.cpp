@@ -10,7 +10,8 @@ namespace fd::import {
 namespace {
 
 void AppendField(std::string_view text, std::string& out) {
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos && (text.empty() || (text.front() != ' ' && text.back() != ' '))) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos &&
+      (text.empty() || (text.front() != ' ' && text.back() != ' '))) {
     out += text;
     return;
   }

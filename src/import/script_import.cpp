@@ -3,8 +3,8 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 
 #include "import/csv_reader.h"
 #include "import/field_text.h"
@@ -82,7 +82,8 @@ ImportResult ImportScript(std::string_view bytes, const ImportSettings& settings
   result.Readable = true;
 
   // Room for a cue a line: a script of a million rows is not grown step by step.
-  result.Cues.reserve(static_cast<size_t>(std::count(text.Utf8.begin() + static_cast<std::ptrdiff_t>(start), text.Utf8.end(), '\n')));
+  result.Cues.reserve(
+      static_cast<size_t>(std::count(text.Utf8.begin() + static_cast<std::ptrdiff_t>(start), text.Utf8.end(), '\n')));
   AskForLargePages(result.Cues.data(), result.Cues.capacity() * sizeof(devices::CueRecord));
   std::string reason;
   while (reader.Next(row)) {

@@ -33,7 +33,7 @@ struct ImportResult {
   char Delimiter = ',';
   int HeaderLine = 0;
   ColumnMap Columns;
-  size_t Rows = 0;  // data rows, blank ones not counted
+  size_t Rows = 0;                       // data rows, blank ones not counted
   std::vector<devices::CueRecord> Cues;  // in the script's order
   std::vector<BadRow> BadRows;
   size_t Replaced = 0;  // comment characters the code page cannot hold, written as "?"

@@ -74,8 +74,7 @@ std::vector<int32_t> TCommonPlayer::CuesBeforeFirstRun(int32_t fromMs) const {
   if (ResumesAtStopPoint(fromMs))
     while (from < CueCount() && Cues->Items(from).TimeMs <= fromMs) ++from;
   for (int32_t i = from; i < CueCount() && Cues->Items(i).TimeMs < runAt; ++i)
-    if (Cues->Items(i).CueKind == devices::ChannelCue || devices::IsMotionCue(Cues->Items(i).CueKind))
-      out.push_back(i);
+    if (Cues->Items(i).CueKind == devices::ChannelCue || devices::IsMotionCue(Cues->Items(i).CueKind)) out.push_back(i);
   return out;
 }
 

@@ -16,8 +16,8 @@ namespace fd::show {
 // window shows Heading and MemoText() and lets the operator go on or cancel.
 struct PreflightResult {
   bool Passed = true;
-  std::vector<int> Numbers;  // offending console numbers or device IDs, ascending, each once
-  std::string Heading;       // empty when passed
+  std::vector<int> Numbers;        // offending console numbers or device IDs, ascending, each once
+  std::string Heading;             // empty when passed
   std::vector<std::string> Lines;  // one line a cue, when the check is about cues, not consoles
 
   // "3, 7", or the lines one under the other
@@ -31,8 +31,7 @@ inline constexpr const char* kScenarioTimesHeading = "Сценарий може�
 // have one and are listed like the others.
 PreflightResult CheckUnconnected(const std::vector<devices::CueRecord>& cues, const devices::TControls& controls);
 
-inline constexpr const char* kBeforeFirstRunHeading =
-    "Команды до первой синхронизации не будут выполнены пультами...";
+inline constexpr const char* kBeforeFirstRunHeading = "Команды до первой синхронизации не будут выполнены пультами...";
 
 // The cues (indexes into cues) that a start in autonomous launch leaves out because they lie
 // before its first run broadcast: one line each with the time, the console and the channel.

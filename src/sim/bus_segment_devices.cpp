@@ -1,8 +1,7 @@
-#include "sim/bus_segment.h"
-
 #include <algorithm>
 #include <cstdint>
 
+#include "sim/bus_segment.h"
 #include "sim/bus_segment_parts.h"
 
 namespace fd::sim {

@@ -5,10 +5,10 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
-#include <QTimer>
 #include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <ctime>
 #include <fstream>

@@ -2,10 +2,10 @@
 // tests and their graph, the scenario and soundtrack keys, the pre-flight dialogs in front of
 // writing and verifying, and the cue list following the show.
 #include <QDialog>
-#include <algorithm>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
 
 #include "app/bench_window.h"
 #include "app/channel_graph.h"
@@ -414,13 +414,19 @@ class PreShowWorkflowTest : public QObject {
       answer.start(10);
       w.Press(c.key);
       answer.stop();
-      const QString name = QStringLiteral("%1 %2 cancel at %3").arg(c.key == Qt::Key_F8 ? "F8" : "F9").arg(c.scenario.size()).arg(c.cancelAt);
+      const QString name = QStringLiteral("%1 %2 cancel at %3")
+                               .arg(c.key == Qt::Key_F8 ? "F8" : "F9")
+                               .arg(c.scenario.size())
+                               .arg(c.cancelAt);
       QVERIFY2(headings == c.headings, qPrintable(name + ": " + headings.join(" | ")));
       QCOMPARE(platform_.Messages.size(), size_t{c.message != nullptr});
       if (c.message) QCOMPARE(platform_.Messages[0].Text, std::string(c.message));
       QVERIFY2(w.Bench().Segment().WireLog().empty() != c.sent, qPrintable(name));
       if (headings.size() == 3)
-        QCOMPARE(memos[2], QStringLiteral("строка 3: 0:00:02.000  пульт 3, канал 0 вне 1..512: сохраняется, но в прямом режиме не срабатывает"));
+        QCOMPARE(
+            memos[2],
+            QStringLiteral(
+                "строка 3: 0:00:02.000  пульт 3, канал 0 вне 1..512: сохраняется, но в прямом режиме не срабатывает"));
     }
   }
 
@@ -670,7 +676,8 @@ class PreShowWorkflowTest : public QObject {
     TMainForm& f = w.Form();
     QVERIFY(f.Controls->ProbeAddress(3));
     QByteArray text;
-    for (int i = 0; i < 40; ++i) text += QStringLiteral("0:00:%1.0\t3\t%2\tcue\r\n").arg(i, 2, 10, QLatin1Char('0')).arg(i % 16 + 1).toLatin1();
+    for (int i = 0; i < 40; ++i)
+      text += QStringLiteral("0:00:%1.0\t3\t%2\tcue\r\n").arg(i, 2, 10, QLatin1Char('0')).arg(i % 16 + 1).toLatin1();
     StartShow(w, text);
     QTest::qWait(300);
     const QStringList before = LinesAfterStartup();
@@ -691,10 +698,10 @@ class PreShowWorkflowTest : public QObject {
     QTest::qWait(1200);
     QVERIFY(!f.IsPlaying());
     const QStringList after = LinesAfterStartup().mid(before.size()).filter(QRegularExpression("^(?!Запуск)"));
-    const QStringList expected{"Ошибка преобразователя RS485 - нет связи",
-                               "Стоп не доставлен: нет связи с преобразователем RS485",
-                               "Показ остановлен: нет связи с преобразователем RS485",
-                               "Работа преобразователя RS485 восстановлена", "Стоп доставлен после восстановления связи"};
+    const QStringList expected{
+        "Ошибка преобразователя RS485 - нет связи", "Стоп не доставлен: нет связи с преобразователем RS485",
+        "Показ остановлен: нет связи с преобразователем RS485", "Работа преобразователя RS485 восстановлена",
+        "Стоп доставлен после восстановления связи"};
     QCOMPARE(after, expected);
   }
 };

@@ -1,7 +1,7 @@
 // The console program as the operator and the scripts start it.
+#include <QElapsedTimer>
 #include <QImage>
 #include <QProcess>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -123,9 +123,8 @@ class ProgramTest : public QObject {
     QTest::newRow("then a folder as the soundtrack")
         << "mkfifo show.txt; mkdir -p track.wav" << QStringList{"--scenario", "show.txt", "--soundtrack", "track.wav"}
         << 0 << "(it is a pipe, not a regular file)";
-    QTest::newRow("a folder as the soundtrack")
-        << "mkdir -p track.wav" << QStringList{"--soundtrack", "track.wav"} << 0
-        << "firnadesk: Ошибка загрузки фонограммы: не обычный файл";
+    QTest::newRow("a folder as the soundtrack") << "mkdir -p track.wav" << QStringList{"--soundtrack", "track.wav"} << 0
+                                                << "firnadesk: Ошибка загрузки фонограммы: не обычный файл";
     // Five million cues need some 650 MB; the window itself takes about 250 MB of addresses.
     QTest::newRow("more cues than the memory holds")
         << "yes '1 1 1' | head -c 30M > big.txt" << QStringList{"--scenario", "big.txt"} << 700
@@ -144,8 +143,8 @@ class ProgramTest : public QObject {
     const QString limit = memoryMb > 0 ? QString("ulimit -v %1; ").arg(memoryMb * 1024) : QString();
     QElapsedTimer took;
     took.start();
-    const Run run = Start(QStringList{"-c", setup + "; " + limit + "exec \"$0\" \"$@\"", FIRNADESK_PROGRAM, "--simulate",
-                                      "--quit-after", "1500"} +
+    const Run run = Start(QStringList{"-c", setup + "; " + limit + "exec \"$0\" \"$@\"", FIRNADESK_PROGRAM,
+                                      "--simulate", "--quit-after", "1500"} +
                               args,
                           20000, "/bin/bash", work.path());
     QVERIFY2(took.elapsed() < 10000, qPrintable(QString::number(took.elapsed())));

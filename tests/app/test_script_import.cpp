@@ -38,10 +38,13 @@ class ScriptImportTest : public QObject {
     const struct {
       const char* name;
       QByteArray bytes;
-      int cues;              // 0: the load failed
-      std::string message;   // what the operator is shown, if anything
+      int cues;             // 0: the load failed
+      std::string message;  // what the operator is shown, if anything
     } cases[] = {
-        {"design.csv", "# exported\r\nTime;Module;Pin;Effect\r\n0:00:02,5;3;2;\"Peony; red\"\r\n1,5;3;1;Comet\r\n", 2, {}},
+        {"design.csv",
+         "# exported\r\nTime;Module;Pin;Effect\r\n0:00:02,5;3;2;\"Peony; red\"\r\n1,5;3;1;Comet\r\n",
+         2,
+         {}},
         {"design.txt", "Время\tПульт\tКанал\r\n1\t4\t7\r\n", 1, {}},
         {"broken.csv", "time,console,channel\n1,3,1\n\n2,3,x\n", 0, "Ошибка загрузки сценария (строка: 4)."},
         {"noheader.csv", "1,3,1\n", 0, "Ошибка загрузки сценария (строка: 1)."},

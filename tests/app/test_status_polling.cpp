@@ -1,10 +1,11 @@
 // Polling on the bench: console rows and radio indicators follow what the devices answer, the
 // pending states flash, and a converter unplugged and plugged in again is shown and logged once.
-#include <QProcess>
-#include <QtTest>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
+
+#include <QProcess>
+#include <QtTest>
 
 #include "app/bench_window.h"
 #include "app/color_scheme.h"
@@ -59,13 +60,19 @@ class StatusPollingTest : public QObject {
     QTest::addColumn<int>("quality");
     QTest::addColumn<QString>("point");
     QTest::addColumn<QString>("row");
-    QTest::newRow("template") << -1 << 0 << 0.0 << 0 << "," << "   .     ??.??в      0%";
-    QTest::newRow("decimal point") << 3 << 8 << 24.0 << 100 << "." << "  3. 8   24.00в    100%";
-    QTest::newRow("console 3") << 3 << 8 << 24.0 << 100 << "," << "  3. 8   24,00в    100%";
-    QTest::newRow("console 199") << 199 << 512 << 5.5 << 7 << "," << "199. 512  5,50в      7%";
-    QTest::newRow("rounded volts") << 12 << 16 << 12.345 << 50 << "," << " 12. 16  12,35в     50%";
+    QTest::newRow("template") << -1 << 0 << 0.0 << 0 << ","
+                              << "   .     ??.??в      0%";
+    QTest::newRow("decimal point") << 3 << 8 << 24.0 << 100 << "."
+                                   << "  3. 8   24.00в    100%";
+    QTest::newRow("console 3") << 3 << 8 << 24.0 << 100 << ","
+                               << "  3. 8   24,00в    100%";
+    QTest::newRow("console 199") << 199 << 512 << 5.5 << 7 << ","
+                                 << "199. 512  5,50в      7%";
+    QTest::newRow("rounded volts") << 12 << 16 << 12.345 << 50 << ","
+                                   << " 12. 16  12,35в     50%";
     // Too long for their columns: clipped at the left edge, the other columns stay put.
-    QTest::newRow("clipped") << 12345 << 16 << 123456.0 << 12345 << "," << "345. 123456,00в  12345%";
+    QTest::newRow("clipped") << 12345 << 16 << 123456.0 << 12345 << ","
+                             << "345. 123456,00в  12345%";
   }
   void rowTexts() {
     QFETCH(int, id);
@@ -222,7 +229,8 @@ class StatusPollingTest : public QObject {
     const QString terminal = QString::fromLocal8Bit(::ptsname(master));
     // flock(1) opens the terminal, takes its lock and holds it while its command runs.
     QProcess holder;
-    holder.start(QStringLiteral("flock"), {QStringLiteral("-x"), terminal, QStringLiteral("sleep"), QStringLiteral("30")});
+    holder.start(QStringLiteral("flock"),
+                 {QStringLiteral("-x"), terminal, QStringLiteral("sleep"), QStringLiteral("30")});
     QVERIFY(holder.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(fd::bus::TtyDriver::DeviceHolders(terminal.toStdString()).find("flock") == 0, 5000);
     const struct {

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "cue_builders.h"
 #include "bench_fixture.h"
+#include "cue_builders.h"
 #include "devices/common_control.h"
 #include "devices/scenario_memory.h"
 

@@ -119,8 +119,9 @@ TEST_F(ImportCliTest, ExportWritesACsvThatImportReadsBack) {
   folder.Write("show.txt", "1:05 7 #LT#2.5#80\r\n0:00:01.5\t3\t12\tFinal, \"big\"\r\n");
   Outcome o = Run("export show.txt");
   ASSERT_EQ(o.exitCode, 0) << o.err;
-  EXPECT_EQ(o.out,
-            "\xEF\xBB\xBFtime,console,channel,comment\r\n1.500,3,12,\"Final, \"\"big\"\"\"\r\n65.000,7,#LT#2.5#80,\r\n");
+  EXPECT_EQ(
+      o.out,
+      "\xEF\xBB\xBFtime,console,channel,comment\r\n1.500,3,12,\"Final, \"\"big\"\"\"\r\n65.000,7,#LT#2.5#80,\r\n");
   ASSERT_EQ(Run("export show.txt -o show.csv").exitCode, 0);
   o = Run("import show.csv -o again.txt");
   ASSERT_EQ(o.exitCode, 0) << o.err;

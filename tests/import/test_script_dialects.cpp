@@ -50,9 +50,9 @@ struct Dialect {
   const char* name;
   std::string bytes;
   ImportSettings settings;
-  std::string encoding;                // as detected
+  std::string encoding;  // as detected
   char delimiter;
-  std::vector<std::string> cues;       // CueText of each, in the script's order
+  std::vector<std::string> cues;          // CueText of each, in the script's order
   std::vector<std::string> badRows = {};  // "line: reason"
   size_t replaced = 0;
 };
@@ -60,36 +60,69 @@ struct Dialect {
 TEST(ScriptDialects, EveryDialectReadsToTheSameCues) {
   const std::vector<Dialect> dialects = {
       {"comma, UTF-8, seconds with a point",
-       "Time,Module,Pin,Effect\n1.5,3,12,Red peony\n90,4,2,\n", With(), "UTF-8", ',',
+       "Time,Module,Pin,Effect\n1.5,3,12,Red peony\n90,4,2,\n",
+       With(),
+       "UTF-8",
+       ',',
        {"2 1500 3 12 Red peony", "3 90000 4 2 "}},
       {"semicolon, UTF-8 with BOM, decimal comma, Russian headers",
-       "\xEF\xBB\xBF" "Время;Пульт;Канал;Комментарий\r\n1,25;7;1;Фонтан\r\n", With(), "UTF-8 with BOM", ';',
+       "\xEF\xBB\xBF"
+       "Время;Пульт;Канал;Комментарий\r\n1,25;7;1;Фонтан\r\n",
+       With(),
+       "UTF-8 with BOM",
+       ';',
        {"2 1250 7 1 Фонтан"}},
       {"TAB, UTF-16LE, H:MM:SS.xx",
-       Utf16Le("Event Time\tRail\tCue\tDescription\r\n0:01:30.25\t2\t5\tСалют\r\n1:05.5\t2\t6\tx\r\n"), With(), "UTF-16LE",
-       '\t', {"2 90250 2 5 Салют", "3 65500 2 6 x"}},
+       Utf16Le("Event Time\tRail\tCue\tDescription\r\n0:01:30.25\t2\t5\tСалют\r\n1:05.5\t2\t6\tx\r\n"),
+       With(),
+       "UTF-16LE",
+       '\t',
+       {"2 90250 2 5 Салют", "3 65500 2 6 x"}},
       {"Windows-1252 with a letter Windows-1251 has not",
-       "Shot Time,Address,Channel,Name\n2,1,1,Caf\xE9 cr\xE8me\n", With(), "WINDOWS-1252", ',',
-       {"2 2000 1 1 Caf? cr?me"}, {}, 2},
+       "Shot Time,Address,Channel,Name\n2,1,1,Caf\xE9 cr\xE8me\n",
+       With(),
+       "WINDOWS-1252",
+       ',',
+       {"2 2000 1 1 Caf? cr?me"},
+       {},
+       2},
       {"Windows-1251 read as Cyrillic",
        "\xC2\xF0\xE5\xEC\xFF;\xCF\xF3\xEB\xFC\xF2;\xCA\xE0\xED\xE0\xEB;\xCA\xEE\xEC\xEC\xE5\xED\xF2\xE0\xF0\xE8\xE9\n"
        "3;2;4;\xD4\xE8\xED\xE0\xEB\n",
-       With(), "WINDOWS-1251", ';', {"2 3000 2 4 Финал"}},
+       With(),
+       "WINDOWS-1251",
+       ';',
+       {"2 3000 2 4 Финал"}},
       {"quoted delimiter, quotes and a line break; lines counted through it",
-       "time,console,channel,comment\n1,1,1,\"a, b \"\"c\"\"\nnext line\"\n2,1,2,\"plain\"\n", With(), "UTF-8", ',',
+       "time,console,channel,comment\n1,1,1,\"a, b \"\"c\"\"\nnext line\"\n2,1,2,\"plain\"\n",
+       With(),
+       "UTF-8",
+       ',',
        {"2 1000 1 1 a, b \"c\" next line", "4 2000 1 2 plain"}},
       {"milliseconds, a motion command, the unit in brackets",
-       "Time (ms);Console;Channel\n1500;9;#LT#2.5#80\n2000;9;#c\n", With("", FrameRate::None, TimeUnit::Milliseconds),
-       "UTF-8", ';', {"2 1500 9 #LT#2.5#80 ", "3 2000 9 #C#100 "}},
+       "Time (ms);Console;Channel\n1500;9;#LT#2.5#80\n2000;9;#c\n",
+       With("", FrameRate::None, TimeUnit::Milliseconds),
+       "UTF-8",
+       ';',
+       {"2 1500 9 #LT#2.5#80 ", "3 2000 9 #C#100 "}},
       {"29.97 drop-frame timecode with an offset",
        "Time,Module,Pin\n01:00:00;00,1,1\n01:01:00:02,1,2\n01:10:00:00,1,3\n",
-       With("", FrameRate::Fps2997Drop, TimeUnit::Seconds, "01:00:00:00"), "UTF-8", ',',
+       With("", FrameRate::Fps2997Drop, TimeUnit::Seconds, "01:00:00:00"),
+       "UTF-8",
+       ',',
        {"2 0 1 1 ", "3 60060 1 2 ", "4 600000 1 3 "}},
       {"25 fps timecode and a # preamble",
        "# exported by a design program\n#fps 25\n\nTime,Module,Pin\n00:00:01:12,5,5\n",
-       With("", FrameRate::Fps25), "UTF-8", ',', {"5 1480 5 5 "}},
+       With("", FrameRate::Fps25),
+       "UTF-8",
+       ',',
+       {"5 1480 5 5 "}},
       {"columns named by number and by name",
-       "A,B,C,D\nx,2.5,6,7\n", With("time=2,console=C,channel=4,comment=1"), "UTF-8", ',', {"2 2500 6 7 x"}},
+       "A,B,C,D\nx,2.5,6,7\n",
+       With("time=2,console=C,channel=4,comment=1"),
+       "UTF-8",
+       ',',
+       {"2 2500 6 7 x"}},
       {"every reason a row is refused",
        "time,console,channel\n"
        "soon,1,1\n"
@@ -102,7 +135,10 @@ TEST(ScriptDialects, EveryDialectReadsToTheSameCues) {
        "1,1,#Z\n"
        "1,1\n"
        "1,1,\"open\n",
-       With(), "UTF-8", ',', {},
+       With(),
+       "UTF-8",
+       ',',
+       {},
        {"2: the time \"soon\" is not a time",
         "3: the time \"00:00:01:00\" is a timecode: give its frame rate with --fps", "4: the time is empty",
         "5: the console \"x\" is not a whole number", "6: the console 200 is not 1 to 199",
@@ -112,7 +148,10 @@ TEST(ScriptDialects, EveryDialectReadsToTheSameCues) {
         "11: a quoted field is not closed: it runs to the end of the file"}},
       {"timecode reasons",
        "time,console,channel\n00:00:01:30,1,1\n00:01:00;01,1,1\n00:00:00;10,1,1\n",
-       With("", FrameRate::Fps2997Drop, TimeUnit::Seconds, "00:00:01;00"), "UTF-8", ',', {},
+       With("", FrameRate::Fps2997Drop, TimeUnit::Seconds, "00:00:01;00"),
+       "UTF-8",
+       ',',
+       {},
        {"2: the timecode \"00:00:01:30\" counts more frames than a second has at 29.97 fps",
         "3: the timecode \"00:01:00;01\" does not exist in 29.97 drop frame",
         "4: the time \"00:00:00;10\" comes before --time-offset"}},
@@ -140,7 +179,8 @@ TEST(ScriptDialects, TextThatIsNoScriptIsRefusedWithItsLine) {
   } cases[] = {
       {"# only a remark\n\n", 1, "the file has no header row"},
       {"# remark\nTime,Module,Effect\n1,1,x\n", 2,
-       "the header has no channel column (it has \"Time\", \"Module\", \"Effect\"); name it with --columns channel=..."},
+       "the header has no channel column (it has \"Time\", \"Module\", \"Effect\"); name it with --columns "
+       "channel=..."},
   };
   for (const auto& c : cases) {
     const ImportResult r = ImportScript(c.bytes, ImportSettings{});

@@ -1,10 +1,10 @@
 // firnadesk-cli check, write, verify and test, run as the operator runs them.
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <sys/wait.h>
 
 #include <cstdlib>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -432,8 +432,8 @@ TEST_F(CliTest, WriteAndVerifyInJsonNameEachConsoleAndTheDifference) {
   EXPECT_EQ(written.exitCode, 0) << written.err;
   const auto w = nlohmann::json::parse(written.out);
   ASSERT_EQ(w["passes"].size(), 2u) << written.out;
-  const auto consoles = nlohmann::json::parse(
-      R"([{"console": 1, "cues": 2, "records": 2}, {"console": 7, "cues": 1, "records": 3}])");
+  const auto consoles =
+      nlohmann::json::parse(R"([{"console": 1, "cues": 2, "records": 2}, {"console": 7, "cues": 1, "records": 3}])");
   for (const auto& pass : w["passes"]) {
     EXPECT_EQ(pass["result"], "OK");
     EXPECT_EQ(pass["consoles"], consoles) << written.out;

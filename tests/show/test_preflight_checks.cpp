@@ -119,15 +119,16 @@ TEST_F(PreflightTest, ChannelUseNamesTheCuesThatWillNotFireAsWritten) {
     CueRecord cue;
     const char* line;  // nullptr: nothing to say
   } cases[] = {
-      {Cue(1000, 3, -1), "строка 0: 0:00:01.000  пульт 3, канал 0 вне 1..512: сохраняется, но в прямом режиме не срабатывает"},
+      {Cue(1000, 3, -1),
+       "строка 0: 0:00:01.000  пульт 3, канал 0 вне 1..512: сохраняется, но в прямом режиме не срабатывает"},
       {Cue(1000, 50, 600), "строка 0: 0:00:01.000  пульт 50, канал 601 вне 1..512"},
       {Cue(2000, 3, 16), "строка 0: 0:00:02.000  пульт 3, канал 17 больше числа каналов пульта (16)"},
       {Cue(3000, 3, 3), "строка 0: 0:00:03.000  пульт 3, канал 4 не подключен при последнем тесте"},
-      {Cue(3000, 3, 4), nullptr},                           // a fault in the test is not "not connected"
-      {Cue(3000, 3, 15), nullptr},                          // the last channel
-      {Cue(3000, 5, 40), nullptr},                          // a motor console has no firing channels
-      {Cue(3000, 50, 40), nullptr},                         // not registered: the unconnected check says so
-      {Cue(3000, 3, 700, devices::MotionC), nullptr},       // a motion cue has no channel
+      {Cue(3000, 3, 4), nullptr},                      // a fault in the test is not "not connected"
+      {Cue(3000, 3, 15), nullptr},                     // the last channel
+      {Cue(3000, 5, 40), nullptr},                     // a motor console has no firing channels
+      {Cue(3000, 50, 40), nullptr},                    // not registered: the unconnected check says so
+      {Cue(3000, 3, 700, devices::MotionC), nullptr},  // a motion cue has no channel
   };
   for (const auto& c : cases) {
     const PreflightResult r = CheckChannelUse({c.cue}, *bench.controls);

@@ -63,19 +63,19 @@ TEST_F(MemoryFromFile, AScenarioTheConsolesCannotHoldIsRefusedByItsLineBeforeAny
   } cases[] = {
       // duration 300 tenths: no byte holds it
       {"1 3 1\n2 9 #LT#30#50\n3 2 2\n", 2, "Длительность 30,0 с вне диапазона 0..25,5 с."},
-      {"1 9 #C#200\n", 1, "Уровень 200 % вне диапазона 0..100 %."},                    // level 510
+      {"1 9 #C#200\n", 1, "Уровень 200 % вне диапазона 0..100 %."},                        // level 510
       {"1 1 1\n5 2 2\n6553.6 3 1\n", 3, "Время 6553600 мс вне диапазона 0..6553599 мс."},  // 65536 tenths
       {"6553.6 9 #C\n", 1, "Время 6553600 мс вне диапазона 0..6553599 мс."},  // the same on a motor console
       {"1 1 1\n-1 2 1\n", 2, "Время -1000 мс вне диапазона 0..6553599 мс."},  // before the show start
-      {"10 3 513\n1 3 1\n", 1, "Канал 513 вне диапазона 0..511."},  // the fault is by line, not by time
-      {"1 2 512\n", 1, "Канал 512 вне диапазона 0..511."},  // channel 512 has no 9-bit record form
+      {"10 3 513\n1 3 1\n", 1, "Канал 513 вне диапазона 0..511."},            // the fault is by line, not by time
+      {"1 2 512\n", 1, "Канал 512 вне диапазона 0..511."},                    // channel 512 has no 9-bit record form
       {"1 1 513\n", 1, "Канал 513 вне диапазона 0..511."},  // nor on a console with one cell per channel
       {"5 1 1\n7 3 600\n\n1 3 700\n", 2, "Канал 600 вне диапазона 0..511."},  // two faults: the first line
       // nine cues for eight records: the ninth in time order is named
       {"1 2 1\n2 2 2\n3 2 3\n4 2 4\n5 2 5\n6 2 6\n7 2 7\n9 2 8\n8 2 1\n", 8,
        "Пульту 2 назначено команд: 9, записей в пульте: 8."},
-      {"1 50 600\n1 3 #LT#30\n1 9 600\n2 3 1\n", 0, ""},          // nothing would be sent for these cues
-      {"6553.598 3 1\n6553.5 9 #RT#25.5#100\n1 2 511\n", 0, ""},  // the largest that fit
+      {"1 50 600\n1 3 #LT#30\n1 9 600\n2 3 1\n", 0, ""},                    // nothing would be sent for these cues
+      {"6553.598 3 1\n6553.5 9 #RT#25.5#100\n1 2 511\n", 0, ""},            // the largest that fit
       {"1 2 1\n2 2 2\n3 2 3\n4 2 4\n5 2 5\n6 2 6\n7 2 7\n8 2 8\n", 0, ""},  // as many cues as records
   };
   for (const auto& c : cases) {

@@ -25,8 +25,10 @@ bool WriteFileWhole(const std::string& path, const std::string& bytes, std::stri
   while (ok && done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += static_cast<size_t>(n);
+    if (n <= 0)
+      ok = false;
+    else
+      done += static_cast<size_t>(n);
   }
   const int writeError = ok ? 0 : errno;
   if (::close(fd) != 0 && ok) ok = false;

@@ -13,9 +13,9 @@
 #include "cli_scenario_args.h"
 #include "cli_scenario_report.h"
 #include "devices/cue_record.h"
+#include "import/scenario_text.h"
 #include "import/script_file.h"
 #include "import/script_import.h"
-#include "import/scenario_text.h"
 #include "import/text_decoding.h"
 #include "show/project_list.h"
 #include "show/scenario_report.h"
@@ -74,7 +74,7 @@ Json ImportJson(const ImportArgs& args, const import::ImportResult& r, bool writ
   for (size_t k = 0; k < import::kColumnCount; ++k)
     if (r.Columns.Index[k] >= 0)
       columns[import::ColumnName(static_cast<import::Column>(k))] = {{"column", r.Columns.Index[k] + 1},
-                                                                      {"header", r.Columns.Header[k]}};
+                                                                     {"header", r.Columns.Header[k]}};
   o["columns"] = columns;
   o["rows"] = r.Rows;
   o["cues"] = r.Cues.size();
@@ -101,10 +101,10 @@ int RunImport(const ImportArgs& args) {
   import::ImportResult result = import::ImportScript(bytes, args.settings);
   std::string().swap(bytes);
   if (!result.Readable)
-    return ReportError(kName,
-                       support::TerminalPath(args.path) + ": line " + std::to_string(result.ProblemLine) + ": " +
-                           result.Problem,
-                       kExitUsage);
+    return ReportError(
+        kName,
+        support::TerminalPath(args.path) + ": line " + std::to_string(result.ProblemLine) + ": " + result.Problem,
+        kExitUsage);
   if (result.InvalidBytes > 0)
     ReportError(kName,
                 support::TerminalPath(args.path) + ": warning: " + std::to_string(result.InvalidBytes) +
@@ -155,8 +155,8 @@ int RunImport(const ImportArgs& args) {
     PrintJsonReport(args.output, loaded, list, summary, nullptr, &leading);
     return kExitOk;
   }
-  std::string out = std::string("Imported: ") + support::TerminalText(BaseName(args.path)) + " (" + result.Encoding + ", " +
-                    import::DelimiterName(result.Delimiter) + ", header on line " +
+  std::string out = std::string("Imported: ") + support::TerminalText(BaseName(args.path)) + " (" + result.Encoding +
+                    ", " + import::DelimiterName(result.Delimiter) + ", header on line " +
                     std::to_string(result.HeaderLine) + ", " + std::to_string(result.Rows) + " row(s)) -> " +
                     support::TerminalPath(args.output) + "\n";
   out += std::string("Columns: ") + ColumnsText(result.Columns) + "\n";
@@ -198,13 +198,13 @@ std::string CheckImportArgs(ImportArgs& args) {
     rules.HasOffset = true;
   }
   if (!args.encoding.empty()) {
-    if (!import::EncodingKnown(args.encoding)) return std::string("--encoding: \"") + args.encoding + "\" is not an encoding iconv knows";
+    if (!import::EncodingKnown(args.encoding))
+      return std::string("--encoding: \"") + args.encoding + "\" is not an encoding iconv knows";
     args.settings.Encoding = args.encoding;
   }
   if (args.output.empty()) {
     args.output = DefaultOutput(args.path);
-    if (args.output == args.path)
-      return "the scenario would overwrite the script: name it with -o";
+    if (args.output == args.path) return "the scenario would overwrite the script: name it with -o";
   }
   return {};
 }
@@ -217,17 +217,17 @@ Runner SetUpImport(CommandLine& line) {
       app.add_option("-o,--output", args->outputs, "the scenario file (default: FILE as .txt)")->type_name("OUT");
   line.Needs(output, "a file name");
   app.add_flag("--json", args->json, "the import and the scenario report as one JSON document");
-  line.Needs(app.add_option("--columns", args->columns, "time=N|NAME,console=...,channel=...,comment=...")
-                 ->type_name("MAP"),
-             "a column map");
+  line.Needs(
+      app.add_option("--columns", args->columns, "time=N|NAME,console=...,channel=...,comment=...")->type_name("MAP"),
+      "a column map");
   line.Needs(app.add_option("--fps", args->fps, "frame rate of HH:MM:SS:FF times: 24, 25, 29.97, 30")->type_name("N"),
              "a frame rate");
   line.Needs(app.add_option("--time-unit", args->timeUnit, "plain numbers in the time column: s (default) or ms")
                  ->type_name("s|ms"),
              "s or ms");
-  line.Needs(app.add_option("--time-offset", args->timeOffset, "subtracted from every time (01:00:00:00)")
-                 ->type_name("TIME"),
-             "a time");
+  line.Needs(
+      app.add_option("--time-offset", args->timeOffset, "subtracted from every time (01:00:00:00)")->type_name("TIME"),
+      "a time");
   line.Needs(app.add_option("--encoding", args->encoding,
                             "encoding of a file that is not UTF-8 or UTF-16 (default Windows-1252, or "
                             "Windows-1251 when it reads as Cyrillic)")

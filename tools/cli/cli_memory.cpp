@@ -17,10 +17,10 @@
 #include "cli_output.h"
 #include "cli_scenario_args.h"
 #include "cli_search.h"
-#include "memory_report.h"
 #include "devices/controls.h"
 #include "devices/scenario_memory.h"
 #include "devices/scenario_memory_fit.h"
+#include "memory_report.h"
 #include "show/preflight_checks.h"
 #include "show/project_list.h"
 #include "support/terminal_text.h"
@@ -165,7 +165,9 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   int code = write ? controls.WriteScenario(list.Cues()) : controls.VerifyScenario(list.Cues());
   const int writeCode = write ? code : 0;
   const bool verifyingToo = code == 0 && thenVerify;
-  auto resultText = [&](int c) { return ScenarioResultText(c, controls.ScenarioFaultLine, controls.ScenarioFaultCause); };
+  auto resultText = [&](int c) {
+    return ScenarioResultText(c, controls.ScenarioFaultLine, controls.ScenarioFaultCause);
+  };
   if (verifyingToo) {
     progress.Clear();
     passes.push_back(passLog->PassJson("write", code, resultText(code)));

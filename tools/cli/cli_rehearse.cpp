@@ -113,7 +113,9 @@ int WriteAndVerify(CliBus& bus, std::vector<devices::CueRecord>& cues, ProgressL
   }
   controls.OnMemoryProgress = nullptr;
   progress.Clear();
-  if (code != 0) Print(std::string(pass) + ": " + ScenarioResultText(code, controls.ScenarioFaultLine, controls.ScenarioFaultCause) + "\n");
+  if (code != 0)
+    Print(std::string(pass) + ": " + ScenarioResultText(code, controls.ScenarioFaultLine, controls.ScenarioFaultCause) +
+          "\n");
   return code;
 }
 
@@ -162,9 +164,7 @@ int RunRehearse(const RehearseArgs& args) {
     std::fprintf(stderr, "firnadesk-cli %s: the converter was lost\n", kName);
     player.ConnectionLost();
   };
-  bus->Port().OnConnectionRestored = [&] {
-    std::fprintf(stderr, "firnadesk-cli %s: the converter is back\n", kName);
-  };
+  bus->Port().OnConnectionRestored = [&] { std::fprintf(stderr, "firnadesk-cli %s: the converter is back\n", kName); };
   // The engine outlives the player: whatever way this function ends, its handlers go first.
   struct HandlersOff {
     CliBus& bus;
@@ -249,8 +249,7 @@ int RunRehearse(const RehearseArgs& args) {
   // The consoles start on a whole tenth of a second: as the window does before F5, say which cues
   // that leaves out (the report then counts them as not fired).
   if (autonomous) {
-    const show::PreflightResult leftOut =
-        show::CheckCuesBeforeFirstRun(list.Cues(), player.CuesBeforeFirstRun(fromMs));
+    const show::PreflightResult leftOut = show::CheckCuesBeforeFirstRun(list.Cues(), player.CuesBeforeFirstRun(fromMs));
     if (!leftOut.Passed)
       std::fprintf(stderr, "firnadesk-cli %s: the consoles start at %s; before it they cannot play from memory:\n%s\n",
                    kName, show::ShowTimeText(player.FirstRunTime(fromMs)).c_str(), leftOut.MemoText().c_str());
@@ -276,8 +275,7 @@ int RunRehearse(const RehearseArgs& args) {
   if (bus->Port().UndeliveredStops() > 0) {
     std::fprintf(stderr, "firnadesk-cli %s: stop not delivered, waiting up to %u s for the converter\n", kName,
                  kStopDeliveryWaitMs / 1000);
-    bus->RunUntil([&] { return bus->Port().UndeliveredStops() == 0 || StopSignals::Requested(); },
-                  kStopDeliveryWaitMs);
+    bus->RunUntil([&] { return bus->Port().UndeliveredStops() == 0 || StopSignals::Requested(); }, kStopDeliveryWaitMs);
   }
   // Frames heard while stopping (a peer's answer) still reach the player.
   bus->Host().ProcessPendingEvents();
