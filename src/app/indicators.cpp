@@ -22,8 +22,10 @@ const QString kStopUndeliveredWarning = QStringLiteral("Стоп не доста
 QString LinkLostWarning(const std::string& problem) {
   static const std::string inUse = "in use by another program";
   if (problem.rfind(inUse, 0) != 0) return kLinkLostWarning;
-  return kLinkLostWarning + QStringLiteral(" Порт занят другой программой") +
-         QString::fromStdString(problem.substr(inUse.size())).left(200) + QStringLiteral(".");
+  // ": name (pid 812)" when the system tells who holds it.
+  const std::string rest = problem.substr(inUse.size());
+  const QString holders = rest.rfind(": ", 0) == 0 ? QString::fromStdString(rest).left(200) : QString();
+  return kLinkLostWarning + QStringLiteral(" Порт занят другой программой") + holders + QStringLiteral(".");
 }
 
 }  // namespace
