@@ -411,6 +411,40 @@ TEST_F(CliTest, RehearseRefusesWhatItCannotPlayBeforeTheShow) {
   EXPECT_NE(from.out.find("\"fired\": 1, \"not_fired\": 0"), std::string::npos) << from.out;
 }
 
+// rehearse leaves a journal where --journal-dir says, says where on standard error as it begins,
+// and the journal holds the header, every cue and the closing event.
+TEST_F(CliTest, RehearseWritesItsJournal) {
+  ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+  const std::string show = Scenario("0.2 1 1\n0.5 1 2\n");
+  struct Case {
+    const char* launch;
+    const char* mode;
+    const char* cueEvent;
+    bool memoryWritten;
+  } cases[] = {{"", "direct", "cue_sent", false}, {" --autonomous", "autonomous", "cue_followed", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    const std::string dir = folder.Path(std::string("journal-") + c.mode);
+    Outcome o = Run("rehearse " + show + " --simulate" + c.launch + " --journal-dir '" + dir + "'");
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    ASSERT_EQ(o.err.rfind("journal: " + dir + "/", 0), 0u) << o.err;
+    const std::string path = o.err.substr(9, o.err.find('\n') - 9);
+    std::istringstream in(Slurp(path));
+    std::vector<nlohmann::json> events;
+    for (std::string line; std::getline(in, line);) events.push_back(nlohmann::json::parse(line));
+    ASSERT_GE(events.size(), 4u) << Slurp(path);
+    EXPECT_EQ(events.front()["event"], "header");
+    EXPECT_EQ(events.front()["launch_mode"], c.mode);
+    EXPECT_EQ(events.front()["scenario"]["sha256"].get<std::string>().size(), 64u);
+    EXPECT_EQ(events.front()["last_verify"].is_null(), !c.memoryWritten);
+    std::vector<int> planned;
+    for (const auto& e : events)
+      if (e["event"] == c.cueEvent) planned.push_back(e["planned_ms"]);
+    EXPECT_EQ(planned, (std::vector<int>{200, 500}));
+    EXPECT_EQ(events.back()["event"], "close");
+  }
+}
+
 // write and verify --json: per console the cues and records each pass handled, and the cue where a
 // verify found its difference, by its scenario line.
 TEST_F(CliTest, WriteAndVerifyInJsonNameEachConsoleAndTheDifference) {
