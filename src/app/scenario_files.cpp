@@ -53,6 +53,7 @@ void TMainForm::ProjectBtnClick() {
 
 void TMainForm::OpenScenario(const QString& path) {
   if (!MayStartWork()) return;
+  ScenarioPath = path.toStdString();
   if (IsDesignScript(path.toStdString())) {
     LoadDesignScript(path.toStdString(), *Project, platform_);
     BeginBtnClick();
@@ -108,6 +109,7 @@ void TMainForm::LoadSoundtrackFile(const QString& path) {
 }
 
 void TMainForm::OpenStartupFiles() {
+  WarnRecordsUnwritable();
   if (!options_.ScenarioPath.empty()) OpenScenario(QString::fromStdString(options_.ScenarioPath));
   // A window closed while the scenario's message waited (--quit-after) loads nothing more.
   if (!isVisible()) return;
