@@ -145,7 +145,7 @@ std::string UsageText(const std::string& programName) {
          "  --log-level N       run log threshold 0..255 (default 0: no log; 1 logs every event)\n"
          "  --scenario FILE     load the scenario FILE at start, as if picked with F2\n"
          "  --soundtrack FILE   load the soundtrack FILE at start, as if picked with F3\n"
-         "  --journal-dir DIR   write the show journals into DIR (default: journal/ in the records folder)\n"
+         "  --journal-dir DIR   write the show journals into DIR (default: journal/ beside logs/)\n"
          "  --screenshot FILE   save a PNG picture of the main window once it is shown\n"
          "  --quit-after MS     close the main window MS milliseconds after it is shown\n"
          "  --demo              on the virtual bench, play a generated sample show through the whole\n"
