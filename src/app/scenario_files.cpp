@@ -7,6 +7,7 @@
 #include "app/color_scheme.h"
 #include "app/main_form.h"
 #include "app/script_loading.h"
+#include "show/journal_header.h"
 #include "support/run_log.h"
 
 namespace fd::app {
@@ -100,8 +101,11 @@ void TMainForm::LoadSoundtrackFile(const QString& path) {
   SoundLoading = true;
   UpdateControls();
   Player->LoadSoundtrack(path.toStdString());
-  SoundLoading = false;
   const bool loaded = Player->Soundtrack && Player->Soundtrack->Loaded();
+  // The journal names the soundtrack by its digest; read now, while the operator waits for the
+  // load anyway, not when F5 starts the show.
+  if (loaded) show::RememberedFileSha256(Player->Soundtrack->FileName);
+  SoundLoading = false;
   SoundLoadedLed->SetFill(loaded ? ColorOn : ColorBack);
   SoundLoadedLed->SetLabelColor(loaded ? ColorOnText : ColorOffText);
   UpdateControls();

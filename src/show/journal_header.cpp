@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 
 #include "devices/common_control.h"
 #include "show/common_player.h"
@@ -21,6 +22,27 @@ std::string AbsolutePath(const std::string& path) {
 
 }  // namespace
 
+std::string RememberedFileSha256(const std::string& path) {
+  struct Known {
+    std::string path;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type written;
+    std::string digest;
+  };
+  static std::mutex mutex;
+  static Known known;
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error) return support::FileSha256Hex(path);
+  const auto written = std::filesystem::last_write_time(path, error);
+  if (error) return support::FileSha256Hex(path);
+  std::lock_guard<std::mutex> lock(mutex);
+  if (known.path == path && known.size == size && known.written == written && !known.digest.empty())
+    return known.digest;
+  known = {path, size, written, support::FileSha256Hex(path)};
+  return known.digest;
+}
+
 journal::JournalHeader ShowJournalHeader(const std::string& scenarioPath, const std::string& soundtrackPath,
                                          uint8_t launchMode, int32_t startMs, const devices::TControls& controls,
                                          const MemoryResults& memory) {
@@ -30,7 +52,7 @@ journal::JournalHeader ShowJournalHeader(const std::string& scenarioPath, const 
   // The file as it is on disk now: what a report or a resume compares a scenario against.
   header.scenarioSha256 = support::FileSha256Hex(scenarioPath);
   header.soundtrackPath = soundtrackPath.empty() ? std::string() : AbsolutePath(soundtrackPath);
-  if (!soundtrackPath.empty()) header.soundtrackSha256 = support::FileSha256Hex(soundtrackPath);
+  if (!soundtrackPath.empty()) header.soundtrackSha256 = RememberedFileSha256(soundtrackPath);
   header.launchMode = launchMode == lmAutonomous ? "autonomous" : "direct";
   header.startMs = startMs;
   for (int i = 0; i < controls.Count(); ++i) {
