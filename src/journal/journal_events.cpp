@@ -10,7 +10,9 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::string WallText() {
+}  // namespace
+
+std::string WallClockText() {
   const auto now = std::chrono::system_clock::now();
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
   const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
@@ -22,10 +24,12 @@ std::string WallText() {
   return text;
 }
 
+namespace {
+
 Json Event(const char* kind) {
   Json event;
   event["event"] = kind;
-  event["wall"] = WallText();
+  event["wall"] = WallClockText();
   return event;
 }
 
@@ -51,6 +55,7 @@ const char* StopSourceName(StopSource source) {
 
 std::string HeaderLine(const JournalHeader& header) {
   Json event = Event("header");
+  event["kind"] = header.kind;
   event["program_version"] = header.programVersion;
   event["scenario"] = {{"path", header.scenarioPath}, {"sha256", header.scenarioSha256}};
   event["soundtrack"] = header.soundtrackPath.empty()
@@ -115,7 +120,7 @@ std::string CloseLine(int32_t showMs, int64_t cuesSent) {
   return Dump(event);
 }
 
-std::string JournalFileName(int64_t unixSeconds, const std::string& scenarioPath) {
+std::string JournalFileName(int64_t unixSeconds, const std::string& scenarioPath, const std::string& label) {
   const size_t slash = scenarioPath.find_last_of('/');
   std::string stem = slash == std::string::npos ? scenarioPath : scenarioPath.substr(slash + 1);
   if (const size_t dot = stem.find_last_of('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
@@ -130,7 +135,7 @@ std::string JournalFileName(int64_t unixSeconds, const std::string& scenarioPath
   ::localtime_r(&seconds, &local);
   char date[32];
   std::strftime(date, sizeof date, "%Y-%m-%d_%H-%M-%S", &local);
-  return std::string(date) + "_" + stem + ".jsonl";
+  return std::string(date) + "_" + stem + (label.empty() ? "" : "_" + label) + ".jsonl";
 }
 
 }  // namespace fd::journal

@@ -17,6 +17,8 @@ struct ConsoleState {
 };
 
 struct JournalHeader {
+  // What the journal records: "show", or the work done on the consoles: "write", "verify".
+  std::string kind = "show";
   std::string programVersion;
   std::string scenarioPath;
   std::string scenarioSha256;
@@ -48,6 +50,8 @@ struct CueEvent {
 enum class StopSource { Operator, BusStop, EndOfScenario, Converter };
 
 const char* StopSourceName(StopSource source);
+// Now, in UTC to the millisecond, as every event's "wall" gives it.
+std::string WallClockText();
 
 std::string HeaderLine(const JournalHeader& header);
 std::string CueLine(const CueEvent& cue);
@@ -59,6 +63,8 @@ std::string CloseLine(int32_t showMs, int64_t cuesSent);
 
 // The file name of a new journal: "YYYY-MM-DD_HH-MM-SS_<scenario>.jsonl", local time, with the
 // scenario's name (no folder, no extension), separators, spaces and control characters made "_".
-std::string JournalFileName(int64_t unixSeconds, const std::string& scenarioPath);
+// A label ("write") follows the scenario's name, so that a show's journal is told from the others
+// at a glance.
+std::string JournalFileName(int64_t unixSeconds, const std::string& scenarioPath, const std::string& label = {});
 
 }  // namespace fd::journal

@@ -10,8 +10,9 @@ ShowJournal::ShowJournal(JournalWriter::Seams seams) : writer_(std::move(seams))
   };
 }
 
-bool ShowJournal::Open(const std::string& folder, int64_t unixSeconds, const JournalHeader& header) {
-  const std::string name = JournalFileName(unixSeconds, header.scenarioPath);
+bool ShowJournal::Open(const std::string& folder, int64_t unixSeconds, const JournalHeader& header,
+                       const std::string& label) {
+  const std::string name = JournalFileName(unixSeconds, header.scenarioPath, label);
   const std::string stem = name.substr(0, name.size() - 6);  // without ".jsonl"
   std::string base = folder;
   if (!base.empty() && base.back() != '/') base += '/';

@@ -18,7 +18,8 @@ class ShowJournal {
 
   // Creates folder/<date>_<time>_<scenario>.jsonl (with "-2", "-3" ... should that name be taken)
   // and writes the header. False when no file could be made.
-  bool Open(const std::string& folder, int64_t unixSeconds, const JournalHeader& header);
+  bool Open(const std::string& folder, int64_t unixSeconds, const JournalHeader& header,
+            const std::string& label = {});
   bool IsOpen() const { return writer_.IsOpen(); }
   const std::string& Path() const { return writer_.Path(); }
   bool Failed() const { return writer_.Failed(); }
@@ -30,6 +31,8 @@ class ShowJournal {
   void ModeChanged(int mode);
   void SoundtrackChanged(bool playing, int32_t showMs);
   void ConverterChanged(bool lost);
+  // An event its caller made: one JSON object, on one line.
+  void Append(const std::string& line) { writer_.Append(line); }
   // The closing event, a last sync, and the file is closed; a journal without it is a show cut short.
   void Close(int32_t showMs);
 

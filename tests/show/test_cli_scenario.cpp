@@ -445,6 +445,26 @@ TEST_F(CliTest, RehearseWritesItsJournal) {
   }
 }
 
+// write --verify leaves a journal too: the consoles found, then each pass with what it did per console.
+TEST_F(CliTest, WriteLeavesAJournalOfEachPass) {
+  const std::string dir = folder.Path("journal-write");
+  Outcome o = Run("write --verify " + Scenario("1 1 1\n2 1 2\n3 7 #C\n") + " --simulate --journal-dir '" + dir + "'");
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  ASSERT_EQ(o.err.rfind("journal: " + dir + "/", 0), 0u) << o.err;
+  const std::string path = o.err.substr(9, o.err.find('\n') - 9);
+  EXPECT_NE(path.find("_show_write.jsonl"), std::string::npos) << path;
+  std::istringstream in(Slurp(path));
+  std::vector<nlohmann::json> events;
+  for (std::string line; std::getline(in, line);) events.push_back(nlohmann::json::parse(line));
+  ASSERT_EQ(events.size(), 4u) << Slurp(path);
+  EXPECT_EQ(events[0]["kind"], "write");
+  EXPECT_EQ(events[1]["event"], "write");
+  EXPECT_EQ(events[2]["event"], "verify");
+  EXPECT_EQ(events[2]["result"], "OK");
+  EXPECT_EQ(events[2]["consoles"].size(), 2u);
+  EXPECT_EQ(events[3]["event"], "close");
+}
+
 // write and verify --json: per console the cues and records each pass handled, and the cue where a
 // verify found its difference, by its scenario line.
 TEST_F(CliTest, WriteAndVerifyInJsonNameEachConsoleAndTheDifference) {

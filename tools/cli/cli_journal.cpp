@@ -9,16 +9,17 @@
 
 namespace fd::cli {
 
-CliJournal::CliJournal(const std::string& journalDir, const std::string& scenarioPath, const char* command)
-    : command_(command), begun_(std::time(nullptr)) {
+CliJournal::CliJournal(const std::string& journalDir, const std::string& scenarioPath, const char* command,
+                       const std::string& label)
+    : command_(command), label_(label), begun_(std::time(nullptr)) {
   const journal::RecordsPlace place = journal::ChooseRecordsPlace(support::ProgramFolder(), journal::StateFolder());
   folder_ = journal::JournalFolder(place, journalDir);
   std::error_code ignored;
   std::filesystem::create_directories(folder_, ignored);
   std::fprintf(stderr, "journal: %s\n",
-               support::TerminalPath(folder_ + journal::JournalFileName(begun_, scenarioPath), 4096).c_str());
+               support::TerminalPath(folder_ + journal::JournalFileName(begun_, scenarioPath, label_), 4096).c_str());
   journal_.OnFailure = [this](const std::string& path, uint64_t bytes, const std::string& reason) {
-    std::fprintf(stderr, "firnadesk-cli %s: the journal stops at byte %llu of %s: %s; the show goes on\n",
+    std::fprintf(stderr, "firnadesk-cli %s: the journal stops at byte %llu of %s: %s; the run goes on\n",
                  command_.c_str(), static_cast<unsigned long long>(bytes), support::TerminalPath(path, 4096).c_str(),
                  reason.c_str());
     support::WriteLog("Журнал шоу прерван: " + path + ", байт: " + std::to_string(bytes) + " (" + reason + ")", 1);
@@ -26,9 +27,9 @@ CliJournal::CliJournal(const std::string& journalDir, const std::string& scenari
 }
 
 bool CliJournal::Open(const journal::JournalHeader& header) {
-  const std::string named = folder_ + journal::JournalFileName(begun_, header.scenarioPath);
-  if (!journal_.Open(folder_, begun_, header)) {
-    std::fprintf(stderr, "firnadesk-cli %s: no journal could be made in %s; the show goes on without one\n",
+  const std::string named = folder_ + journal::JournalFileName(begun_, header.scenarioPath, label_);
+  if (!journal_.Open(folder_, begun_, header, label_)) {
+    std::fprintf(stderr, "firnadesk-cli %s: no journal could be made in %s; the run goes on without one\n",
                  command_.c_str(), support::TerminalPath(folder_, 4096).c_str());
     return false;
   }

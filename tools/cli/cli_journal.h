@@ -14,7 +14,9 @@ namespace fd::cli {
 class CliJournal {
  public:
   // journalDir: --journal-dir, empty for journal/ in the records folder.
-  CliJournal(const std::string& journalDir, const std::string& scenarioPath, const char* command);
+  // label: what the journal is of besides a show ("write"), empty for a show.
+  CliJournal(const std::string& journalDir, const std::string& scenarioPath, const char* command,
+             const std::string& label = {});
   bool Open(const journal::JournalHeader& header);
   journal::ShowJournal& Journal() { return journal_; }
 
@@ -22,6 +24,7 @@ class CliJournal {
   journal::ShowJournal journal_;
   std::string folder_;
   std::string command_;
+  std::string label_;
   std::time_t begun_;
 };
 

@@ -292,10 +292,6 @@ int RunRehearse(const RehearseArgs& args) {
     }
   }
   showRunning = false;
-  // The journal closes when the stop is out of our hands; what the converter does with it later
-  // is the run log's.
-  player.Journal = nullptr;
-  journal.Journal().Close(player.Clock);
   // Stop frames the converter did not take wait for it to come back, a while; the report says
   // whether they went out.
   if (bus->Port().UndeliveredStops() > 0) {
@@ -306,6 +302,10 @@ int RunRehearse(const RehearseArgs& args) {
   }
   // Frames heard while stopping (a peer's answer) still reach the player.
   bus->Host().ProcessPendingEvents();
+  // The journal closes once the stop frames are out or given up on, so the converter's return
+  // while they waited is in it.
+  player.Journal = nullptr;
+  journal.Journal().Close(player.Clock);
   bus->Port().OnFrameTaken = nullptr;
   bus->OnOtherFrame = nullptr;
   progress.Clear();
