@@ -57,7 +57,9 @@ std::string HeaderLine(const JournalHeader& header) {
   Json event = Event("header");
   event["kind"] = header.kind;
   event["program_version"] = header.programVersion;
-  event["scenario"] = {{"path", header.scenarioPath}, {"sha256", header.scenarioSha256}};
+  event["scenario"] = header.scenarioPath.empty()
+                          ? Json(nullptr)
+                          : Json{{"path", header.scenarioPath}, {"sha256", header.scenarioSha256}};
   event["soundtrack"] = header.soundtrackPath.empty()
                             ? Json(nullptr)
                             : Json{{"path", header.soundtrackPath}, {"sha256", header.soundtrackSha256}};

@@ -445,8 +445,17 @@ TEST_F(CliTest, RehearseWritesItsJournal) {
   }
 }
 
-// write --verify leaves a journal too: the consoles found, then each pass with what it did per console.
-TEST_F(CliTest, WriteLeavesAJournalOfEachPass) {
+// The journal's events, one parsed line each.
+std::vector<nlohmann::json> JournalEvents(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<nlohmann::json> events;
+  for (std::string line; std::getline(in, line);) events.push_back(nlohmann::json::parse(line));
+  return events;
+}
+
+// write --verify and test leave a journal too: the consoles found, then what each pass did or
+// what was measured, per console.
+TEST_F(CliTest, WriteAndTestLeaveAJournal) {
   const std::string dir = folder.Path("journal-write");
   Outcome o = Run("write --verify " + Scenario("1 1 1\n2 1 2\n3 7 #C\n") + " --simulate --journal-dir '" + dir + "'");
   ASSERT_EQ(o.exitCode, 0) << o.err;
@@ -463,6 +472,16 @@ TEST_F(CliTest, WriteLeavesAJournalOfEachPass) {
   EXPECT_EQ(events[2]["result"], "OK");
   EXPECT_EQ(events[2]["consoles"].size(), 2u);
   EXPECT_EQ(events[3]["event"], "close");
+
+  Outcome tested = Run("test --simulate --console 1 --journal-dir '" + dir + "'");
+  ASSERT_EQ(tested.exitCode, 0) << tested.err;
+  const auto measured = JournalEvents(Slurp(tested.err.substr(9, tested.err.find('\n') - 9)));
+  ASSERT_EQ(measured.size(), 3u);
+  EXPECT_EQ(measured[0]["kind"], "channel_test");
+  EXPECT_TRUE(measured[0]["scenario"].is_null());
+  EXPECT_EQ(measured[1]["event"], "channel_test");
+  EXPECT_EQ(measured[1]["id"], 1);
+  EXPECT_EQ(measured[1]["channels"].size(), 16u);
 }
 
 // write and verify --json: per console the cues and records each pass handled, and the cue where a
