@@ -24,6 +24,7 @@
 #include "platform/platform.h"
 #include "platform/timer.h"
 #include "show/common_player.h"
+#include "show/journal_header.h"
 #include "show/project_list.h"
 
 namespace fd::app {
@@ -98,6 +99,8 @@ class TMainForm : public QWidget {
   void BeginShowJournal();
   void EndShowJournal();
   void ShowJournalFailed(const std::string& path, uint64_t bytes, const std::string& reason);
+  // A write or verify that ran leaves a journal of its own; the next show's header names its result.
+  void JournalMemoryWork(const char* kind, bool ran);
   // Said once, at start, when no records folder can be written.
   void WarnRecordsUnwritable();
   const journal::RecordsPlace& Records() const { return records_; }
@@ -282,6 +285,7 @@ class TMainForm : public QWidget {
   // The window was asked to close while a soundtrack was decoding: it closes once the load gave up.
   bool closeAfterSoundLoad_ = false;
   journal::RecordsPlace records_;
+  show::MemoryResults lastMemory_;
   platform::Platform& platform_;
   CommandLineOptions options_;
   StartupEnvironment environment_;
