@@ -5,9 +5,15 @@
 // (the bench's fire log), and for every burst its completion against what the wire allows:
 // frames x (2 ms pause + 7 bytes at 19200 baud). The show runs twice: on a quiet bus, and with
 // another operator program asking who is on the bus every 200 ms (each query answered after its
-// random pause, which must not hold any cue back). Prints figures; judges nothing.
+// random pause, which must not hold any cue back). Each runs with the show journal off and on (a
+// write ahead of every fire frame, synced on its own thread), in a temporary folder. Prints
+// figures; judges nothing.
+#include <stdlib.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -15,6 +21,7 @@
 #include "bus/tport.h"
 #include "bus/usb_port.h"
 #include "devices/controls.h"
+#include "journal/show_journal.h"
 #include "platform/loop_platform.h"
 #include "show/common_player.h"
 #include "show/project_list.h"
@@ -60,7 +67,7 @@ double Percentile(std::vector<double> values, double p) {
 
 }  // namespace
 
-int RunShow(bool peerAsking) {
+int RunShow(bool peerAsking, bool journalOn) {
   support::LogLevel = 0;
   platform::LoopPlatform host;
   auto bench = sim::Bench::LoadDefault(host.GetClock());
@@ -113,6 +120,18 @@ int RunShow(bool peerAsking) {
     if (frame[0] == 0x02) ++peerAnswers;
   };
 
+  journal::ShowJournal showJournal;
+  std::string journalFolder;
+  if (journalOn) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "firnadesk-bench-journal-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr || !showJournal.Open(pattern, 0, {})) {
+      std::fprintf(stderr, "no journal could be made in %s\n", pattern.c_str());
+      return 1;
+    }
+    journalFolder = pattern;
+    player.Journal = &showJournal;
+  }
+
   // Bench time runs in milliseconds of the same clock as the player's ticks.
   const uint32_t tickThen = host.GetClock().TickCount();
   const uint64_t benchMsThen = bench->Segment().NowUs() / 1000;
@@ -122,6 +141,12 @@ int RunShow(bool peerAsking) {
   port.OnMessage = nullptr;
   port.Terminate();
   port.OnFrameTaken = nullptr;
+  const uint64_t journalBytes = showJournal.BytesWritten();
+  showJournal.Close(player.Clock);
+  if (!journalFolder.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(journalFolder, ignored);
+  }
 
   // Fire entries come in cue order; a console talked to with repeated exchanges (it sent the
   // confirmation pair) gets each firing three times.
@@ -162,7 +187,11 @@ int RunShow(bool peerAsking) {
   size_t missing = 0;
   for (size_t i = 0; i < cues.size(); ++i)
     if (cueFrames[i] == 0) ++missing;
-  std::printf("%s\n", peerAsking ? "== with a peer asking every 200 ms" : "== on a quiet bus");
+  std::printf("%s, journal %s\n", peerAsking ? "== with a peer asking every 200 ms" : "== on a quiet bus",
+              journalOn ? "on" : "off");
+  if (journalOn)
+    std::printf("journal: %llu bytes written ahead of the fire frames%s\n",
+                static_cast<unsigned long long>(journalBytes), showJournal.Failed() ? ", FAILED" : "");
   std::printf("show: %zu cues (%d isolated, %d bursts of %d), %zu fire frames, %zu cues not seen, %zu firings "
               "not matched, %d peer answers sent\n",
               cues.size(), kIsolatedCues, kBursts, kBurstSize, fired.size(), missing, unmatched, peerAnswers);
@@ -188,7 +217,9 @@ int RunShow(bool peerAsking) {
 }
 
 int main() {
-  const int quiet = RunShow(false);
-  const int asked = RunShow(true);
-  return quiet != 0 ? quiet : asked;
+  int status = 0;
+  for (const bool journalOn : {false, true})
+    for (const bool peerAsking : {false, true})
+      if (const int s = RunShow(peerAsking, journalOn); s != 0) status = s;
+  return status;
 }

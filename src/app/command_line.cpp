@@ -78,7 +78,7 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
 
     const bool takesValue = name == "--port" || name == "--log-level" || name == "--screenshot" ||
                             name == "--quit-after" || name == "--scenario" || name == "--soundtrack" ||
-                            name == "--demo-shots";
+                            name == "--demo-shots" || name == "--journal-dir";
     if (!takesValue) {
       if (!arg.empty() && arg[0] == '-') return fail("unknown option: " + arg);
       return fail("unexpected argument: " + arg);
@@ -103,6 +103,8 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
       o.ScenarioPath = value;
     } else if (name == "--soundtrack") {
       o.SoundtrackPath = value;
+    } else if (name == "--journal-dir") {
+      o.JournalDir = value;
     } else if (name == "--demo-shots") {
       shots = true;
       o.DemoShotsPath = value;
@@ -137,12 +139,13 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText(const std::string& programName) {
   return "usage: " + programName +
          " [--simulate[=BENCH]] [--port PATH] [--log-level N] [--scenario FILE] [--soundtrack FILE]\n"
-         "       [--screenshot FILE] [--quit-after MS] [--demo [--demo-shots DIR] [--demo-exit]]\n"
+         "       [--journal-dir DIR] [--screenshot FILE] [--quit-after MS] [--demo [--demo-shots DIR] [--demo-exit]]\n"
          "  --simulate[=BENCH]  run on the virtual bench (the shipped one, or the bench file BENCH)\n"
          "  --port PATH         use the serial device PATH instead of looking for FTDI converters\n"
          "  --log-level N       run log threshold 0..255 (default 0: no log; 1 logs every event)\n"
          "  --scenario FILE     load the scenario FILE at start, as if picked with F2\n"
          "  --soundtrack FILE   load the soundtrack FILE at start, as if picked with F3\n"
+         "  --journal-dir DIR   write the show journals into DIR (default: journal/ beside logs/)\n"
          "  --screenshot FILE   save a PNG picture of the main window once it is shown\n"
          "  --quit-after MS     close the main window MS milliseconds after it is shown\n"
          "  --demo              on the virtual bench, play a generated sample show through the whole\n"

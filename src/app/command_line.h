@@ -21,6 +21,7 @@ struct CommandLineOptions {
   uint8_t LogLevel = 0;        // run log threshold; 0 keeps the log off
   std::string ScenarioPath;    // empty: no scenario at start
   std::string SoundtrackPath;  // empty: no soundtrack at start
+  std::string JournalDir;      // empty: journal/ in the records folder
   std::string ScreenshotPath;  // empty: no screenshot
   int QuitAfterMs = -1;        // negative: run until the operator closes the window
   bool Demo = false;           // the program plays a sample show through its own window

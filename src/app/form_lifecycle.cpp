@@ -55,7 +55,10 @@ void TMainForm::ReadColorScheme() {
 }
 
 void TMainForm::NameRunLog() {
-  const std::string folder = environment_.ProgramFolder;
+  // Beside the program as always, unless the program cannot write there (installed from the
+  // package): then the user's state folder, so the log is not lost without a word.
+  records_ = journal::ChooseRecordsPlace(environment_.ProgramFolder, environment_.StateFolder);
+  const std::string folder = records_.Folder;
   if (options_.LogLevel > 0) {
     // Asking for a log on the command line means wanting it, so its folder is made if missing.
     std::error_code ignored;

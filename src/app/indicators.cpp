@@ -49,6 +49,7 @@ void TMainForm::PortLinkLost() {
   if (WarningForm != nullptr)
     WarningForm->ShowWarning(LinkLostWarning(environment_.Converter ? environment_.Converter->OpenProblem() : ""));
   support::WriteLog("Ошибка преобразователя RS485 - нет связи", 1);
+  if (ShowJournal) ShowJournal->ConverterChanged(true);
   // Blind, the program would fire on past a stop the remote control gave meanwhile.
   if (Player) Player->ConnectionLost();
 }

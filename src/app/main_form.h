@@ -19,9 +19,12 @@
 #include "bus/tport.h"
 #include "devices/channel_test_run.h"
 #include "devices/controls.h"
+#include "journal/records_place.h"
+#include "journal/show_journal.h"
 #include "platform/platform.h"
 #include "platform/timer.h"
 #include "show/common_player.h"
+#include "show/journal_header.h"
 #include "show/project_list.h"
 
 namespace fd::app {
@@ -92,6 +95,19 @@ class TMainForm : public QWidget {
   void PlayerStateChanged();
   void PlayerEmergencyStop();
   void PlayerConnectionStop();
+  // The show's journal: opened as a show starts, closed when it has stopped.
+  void BeginShowJournal();
+  void EndShowJournal();
+  void ShowJournalFailed(const std::string& path, uint64_t bytes, const std::string& reason);
+  // A write or verify that ran leaves a journal of its own; the next show's header names its result.
+  void JournalMemoryWork(const char* kind, bool ran);
+  // Said once, at start, when no records folder can be written.
+  void WarnRecordsUnwritable();
+  const journal::RecordsPlace& Records() const { return records_; }
+  // The show journal of the running show; none between shows.
+  std::unique_ptr<journal::ShowJournal> ShowJournal;
+  // The file the scenario was loaded from (the list keeps only its name).
+  std::string ScenarioPath;
   // Tells the operator, once, that stop frames are waiting for the converter.
   void NoteUndeliveredStop();
   bool IsPlaying() const;
@@ -268,6 +284,8 @@ class TMainForm : public QWidget {
 
   // The window was asked to close while a soundtrack was decoding: it closes once the load gave up.
   bool closeAfterSoundLoad_ = false;
+  journal::RecordsPlace records_;
+  show::MemoryResults lastMemory_;
   platform::Platform& platform_;
   CommandLineOptions options_;
   StartupEnvironment environment_;

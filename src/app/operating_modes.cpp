@@ -14,6 +14,7 @@ bool TMainForm::IsPlaying() const { return Player && Player->IsPlaying(); }
 
 void TMainForm::ChangeOperatingMode(uint8_t mode, const char* logLine) {
   show::OperatingMode = mode;
+  if (ShowJournal) ShowJournal->ModeChanged(mode);
   if (logLine != nullptr) support::WriteLog(logLine, 1);
   UpdateControls();
 }
@@ -35,6 +36,7 @@ void TMainForm::StartBtnClick() {
   if (Player->LaunchMode == show::lmAutonomous &&
       !AskToContinue(show::CheckCuesBeforeFirstRun(Project->Cues(), Player->CuesBeforeFirstRun(Player->Clock))))
     return;
+  BeginShowJournal();
   Player->Start(Player->Clock);
 }
 
@@ -60,8 +62,12 @@ void TMainForm::PlayerStateChanged() {
     show::OperatingMode = show::omLaunch;
   else if (show::OperatingMode == show::omLaunch)
     show::OperatingMode = show::omReady;
+  if (ShowJournal) ShowJournal->ModeChanged(show::OperatingMode);
   UpdateControls();
-  if (!playing) NoteUndeliveredStop();
+  if (!playing) {
+    EndShowJournal();
+    NoteUndeliveredStop();
+  }
 }
 
 void TMainForm::PlayerEmergencyStop() {

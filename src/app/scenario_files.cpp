@@ -7,6 +7,7 @@
 #include "app/color_scheme.h"
 #include "app/main_form.h"
 #include "app/script_loading.h"
+#include "show/journal_header.h"
 #include "support/run_log.h"
 
 namespace fd::app {
@@ -53,6 +54,7 @@ void TMainForm::ProjectBtnClick() {
 
 void TMainForm::OpenScenario(const QString& path) {
   if (!MayStartWork()) return;
+  ScenarioPath = path.toStdString();
   if (IsDesignScript(path.toStdString())) {
     LoadDesignScript(path.toStdString(), *Project, platform_);
     BeginBtnClick();
@@ -99,8 +101,11 @@ void TMainForm::LoadSoundtrackFile(const QString& path) {
   SoundLoading = true;
   UpdateControls();
   Player->LoadSoundtrack(path.toStdString());
-  SoundLoading = false;
   const bool loaded = Player->Soundtrack && Player->Soundtrack->Loaded();
+  // The journal names the soundtrack by its digest; read now, while the operator waits for the
+  // load anyway, not when F5 starts the show.
+  if (loaded) show::RememberedFileSha256(Player->Soundtrack->FileName);
+  SoundLoading = false;
   SoundLoadedLed->SetFill(loaded ? ColorOn : ColorBack);
   SoundLoadedLed->SetLabelColor(loaded ? ColorOnText : ColorOffText);
   UpdateControls();
@@ -108,6 +113,7 @@ void TMainForm::LoadSoundtrackFile(const QString& path) {
 }
 
 void TMainForm::OpenStartupFiles() {
+  WarnRecordsUnwritable();
   if (!options_.ScenarioPath.empty()) OpenScenario(QString::fromStdString(options_.ScenarioPath));
   // A window closed while the scenario's message waited (--quit-after) loads nothing more.
   if (!isVisible()) return;

@@ -39,7 +39,7 @@ void TMainForm::SaveBtnClick() {
   if (!MayStartWork()) return;
   IdleTimer->SetEnabled(false);
   if (CheckScenarioFits() && CheckUnconnected() && CheckScenarioTimes() && CheckChannelUse() && MemoryForm != nullptr)
-    MemoryForm->RunWrite(*Controls, *Project);
+    JournalMemoryWork("write", MemoryForm->RunWrite(*Controls, *Project));
   ResumePolling();
   CatchUpDevPanel();
   UpdateControls();
@@ -48,7 +48,8 @@ void TMainForm::SaveBtnClick() {
 void TMainForm::CheckBtnClick() {
   if (!MayStartWork()) return;
   IdleTimer->SetEnabled(false);
-  if (CheckScenarioFits() && CheckUnconnected() && MemoryForm != nullptr) MemoryForm->RunVerify(*Controls, *Project);
+  if (CheckScenarioFits() && CheckUnconnected() && MemoryForm != nullptr)
+    JournalMemoryWork("verify", MemoryForm->RunVerify(*Controls, *Project));
   ResumePolling();
   CatchUpDevPanel();
   UpdateControls();

@@ -14,6 +14,8 @@ class ConverterSource;
 // tests point these at temporary places.
 struct StartupEnvironment {
   std::string ProgramFolder;  // with its trailing separator; the run logs go into its logs/
+  // Where the records go when the program folder cannot be written ($XDG_STATE_HOME/firnadesk/).
+  std::string StateFolder;
   QString SettingsOrganization = QStringLiteral("tollwick");
   QString SettingsApplication = QStringLiteral("firnadesk");
   std::function<std::time_t()> Now;

@@ -99,7 +99,11 @@ void TCommonPlayer::Start(int32_t fromMs) {
   Clock = fromMs;
   StartPosition = fromMs;
 
-  if (Soundtrack && Soundtrack->Loaded()) Soundtrack->PlayFrom(Clock);
+  if (Soundtrack && Soundtrack->Loaded()) {
+    Soundtrack->PlayFrom(Clock);
+    if (Journal != nullptr) Journal->SoundtrackChanged(true, Clock);
+  }
+  stopSource_ = journal::StopSource::Operator;
   ShowTimer->SetEnabled(true);
   stopSent_ = false;
   // A stop heard before this start and not handed over yet still reaches HandleBusMessage.
@@ -117,6 +121,7 @@ void TCommonPlayer::Stop(bool stopSound) {
     Clock = ShowTimeAt(StartPosition, StartTick, platform_.GetClock().TickCount());
     if (Clock < 0) Clock = 0;
   }
+  const bool wasPlaying = IsPlaying();
   ShowTimer->SetEnabled(false);
   WakeTimer->SetEnabled(false);
   port_.SyncStop(Clock);
@@ -124,7 +129,13 @@ void TCommonPlayer::Stop(bool stopSound) {
   stopSent_ = true;
   stopSentTick_ = platform_.GetClock().TickCount();
   NoteStopPoint();
-  if (stopSound && Soundtrack && Soundtrack->Loaded() && Soundtrack->IsPlaying()) Soundtrack->Stop();
+  const bool soundStops = stopSound && Soundtrack && Soundtrack->Loaded() && Soundtrack->IsPlaying();
+  if (soundStops) Soundtrack->Stop();
+  if (Journal != nullptr && wasPlaying) {
+    Journal->Stopped(stopSource_, Clock);
+    if (soundStops) Journal->SoundtrackChanged(false, Clock);
+  }
+  stopSource_ = journal::StopSource::Operator;
 
   // The registry must not free a console under us while its exchange runs.
   devices::TControls::Hold hold(controls_);
@@ -138,6 +149,7 @@ void TCommonPlayer::Stop(bool stopSound) {
 
 void TCommonPlayer::ConnectionLost() {
   if (!IsPlaying()) return;
+  stopSource_ = journal::StopSource::Converter;
   Stop(false);
   if (OnConnectionStop) OnConnectionStop();
 }
@@ -195,6 +207,7 @@ void TCommonPlayer::HandleBusMessage(const bus::Frame6& message) {
 // round whatever the delays on the bus.
 void TCommonPlayer::ObeyExternalStop() {
   if (IsPlaying() || !stopSent_) {
+    stopSource_ = journal::StopSource::BusStop;
     Stop(false);
     if (OnEmergencyStop) OnEmergencyStop();
     return;

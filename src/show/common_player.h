@@ -10,6 +10,7 @@
 #include "bus/tport.h"
 #include "devices/controls.h"
 #include "devices/hv_control.h"
+#include "journal/show_journal.h"
 #include "platform/platform.h"
 #include "platform/timer.h"
 #include "show/project_list.h"
@@ -42,6 +43,9 @@ class TCommonPlayer {
   uint32_t StartTick = 0;
   int32_t NextCue = 0;           // first cue not yet handled; set by the window while stopped
   TProjectList* Cues = nullptr;  // not owned; assigned once by the window
+  // The journal of the running show, told of every cue before its frame goes out and of every
+  // stop; not owned, nullptr for none.
+  journal::ShowJournal* Journal = nullptr;
 
   std::function<void(int32_t clockMs)> OnProgress;
   std::function<void()> OnStateChange;
@@ -117,6 +121,10 @@ class TCommonPlayer {
   int32_t CueCount() const;
   void NoteStopPoint();
   bool ResumesPastHandledCues(int32_t fromMs, int32_t first) const;
+  // Writes the cue's event ahead of its frame.
+  void JournalCue(const devices::CueRecord& cue, bool followed);
+  // What the next Stop is put down to in the journal; the operator's unless said otherwise.
+  journal::StopSource stopSource_ = journal::StopSource::Operator;
 
   platform::Platform& platform_;
   bus::TPort& port_;

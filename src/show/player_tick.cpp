@@ -74,6 +74,8 @@ void TCommonPlayer::RunDirectCues() {
     if (cue.TimeMs > Clock) break;
     if (platform::TicksSince(sliceStart, platform_.GetClock().TickCount()) >= BurstSlice) return;
     ++NextCue;
+    // In the journal before it goes out: a crash after the frame can never leave it unrecorded.
+    JournalCue(cue, false);
     if (devices::IsMotionCue(cue.CueKind)) {
       // Only a motor console knows the motion commands; anything else skips the cue.
       auto* motor = dynamic_cast<devices::TMotorControl*>(controls_.FindByID(cue.Console));
@@ -107,6 +109,7 @@ void TCommonPlayer::SendDueRun() {
 
 void TCommonPlayer::FollowNextCue() {
   const devices::CueRecord cue = Cues->Items(NextCue++);
+  if (cue.CueKind == devices::ChannelCue) JournalCue(cue, true);
   // Record and log only: the console fires by itself. Motion cues are passed over silently.
   if (cue.CueKind == devices::ChannelCue) FireCue(cue.Console, cue.Channel, true);
 }
@@ -125,10 +128,26 @@ void TCommonPlayer::EndShow() {
   if (LaunchMode == lmAutonomous)
     while (NextCue >= 0 && NextCue < CueCount()) FollowNextCue();
   platform_.GetClock().Sleep(EndOfShowWait);
+  stopSource_ = journal::StopSource::EndOfScenario;
   Stop(false);
   Clock = Cues != nullptr ? Cues->LastTime() : 0;
   // A start from here resumes after the cues already sent at the last cue's time.
   NoteStopPoint();
+}
+
+void TCommonPlayer::JournalCue(const devices::CueRecord& cue, bool followed) {
+  if (Journal == nullptr) return;
+  journal::CueEvent event;
+  event.line = cue.Line;
+  event.console = cue.Console;
+  if (devices::IsMotionCue(cue.CueKind))
+    event.motion = cue.CueKind;
+  else
+    event.channel = cue.Channel + 1;
+  event.plannedMs = cue.TimeMs;
+  event.showMs = Clock;
+  event.followed = followed;
+  Journal->CueSent(event);
 }
 
 void TCommonPlayer::ReportProgress(uint32_t now) {

@@ -92,9 +92,11 @@ inline void WhenDialogShows(QObject* owner, std::function<void(QDialog&)> answer
 
 class BenchWindow {
  public:
-  // benchText empty: the default bench. adjust changes the command line the window starts with.
+  // benchText empty: the default bench. adjust changes the command line the window starts with,
+  // adjustEnvironment the folders it finds.
   BenchWindow(platform::Platform& platform, const QTemporaryDir& dir, const std::string& benchText = {},
-              const std::function<void(CommandLineOptions&)>& adjust = {}) {
+              const std::function<void(CommandLineOptions&)>& adjust = {},
+              const std::function<void(StartupEnvironment&)>& adjustEnvironment = {}) {
     ConverterChoice choice;
     choice.Kind = ConverterChoice::Source::Simulate;
     if (!benchText.empty()) {
@@ -111,6 +113,7 @@ class BenchWindow {
     env.ProgramFolder = dir.path().toStdString() + "/";
     env.Now = [] { return std::time_t{1765200000}; };
     env.Converter = converter_.get();
+    if (adjustEnvironment) adjustEnvironment(env);
     form_ = std::make_unique<TMainForm>(platform, options, env);
     MainForm = form_.get();
     warning_ = std::make_unique<TWarningForm>(platform, form_.get());

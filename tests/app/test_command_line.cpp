@@ -55,10 +55,12 @@ class CommandLineTest : public QObject {
   }
 
   void showFolderFilesAtStart() {
-    auto r = ParseCommandLine({"--simulate", "--scenario", "show/cues.txt", "--soundtrack=show/music.mp3"});
+    auto r = ParseCommandLine(
+        {"--simulate", "--scenario", "show/cues.txt", "--soundtrack=show/music.mp3", "--journal-dir", "records"});
     QVERIFY(r.Ok);
     QCOMPARE(r.Options.ScenarioPath, std::string("show/cues.txt"));
     QCOMPARE(r.Options.SoundtrackPath, std::string("show/music.mp3"));
+    QCOMPARE(r.Options.JournalDir, std::string("records"));
     r = ParseCommandLine({"--scenario"});
     QVERIFY(!r.Ok);
     QVERIFY(QString::fromStdString(r.Error).contains("--scenario: value missing"));

@@ -459,6 +459,12 @@ class PreShowWorkflowTest : public QObject {
     QCOMPARE(platform_.Messages[0].Caption, std::string("Ошибка"));
     QVERIFY(!small.memory.isVisible());
     QVERIFY(f.IdleTimer->Enabled());
+    // Each run left a journal beside the run log (the second verify got a name of its own).
+    const QStringList journals = QDir(dir_->filePath("journal")).entryList(QDir::Files, QDir::Name);
+    QCOMPARE(journals.size(), 3);
+    QFile last(dir_->filePath("journal/" + journals[1]));
+    QVERIFY(last.open(QIODevice::ReadOnly));
+    QVERIFY2(last.readAll().contains("\"event\":\"verify\",\"wall\""), qPrintable(journals.join(' ')));
   }
 
   void scenarioAndSoundtrackKeys() {

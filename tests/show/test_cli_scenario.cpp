@@ -411,6 +411,75 @@ TEST_F(CliTest, RehearseRefusesWhatItCannotPlayBeforeTheShow) {
   EXPECT_NE(from.out.find("\"fired\": 1, \"not_fired\": 0"), std::string::npos) << from.out;
 }
 
+// The journal's events, one parsed line each.
+std::vector<nlohmann::json> JournalEvents(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<nlohmann::json> events;
+  for (std::string line; std::getline(in, line);) events.push_back(nlohmann::json::parse(line));
+  return events;
+}
+
+// The journal a command named first on standard error ("journal: PATH").
+std::string JournalNamed(const std::string& err) { return err.substr(9, err.find('\n') - 9); }
+
+// rehearse leaves a journal where --journal-dir says, says where on standard error as it begins,
+// and the journal holds the header, every cue and the closing event.
+TEST_F(CliTest, RehearseWritesItsJournal) {
+  ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+  const std::string show = Scenario("0.2 1 1\n0.5 1 2\n");
+  struct Case {
+    const char* launch;
+    const char* mode;
+    const char* cueEvent;
+    bool memoryWritten;
+  } cases[] = {{"", "direct", "cue_sent", false}, {" --autonomous", "autonomous", "cue_followed", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    const std::string dir = folder.Path(std::string("journal-") + c.mode);
+    Outcome o = Run("rehearse " + show + " --simulate" + c.launch + " --journal-dir '" + dir + "'");
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    ASSERT_EQ(o.err.rfind("journal: " + dir + "/", 0), 0u) << o.err;
+    const auto events = JournalEvents(Slurp(JournalNamed(o.err)));
+    ASSERT_GE(events.size(), 4u);
+    EXPECT_EQ(events.front()["event"], "header");
+    EXPECT_EQ(events.front()["launch_mode"], c.mode);
+    EXPECT_EQ(events.front()["scenario"]["sha256"].get<std::string>().size(), 64u);
+    EXPECT_EQ(events.front()["last_verify"].is_null(), !c.memoryWritten);
+    std::vector<int> planned;
+    for (const auto& e : events)
+      if (e["event"] == c.cueEvent) planned.push_back(e["planned_ms"]);
+    EXPECT_EQ(planned, (std::vector<int>{200, 500}));
+    EXPECT_EQ(events.back()["event"], "close");
+  }
+}
+
+// write --verify and test leave a journal too: the consoles found, then what each pass did or
+// what was measured, per console.
+TEST_F(CliTest, WriteAndTestLeaveAJournal) {
+  const std::string dir = folder.Path("journal-write");
+  Outcome o = Run("write --verify " + Scenario("1 1 1\n2 1 2\n3 7 #C\n") + " --simulate --journal-dir '" + dir + "'");
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  ASSERT_EQ(o.err.rfind("journal: " + dir + "/", 0), 0u) << o.err;
+  const auto events = JournalEvents(Slurp(JournalNamed(o.err)));
+  ASSERT_EQ(events.size(), 4u);
+  EXPECT_EQ(events[0]["kind"], "write");
+  EXPECT_EQ(events[1]["event"], "write");
+  EXPECT_EQ(events[2]["event"], "verify");
+  EXPECT_EQ(events[2]["result"], "OK");
+  EXPECT_EQ(events[2]["consoles"].size(), 2u);
+  EXPECT_EQ(events[3]["event"], "close");
+
+  Outcome tested = Run("test --simulate --console 1 --journal-dir '" + dir + "'");
+  ASSERT_EQ(tested.exitCode, 0) << tested.err;
+  const auto measured = JournalEvents(Slurp(JournalNamed(tested.err)));
+  ASSERT_EQ(measured.size(), 3u);
+  EXPECT_EQ(measured[0]["kind"], "channel_test");
+  EXPECT_TRUE(measured[0]["scenario"].is_null());
+  EXPECT_EQ(measured[1]["event"], "channel_test");
+  EXPECT_EQ(measured[1]["id"], 1);
+  EXPECT_EQ(measured[1]["channels"].size(), 16u);
+}
+
 // write and verify --json: per console the cues and records each pass handled, and the cue where a
 // verify found its difference, by its scenario line.
 TEST_F(CliTest, WriteAndVerifyInJsonNameEachConsoleAndTheDifference) {

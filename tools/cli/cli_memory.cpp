@@ -5,6 +5,7 @@
 // session (the only way to check a write on the in-process bench, which lives as long as the
 // command). A console the scenario names that is not on the bus fails the command before anything
 // is sent, unless --allow-missing says to go on with the others.
+#include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -14,6 +15,7 @@
 
 #include "cli_bus.h"
 #include "cli_command.h"
+#include "cli_journal.h"
 #include "cli_output.h"
 #include "cli_scenario_args.h"
 #include "cli_search.h"
@@ -21,6 +23,8 @@
 #include "devices/scenario_memory.h"
 #include "devices/scenario_memory_fit.h"
 #include "memory_report.h"
+#include "show/common_player.h"
+#include "show/journal_header.h"
 #include "show/preflight_checks.h"
 #include "show/project_list.h"
 #include "support/terminal_text.h"
@@ -91,7 +95,7 @@ void NotePreflight(const char* name, const show::PreflightResult& r) {
   if (!r.Passed) std::fprintf(stderr, "firnadesk-cli %s: %s %s\n", name, r.Heading.c_str(), r.MemoText().c_str());
 }
 
-int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
+int RunMemory(const char* name, bool write, const ScenarioArgs& parsed, const std::string& journalDir) {
   const BusOptions& options = parsed.bus;
   const bool busGiven = parsed.busGiven;
   const bool thenVerify = parsed.Has("--verify");
@@ -106,6 +110,8 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
     return ReportError(name, support::TerminalPath(path) + ": " + LoadFailureText(loaded), LoadFailureExit(loaded));
   if (!loaded.EncodingHint.empty())
     ReportError(name, support::TerminalPath(path) + ": warning: " + loaded.EncodingHint, 0);
+
+  CliJournal journal(journalDir, path, name, name);
 
   std::string error;
   std::unique_ptr<CliBus> bus = CliBus::Open(options, error);
@@ -162,6 +168,18 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   bus->Port().OnFrameSent = [&](const bus::Frame6& frame) {
     if (frame[0] == kRecordWrite) ++recordFrames;
   };
+  // The consoles as the work begins, then each pass as it ends: what was written or found, per console.
+  journal::JournalHeader header = show::ShowJournalHeader(path, {}, show::lmDirect, 0, controls, {});
+  header.kind = name;
+  header.launchMode.clear();
+  journal.Open(header);
+  auto journalPass = [&](const Json& passJson) {
+    Json event;
+    event["event"] = passJson.value("pass", std::string(pass));
+    event["wall"] = journal::WallClockText();
+    for (const auto& [key, value] : passJson.items()) event[key] = value;
+    journal.Journal().Append(event.dump(-1, ' ', false, Json::error_handler_t::replace));
+  };
   int code = write ? controls.WriteScenario(list.Cues()) : controls.VerifyScenario(list.Cues());
   const int writeCode = write ? code : 0;
   const bool verifyingToo = code == 0 && thenVerify;
@@ -171,6 +189,7 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   if (verifyingToo) {
     progress.Clear();
     passes.push_back(passLog->PassJson("write", code, resultText(code)));
+    journalPass(passes.back());
     if (!json) Print("write: " + resultText(code) + "\n");
     pass = "verify";
     passLog = std::make_unique<MemoryPassLog>(list.Cues());
@@ -181,6 +200,8 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   progress.Clear();
   const int exitStatus = code == 0 ? kExitOk : kExitFailure;
   passes.push_back(passLog->PassJson(pass, code, resultText(code)));
+  journalPass(passes.back());
+  journal.Journal().Close(0);
   if (json) {
     PrintMemoryJson(name, path, bus->ConverterText(), passes, missing, recordFrames, exitStatus);
     return exitStatus;
@@ -194,25 +215,40 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed) {
   return exitStatus;
 }
 
+struct MemoryArgs {
+  ScenarioArgs scenario;
+  std::string journalDir;
+};
+
+void AddJournalDir(CommandLine& line, std::string& journalDir) {
+  line.Needs(line.App()
+                 .add_option("--journal-dir", journalDir,
+                             "where the journal of the run goes (default: journal/ in the records folder)")
+                 ->type_name("DIR"),
+             "a folder");
+}
+
 Runner SetUpWrite(CommandLine& line) {
-  auto args = std::make_shared<ScenarioArgs>();
-  AddScenarioArgs(line, {"--verify", "--full-search", "--allow-missing", "--json"}, *args);
-  return [args] { return RunMemory("write", true, *args); };
+  auto args = std::make_shared<MemoryArgs>();
+  AddScenarioArgs(line, {"--verify", "--full-search", "--allow-missing", "--json"}, args->scenario);
+  AddJournalDir(line, args->journalDir);
+  return [args] { return RunMemory("write", true, args->scenario, args->journalDir); };
 }
 
 Runner SetUpVerify(CommandLine& line) {
-  auto args = std::make_shared<ScenarioArgs>();
-  AddScenarioArgs(line, {"--full-search", "--allow-missing", "--json"}, *args);
-  return [args] { return RunMemory("verify", false, *args); };
+  auto args = std::make_shared<MemoryArgs>();
+  AddScenarioArgs(line, {"--full-search", "--allow-missing", "--json"}, args->scenario);
+  AddJournalDir(line, args->journalDir);
+  return [args] { return RunMemory("verify", false, args->scenario, args->journalDir); };
 }
 
 const CommandRegistration kWrite{"write",
                                  "SCENARIO (--simulate[=BENCH] | --port PATH) [--verify] [--full-search] "
-                                 "[--allow-missing] [--json]",
+                                 "[--allow-missing] [--json] [--journal-dir DIR]",
                                  "search once and write the scenario into the consoles", &SetUpWrite};
 const CommandRegistration kVerify{"verify",
                                   "SCENARIO (--simulate[=BENCH] | --port PATH) [--full-search] [--allow-missing] "
-                                  "[--json]",
+                                  "[--json] [--journal-dir DIR]",
                                   "search once and compare the consoles' memory with the scenario", &SetUpVerify};
 
 }  // namespace

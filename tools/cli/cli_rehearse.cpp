@@ -11,6 +11,7 @@
 
 #include "cli_bus.h"
 #include "cli_command.h"
+#include "cli_journal.h"
 #include "cli_json.h"
 #include "cli_output.h"
 #include "cli_rehearse_usage.h"
@@ -20,12 +21,14 @@
 #include "platform/clock.h"
 #include "rehearsal.h"
 #include "show/common_player.h"
+#include "show/journal_header.h"
 #include "show/operating_mode.h"
 #include "show/preflight_checks.h"
 #include "show/scenario_report.h"
 #include "show/scenario_time.h"
 #include "sim/bench.h"
 #include "support/run_log.h"
+#include "support/sha256.h"
 #include "support/terminal_text.h"
 
 namespace fd::cli {
@@ -39,6 +42,7 @@ struct RehearseArgs {
   ScenarioArgs scenario;
   std::string soundtrack;
   std::string from;
+  std::string journalDir;
 };
 
 // --from takes a time as the scenario writes it (seconds, m:ss or h:mm:ss, with a fraction) or
@@ -98,7 +102,8 @@ int StoppedBeforeShow(const std::string& when, bool json, const show::TProjectLi
   return ReportError(kName, when, kExitFailure);
 }
 
-int WriteAndVerify(CliBus& bus, std::vector<devices::CueRecord>& cues, ProgressLine& progress) {
+int WriteAndVerify(CliBus& bus, std::vector<devices::CueRecord>& cues, ProgressLine& progress,
+                   const std::string& scenarioSha256, show::MemoryResults& results) {
   devices::TControls& controls = bus.Controls();
   const char* pass = "write";
   controls.OnMemoryProgress = [&](int percent, int, int, int, bool& cancel) {
@@ -107,9 +112,13 @@ int WriteAndVerify(CliBus& bus, std::vector<devices::CueRecord>& cues, ProgressL
     bus.Host().ProcessPendingEvents();
   };
   int code = controls.WriteScenario(cues);
+  results.writeResult = ScenarioResultText(code, controls.ScenarioFaultLine, controls.ScenarioFaultCause);
+  results.writeSha256 = scenarioSha256;
   if (code == 0) {
     pass = "verify";
     code = controls.VerifyScenario(cues);
+    results.verifyResult = ScenarioResultText(code, controls.ScenarioFaultLine, controls.ScenarioFaultCause);
+    results.verifySha256 = scenarioSha256;
   }
   controls.OnMemoryProgress = nullptr;
   progress.Clear();
@@ -144,6 +153,8 @@ int RunRehearse(const RehearseArgs& args) {
   if (total == 0)
     return ReportError(kName, list.Count() == 0 ? "the scenario has no cues" : "no cue at or after --from", kExitUsage);
 
+  CliJournal journal(args.journalDir, parsed.path, kName);
+
   BusOptions options = parsed.bus;
   options.realTime = true;
   std::string error;
@@ -162,9 +173,13 @@ int RunRehearse(const RehearseArgs& args) {
   player.OnConnectionStop = [&] { stoppedByLink = true; };
   bus->Port().OnConnectionLost = [&] {
     std::fprintf(stderr, "firnadesk-cli %s: the converter was lost\n", kName);
+    journal.Journal().ConverterChanged(true);
     player.ConnectionLost();
   };
-  bus->Port().OnConnectionRestored = [&] { std::fprintf(stderr, "firnadesk-cli %s: the converter is back\n", kName); };
+  bus->Port().OnConnectionRestored = [&] {
+    std::fprintf(stderr, "firnadesk-cli %s: the converter is back\n", kName);
+    journal.Journal().ConverterChanged(false);
+  };
   // The engine outlives the player: whatever way this function ends, its handlers go first.
   struct HandlersOff {
     CliBus& bus;
@@ -175,7 +190,10 @@ int RunRehearse(const RehearseArgs& args) {
       bus.OnOtherFrame = nullptr;
     }
   } handlersOff{*bus};
-  player.OnStateChange = [&] { show::OperatingMode = player.IsPlaying() ? show::omLaunch : show::omReady; };
+  player.OnStateChange = [&] {
+    show::OperatingMode = player.IsPlaying() ? show::omLaunch : show::omReady;
+    journal.Journal().ModeChanged(show::OperatingMode);
+  };
   show::OperatingMode = show::omReady;
   // The player tells the operator itself why a soundtrack does not load.
   if (!args.soundtrack.empty() && !player.LoadSoundtrack(args.soundtrack)) return kExitFailure;
@@ -219,7 +237,10 @@ int RunRehearse(const RehearseArgs& args) {
       support::SetDebugOutput([](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
     }
   } sinkBack;
-  if (autonomous && WriteAndVerify(*bus, list.Cues(), progress) != 0) return kExitFailure;
+  show::MemoryResults memory;
+  if (autonomous &&
+      WriteAndVerify(*bus, list.Cues(), progress, support::FileSha256Hex(parsed.path), memory) != 0)
+    return kExitFailure;
   if (StopSignals::Requested())
     return StoppedBeforeShow("stopped by the operator before the show", json, list, *bus, autonomous, fromMs, leftOut);
 
@@ -256,6 +277,8 @@ int RunRehearse(const RehearseArgs& args) {
   }
   // Only a stop that comes while the show runs ends it.
   stoppedByBus = false;
+  if (journal.Open(show::ShowJournalHeader(parsed.path, args.soundtrack, player.LaunchMode, fromMs, controls, memory)))
+    player.Journal = &journal.Journal();
   player.Start(fromMs);
   // The frames Start itself sends (levels, the run and start broadcasts) come before the clock.
   showRunning = true;
@@ -279,6 +302,10 @@ int RunRehearse(const RehearseArgs& args) {
   }
   // Frames heard while stopping (a peer's answer) still reach the player.
   bus->Host().ProcessPendingEvents();
+  // The journal closes once the stop frames are out or given up on, so the converter's return
+  // while they waited is in it.
+  player.Journal = nullptr;
+  journal.Journal().Close(player.Clock);
   bus->Port().OnFrameTaken = nullptr;
   bus->OnOtherFrame = nullptr;
   progress.Clear();
@@ -329,6 +356,10 @@ Runner SetUpRehearse(CommandLine& line) {
                             "milliseconds (1500ms); cues before it are not played")
                  ->type_name("TIME"),
              "a time");
+  line.Needs(app.add_option("--journal-dir", args->journalDir,
+                            "where the show's journal goes (default: journal/ in the records folder)")
+                 ->type_name("DIR"),
+             "a folder");
   return [args] { return RunRehearse(*args); };
 }
 

@@ -12,6 +12,7 @@
 #include "channel_grid.h"
 #include "cli_bus.h"
 #include "cli_command.h"
+#include "cli_journal.h"
 #include "cli_json.h"
 #include "cli_output.h"
 #include "cli_scenario_args.h"
@@ -19,6 +20,8 @@
 #include "cli_stop_signal.h"
 #include "devices/channel_test_run.h"
 #include "devices/common_control.h"
+#include "show/common_player.h"
+#include "show/journal_header.h"
 #include "show/project_list.h"
 #include "support/terminal_text.h"
 
@@ -34,6 +37,7 @@ struct TestArgs {
   std::string scenario;
   bool json = false;
   bool fullSearch = false;
+  std::string journalDir;
 };
 
 struct Tested {
@@ -56,6 +60,8 @@ int RunTest(const TestArgs& args) {
       ReportError(kName, support::TerminalPath(args.scenario) + ": warning: " + loaded.EncodingHint, 0);
   }
 
+  CliJournal journal(args.journalDir, args.scenario, kName, "test");
+
   std::string error;
   std::unique_ptr<CliBus> bus = CliBus::Open(args.bus, error);
   if (!bus) return ReportError(kName, error, OpenFailureExit(args.bus));
@@ -68,6 +74,11 @@ int RunTest(const TestArgs& args) {
   devices::TControls& controls = bus->Controls();
   devices::TControls::Hold hold(controls);
   list.MarkUsedChannels(controls);
+  journal::JournalHeader header = show::ShowJournalHeader(args.scenario, {}, show::lmDirect, 0, controls, {});
+  header.kind = "channel_test";
+  header.launchMode.clear();
+  if (!withScenario) header.scenarioPath.clear();
+  journal.Open(header);
 
   int only = -1;
   if (args.console >= 0 && !stoppedInSearch) {
@@ -122,6 +133,16 @@ int RunTest(const TestArgs& args) {
         missing.push_back(id);
   const bool ok = completed && faults.empty() && missing.empty();
   const int exitCode = ok ? kExitOk : kExitFailure;
+  // What was measured, console by console.
+  for (const Tested& t : tested) {
+    Json event;
+    event["event"] = "channel_test";
+    event["wall"] = journal::WallClockText();
+    const Json grid = ChannelGridJson(*t.console, t.completed);
+    for (const auto& [key, value] : grid.items()) event[key] = value;
+    journal.Journal().Append(event.dump(-1, ' ', false, Json::error_handler_t::replace));
+  }
+  journal.Journal().Close(0);
 
   if (args.json) {
     Print("{\n  \"bus\": " + JsonString(bus->ConverterText()) + ",\n");
@@ -182,12 +203,16 @@ Runner SetUpTest(CommandLine& line) {
              "a scenario file");
   app.add_flag("--json", args->json, "one JSON document on standard output");
   app.add_flag("--full-search", args->fullSearch, "sweep every bus address even with --scenario");
+  line.Needs(app.add_option("--journal-dir", args->journalDir,
+                            "where the journal of the test goes (default: journal/ in the records folder)")
+                 ->type_name("DIR"),
+             "a folder");
   return [args] { return RunTest(*args); };
 }
 
 const CommandRegistration kTest{"test",
                                 "(--simulate[=BENCH] | --port PATH) [--console ID] [--scenario FILE] [--json] "
-                                "[--full-search]",
+                                "[--full-search] [--journal-dir DIR]",
                                 "test the firing channels of one console or of all", &SetUpTest};
 
 }  // namespace

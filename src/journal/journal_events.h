@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fd::journal {
+
+// What the journal says about a show, one JSON object a line. Every event carries "event" (its
+// kind) and "wall" (UTC, milliseconds); show times are milliseconds from the scenario's start.
+
+struct ConsoleState {
+  int32_t id = 0;
+  std::string firmware;  // as the window shows it ("151")
+  double voltage = 0;
+  int32_t linkQuality = -1;  // percent; -1 unknown
+};
+
+struct JournalHeader {
+  // What the journal records: "show", or the work done on the consoles: "write", "verify".
+  std::string kind = "show";
+  std::string programVersion;
+  std::string scenarioPath;
+  std::string scenarioSha256;
+  std::string soundtrackPath;  // empty: none
+  std::string soundtrackSha256;
+  std::string launchMode;  // "direct" or "autonomous"
+  int32_t startMs = 0;
+  std::vector<ConsoleState> consoles;
+  // The last scenario write and verify of this run: result text and the scenario's digest; empty
+  // when there was none.
+  std::string lastWriteResult;
+  std::string lastWriteSha256;
+  std::string lastVerifyResult;
+  std::string lastVerifySha256;
+};
+
+// A cue handed to the bus (direct launch) or followed while the consoles play it themselves
+// (autonomous launch).
+struct CueEvent {
+  int32_t line = 0;  // scenario line, from 1
+  int32_t console = 0;
+  int32_t channel = -1;  // from 1 as the scenario writes it; -1 for a motion cue
+  int32_t motion = -1;   // the motion command's kind (50..54); -1 for a channel cue
+  int32_t plannedMs = 0;
+  int32_t showMs = 0;  // the show clock when it was handed over
+  bool followed = false;
+};
+
+enum class StopSource { Operator, BusStop, EndOfScenario, Converter };
+
+const char* StopSourceName(StopSource source);
+// Now, in UTC to the millisecond, as every event's "wall" gives it.
+std::string WallClockText();
+
+std::string HeaderLine(const JournalHeader& header);
+std::string CueLine(const CueEvent& cue);
+std::string StopLine(StopSource source, int32_t showMs);
+std::string ModeLine(int mode);
+std::string SoundtrackLine(bool playing, int32_t showMs);
+std::string ConverterLine(bool lost);
+std::string CloseLine(int32_t showMs, int64_t cuesSent);
+// A scenario write or verify from the window: its result code and text.
+std::string MemoryWorkLine(const std::string& kind, int code, const std::string& result);
+
+// The file name of a new journal: "YYYY-MM-DD_HH-MM-SS_<scenario>.jsonl", local time, with the
+// scenario's name (no folder, no extension), separators, spaces and control characters made "_".
+// A label ("write") follows the scenario's name, so that a show's journal is told from the others
+// at a glance.
+std::string JournalFileName(int64_t unixSeconds, const std::string& scenarioPath, const std::string& label = {});
+
+}  // namespace fd::journal
