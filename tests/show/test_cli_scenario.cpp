@@ -424,6 +424,20 @@ std::string JournalNamed(const std::string& err) { return err.substr(9, err.find
 
 // rehearse leaves a journal where --journal-dir says, says where on standard error as it begins,
 // and the journal holds the header, every cue and the closing event.
+// On a bench whose console has a channel not connected, the cue on it fired into an open circuit:
+// named, counted as not fired, and the rehearsal fails.
+TEST_F(CliTest, RehearseNamesACueFiredIntoAChannelTheBenchHasAsNotConnected) {
+  ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+  const std::string bench = folder.Write("open.bench", "converters 1\nconsole 3 version 168 channels 8 open 2\n");
+  Outcome o = Run("rehearse " + Scenario("0.2 3 1\n0.3 3 2\n") + " --simulate='" + bench + "' --journal-dir '" +
+                  folder.Path("journal-open") + "'");
+  EXPECT_EQ(o.exitCode, 1) << o.err;
+  EXPECT_NE(o.out.find("Cues fired: 1 of 2\nCues not fired: 1\n  line 2: console 3 channel 2 is not connected on "
+                       "the bench: it fired into an open circuit, nothing lit\n"),
+            std::string::npos)
+      << o.out;
+}
+
 TEST_F(CliTest, RehearseWritesItsJournal) {
   ::setenv("SDL_AUDIODRIVER", "dummy", 1);
   const std::string show = Scenario("0.2 1 1\n0.5 1 2\n");
