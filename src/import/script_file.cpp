@@ -9,26 +9,14 @@
 
 #include "import/script_import.h"
 #include "show/project_list.h"
+#include "support/file_error_text.h"
 #include "support/file_handle.h"
 
 namespace fd::import {
 
-namespace {
+using support::FileErrorText;
 
-std::string FileErrorText(int error) {
-  switch (error) {
-    case ENOENT:
-      return "File not found";
-    case ENOTDIR:
-      return "Path not found";
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-      return "File access denied";
-    default:
-      return std::string("I/O error ") + std::to_string(error);
-  }
-}
+namespace {
 
 bool EndsWithNoCase(const std::string& text, std::string_view suffix) {
   if (text.size() < suffix.size()) return false;

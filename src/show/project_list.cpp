@@ -19,6 +19,7 @@
 #include "platform/platform.h"
 #include "show/scenario_line.h"
 #include "show/scenario_line_fault.h"
+#include "support/file_error_text.h"
 #include "support/file_handle.h"
 #include "support/localizer.h"
 #include "support/memory_room.h"
@@ -27,25 +28,11 @@
 
 namespace fd::show {
 
+using support::FileErrorText;
+
 using support::FileHandle;
 
 namespace {
-
-// The texts the operator knows from file errors of the desktop runtime.
-std::string FileErrorText(int error) {
-  switch (error) {
-    case ENOENT:
-      return "File not found";
-    case ENOTDIR:
-      return "Path not found";
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-      return "File access denied";
-    default:
-      return "I/O error " + std::to_string(error);
-  }
-}
 
 // How many cues the file holds: its lines that are not empty once a CR before the LF is taken
 // off, read from the start, the file left at its start again. False when the file cannot be

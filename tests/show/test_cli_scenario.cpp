@@ -9,35 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "cli_run.h"
 #include "scenario_files.h"
 
 namespace fd::show {
 namespace {
 
-struct Outcome {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
+using Outcome = fd::testing::CliOutcome;
+using fd::testing::Slurp;
 
 class CliTest : public ::testing::Test {
  protected:
-  Outcome Run(const std::string& arguments) {
-    const std::string out = folder.Path("stdout.txt"), err = folder.Path("stderr.txt");
-    const std::string command = std::string("'") + FIRNADESK_CLI + "' " + arguments + " >'" + out + "' 2>'" + err + "'";
-    const int status = std::system(command.c_str());
-    Outcome o;
-    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    o.out = Slurp(out);
-    o.err = Slurp(err);
-    return o;
-  }
-  static std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  Outcome Run(const std::string& arguments) { return fd::testing::RunCli(FIRNADESK_CLI, folder.Path(""), arguments); }
   // Quoted for the shell; appended in place (GCC 12 at -O3 takes "'" + temporary for an overlap).
   std::string Scenario(const std::string& bytes) {
     std::string quoted(1, '\'');
