@@ -42,7 +42,9 @@ std::unique_ptr<ConverterSource> ConverterSource::Make(const ConverterChoice& ch
   return source;
 }
 
-std::string ConverterSource::OpenProblem() const { return tty_ ? tty_->OpenProblem() : std::string(); }
+bool ConverterSource::HeldByAnotherProgram(std::string& holders) const {
+  return tty_ && tty_->HeldByAnotherProgram(holders);
+}
 
 bus::ConverterDriver& ConverterSource::Driver() {
   if (bench_) return bench_->Driver();

@@ -25,9 +25,8 @@ class ConverterSource {
   sim::Bench* Bench() { return bench_.get(); }
   // For the run log and the operator: "virtual bench (default)", "/dev/ttyUSB0", "FTDI converters".
   const std::string& Description() const { return description_; }
-  // Why the latest attempt to open the converter failed ("in use by another program: ..."); empty
-  // when it opened or when nothing has been tried (and always on the bench).
-  std::string OpenProblem() const;
+  // Whether another program holds the converter's port, and which ones where the system tells.
+  bool HeldByAnotherProgram(std::string& holders) const;
 
  private:
   ConverterSource() = default;

@@ -19,13 +19,12 @@ const QString kStopUndeliveredWarning = QStringLiteral("Стоп не доста
 
 // The banner names a port that another program holds: the operator can act on that (close the
 // other program). Other reasons (no permission, no device) go to the run log and the terminal.
-QString LinkLostWarning(const std::string& problem) {
-  static const std::string inUse = "in use by another program";
-  if (problem.rfind(inUse, 0) != 0) return kLinkLostWarning;
-  // ": name (pid 812)" when the system tells who holds it.
-  const std::string rest = problem.substr(inUse.size());
-  const QString holders = rest.rfind(": ", 0) == 0 ? QString::fromStdString(rest).left(200) : QString();
-  return kLinkLostWarning + QStringLiteral(" Порт занят другой программой") + holders + QStringLiteral(".");
+QString LinkLostWarning(const ConverterSource* converter) {
+  std::string holders;
+  if (converter == nullptr || !converter->HeldByAnotherProgram(holders)) return kLinkLostWarning;
+  return kLinkLostWarning + QStringLiteral(" Порт занят другой программой") +
+         (holders.empty() ? QString() : QStringLiteral(": ") + QString::fromStdString(holders).left(200)) +
+         QStringLiteral(".");
 }
 
 }  // namespace
@@ -46,8 +45,7 @@ void TMainForm::ErrFlashTimerTimer() {
 
 void TMainForm::PortLinkLost() {
   LinkLost = true;
-  if (WarningForm != nullptr)
-    WarningForm->ShowWarning(LinkLostWarning(environment_.Converter ? environment_.Converter->OpenProblem() : ""));
+  if (WarningForm != nullptr) WarningForm->ShowWarning(LinkLostWarning(environment_.Converter));
   support::WriteLog("Ошибка преобразователя RS485 - нет связи", 1);
   if (ShowJournal) ShowJournal->ConverterChanged(true);
   // Blind, the program would fire on past a stop the remote control gave meanwhile.

@@ -82,10 +82,12 @@ int MsLeft(std::chrono::steady_clock::time_point deadline) {
 
 namespace {
 
+constexpr std::string_view kInUse = "in use by another program";
+constexpr std::string_view kHoldersUnknown = " (the system does not tell which)";
+
 std::string InUseText(const std::string& path) {
   const std::string holders = TtyDriver::DeviceHolders(path);
-  return "in use by another program" +
-         (holders.empty() ? std::string(" (the system does not tell which)") : ": " + holders);
+  return std::string(kInUse) + (holders.empty() ? std::string(kHoldersUnknown) : ": " + holders);
 }
 
 }  // namespace
@@ -250,6 +252,14 @@ FT_STATUS TtyDriver::OpenFailed(FT_STATUS status, std::string problem) {
 std::string TtyDriver::OpenProblem() {
   std::lock_guard lock(mutex_);
   return openProblem_;
+}
+
+bool TtyDriver::HeldByAnotherProgram(std::string& holders) {
+  const std::string problem = OpenProblem();
+  if (problem.rfind(kInUse, 0) != 0) return false;
+  const std::string rest = problem.substr(kInUse.size());
+  holders = rest.rfind(": ", 0) == 0 ? rest.substr(2) : std::string();
+  return true;
 }
 
 std::string TtyDriver::DeviceHolders(const std::string& path) {

@@ -67,6 +67,9 @@ class TtyDriver : public ConverterDriver {
   // counts a listed converter as open even when it is not, so this is the only place the reason
   // is kept.
   std::string OpenProblem();
+  // Whether the last open failed because another program holds the device; holders then names
+  // them ("firnadesk-cli (pid 812)") or is empty when the system does not tell.
+  bool HeldByAnotherProgram(std::string& holders);
   // Called on the opening thread when an open fails for a reason other than the last one (the
   // engine retries every 100 ms: the same reason is told once). Set before the port opens.
   std::function<void(const std::string& problem)> OnOpenProblem;

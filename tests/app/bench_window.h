@@ -76,6 +76,15 @@ inline QStringList LinesAfterStartup() {
   return lines;
 }
 
+// Writes a file into the test's folder and gives its path.
+inline QString WriteFile(const QTemporaryDir& dir, const char* name, const QByteArray& text) {
+  const QString path = dir.filePath(QString::fromLatin1(name));
+  QFile file(path);
+  file.open(QIODevice::WriteOnly);
+  file.write(text);
+  return path;
+}
+
 // Answers the next modal dialog with the function, once it is up. The watch belongs to owner, so
 // a test that failed before its dialog came leaves no watch behind for the next test's dialog.
 inline void WhenDialogShows(QObject* owner, std::function<void(QDialog&)> answer) {

@@ -64,14 +64,6 @@ QByteArray SilentWav() {
   return wav;
 }
 
-QString WriteFile(const QTemporaryDir& dir, const char* name, const QByteArray& text) {
-  const QString path = dir.filePath(QString::fromLatin1(name));
-  QFile file(path);
-  file.open(QIODevice::WriteOnly);
-  file.write(text);
-  return path;
-}
-
 }  // namespace
 
 class PreShowWorkflowTest : public QObject {

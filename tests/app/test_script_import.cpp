@@ -8,18 +8,6 @@
 using namespace fd::app;
 using namespace fd::app::testing;
 
-namespace {
-
-QString WriteFile(const QTemporaryDir& dir, const char* name, const QByteArray& text) {
-  const QString path = dir.filePath(QString::fromLatin1(name));
-  QFile file(path);
-  file.open(QIODevice::WriteOnly);
-  file.write(text);
-  return path;
-}
-
-}  // namespace
-
 class ScriptImportTest : public QObject {
   Q_OBJECT
 

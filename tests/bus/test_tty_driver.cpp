@@ -229,10 +229,14 @@ TEST_F(TtyOnPty, ADeviceHeldByAnotherProgramDoesNotOpen) {
   EXPECT_EQ(port.BytesAvailable(), -1);  // ...but not ours
   // The holder is this process, which the search for other programs passes over.
   EXPECT_EQ(second.OpenProblem(), "in use by another program (the system does not tell which)");
+  std::string holders = "stale";
+  EXPECT_TRUE(second.HeldByAnotherProgram(holders));
+  EXPECT_EQ(holders, "");
   holder.Close();
   EXPECT_TRUE(port.Reopen());
   EXPECT_EQ(port.BytesAvailable(), 0);
   EXPECT_EQ(second.OpenProblem(), "");
+  EXPECT_FALSE(second.HeldByAnotherProgram(holders));
 }
 
 TEST_F(TtyOnPty, AVanishedDeviceFailsItsQueueStatusAndDoesNotReopen) {
