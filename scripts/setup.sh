@@ -10,7 +10,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libsdl2-dev
-  libcli11-dev nlohmann-json3-dev locales
+  libcli11-dev nlohmann-json3-dev libltc-dev locales
   xvfb xauth xdotool time fonts-dejavu-core fonts-liberation
   help2man lintian
 )
