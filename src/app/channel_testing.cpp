@@ -64,6 +64,7 @@ void TMainForm::ControlTestBtnClick() {
   Testing = true;
   UpdateControls();
   TestCurrentControl();
+  JournalChannelTest({CurrentControl});
   Testing = false;
   UpdateControls();
   ResumePolling();
@@ -84,6 +85,9 @@ void TMainForm::TestAllBtnClick() {
     activeTest_ = nullptr;
     TestStop = run.TestStop;
   }
+  std::vector<int> every(static_cast<size_t>(Controls->Count()));
+  for (size_t i = 0; i < every.size(); ++i) every[i] = static_cast<int>(i);
+  JournalChannelTest(every);
   Testing = false;
   UpdateControls();
   ResumePolling();

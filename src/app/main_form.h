@@ -101,6 +101,11 @@ class TMainForm : public QWidget {
   void ShowJournalFailed(const std::string& path, uint64_t bytes, const std::string& reason);
   // A write or verify that ran leaves a journal of its own; the next show's header names its result.
   void JournalMemoryWork(const char* kind, bool ran);
+  // A channel test leaves a journal of what it measured, console by console (registry indexes).
+  void JournalChannelTest(const std::vector<int>& consoleIndexes);
+  // Opens the journal of work on the consoles (label "write", "verify", "test") and names it on
+  // standard error; false when none could be made.
+  bool OpenWorkJournal(journal::ShowJournal& journal, journal::JournalHeader header, const char* label);
   // Said once, at start, when no records folder can be written.
   void WarnRecordsUnwritable();
   const journal::RecordsPlace& Records() const { return records_; }

@@ -116,6 +116,8 @@ bool TMemoryForm::Run(Kind kind, devices::TControls& controls, show::TProjectLis
 
   // The handler stays installed after the run; it must not outlive this window.
   QPointer<TMemoryForm> self(this);
+  // The list is kept in time order, the order the run walks it.
+  passLog_ = std::make_unique<show::MemoryPassLog>(list.Cues());
   controls.OnMemoryProgress = [self](int percent, int deviceIndex, int consoleId, int channel, bool& cancel) {
     if (self) self->MemoryProgress(percent, deviceIndex, consoleId, channel, cancel);
   };
@@ -134,6 +136,7 @@ bool TMemoryForm::Run(Kind kind, devices::TControls& controls, show::TProjectLis
 
 void TMemoryForm::MemoryProgress(int percent, int deviceIndex, int consoleId, int channel, bool& cancel) {
   cancel = Cancelled;  // a click is seen at the next event
+  if (deviceIndex >= 0 && passLog_) passLog_->Note(consoleId);
   Gauge->setValue(percent);
   Gauge->repaint();
   if (deviceIndex == -1)
@@ -142,6 +145,10 @@ void TMemoryForm::MemoryProgress(int percent, int deviceIndex, int consoleId, in
     Label1->setText(QStringLiteral("Пульт: %1, канал: %2").arg(consoleId).arg(channel));
   Label1->repaint();
   platform_.ProcessPendingEvents();
+}
+
+show::OrderedJson TMemoryForm::LastPass(const std::string& pass, const std::string& result) const {
+  return passLog_ ? passLog_->PassJson(pass, lastResult_, result) : show::OrderedJson();
 }
 
 void TMemoryForm::ReportResult(int code, const std::optional<int>& faultLine, const std::string& cause) {

@@ -5,10 +5,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "platform/platform.h"
+#include "show/memory_pass_log.h"
 
 namespace fd::devices {
 class TControls;
@@ -39,6 +41,8 @@ class TMemoryForm : public QDialog {
   bool RunVerify(devices::TControls& controls, show::TProjectList& list);
   // Result code of the last run.
   int LastResult() const { return lastResult_; }
+  // The last run, console by console, as its journal records it; result: the text of its code.
+  show::OrderedJson LastPass(const std::string& pass, const std::string& result) const;
   bool Running() const { return running_; }
 
   // The registry's OnMemoryProgress handler.
@@ -70,6 +74,7 @@ class TMemoryForm : public QDialog {
   platform::Platform& platform_;
   bool running_ = false;
   int lastResult_ = 0;
+  std::unique_ptr<show::MemoryPassLog> passLog_;
 };
 
 // The program's progress window while it exists; the main window's write and verify go through it.

@@ -8,9 +8,9 @@
 #include "app/memory_form.h"
 #include "app/warning_form.h"
 #include "devices/scenario_memory.h"
-#include "support/sha256.h"
 #include "show/journal_header.h"
 #include "support/run_log.h"
+#include "support/sha256.h"
 
 namespace fd::app {
 
@@ -62,27 +62,33 @@ void TMainForm::ShowJournalFailed(const std::string& path, uint64_t bytes, const
 void TMainForm::JournalMemoryWork(const char* kind, bool ran) {
   if (!ran || MemoryForm == nullptr) return;
   const int code = MemoryForm->LastResult();
-  std::string result = code == 0 ? std::string("OK")
-                                 : devices::ScenarioRunMessage(code, Controls->ScenarioFaultLine,
-                                                               Controls->ScenarioFaultCause);
+  std::string result =
+      code == 0 ? std::string("OK")
+                : devices::ScenarioRunMessage(code, Controls->ScenarioFaultLine, Controls->ScenarioFaultCause);
   const std::string sha = support::FileSha256Hex(ScenarioPath);
   const bool write = std::string(kind) == "write";
   (write ? lastMemory_.writeResult : lastMemory_.verifyResult) = result;
   (write ? lastMemory_.writeSha256 : lastMemory_.verifySha256) = sha;
 
+  journal::JournalHeader header =
+      show::ShowJournalHeader(ScenarioPath, {}, Player->LaunchMode, 0, *Controls, lastMemory_);
+  header.kind = kind;
+  journal::ShowJournal journal;
+  if (!OpenWorkJournal(journal, header, kind)) return;
+  journal.Append(show::MemoryPassEvent(MemoryForm->LastPass(kind, result)));
+  journal.Close(0);
+}
+
+bool TMainForm::OpenWorkJournal(journal::ShowJournal& journal, journal::JournalHeader header, const char* label) {
   const std::string folder = journal::JournalFolder(records_, options_.JournalDir);
   std::error_code ignored;
   std::filesystem::create_directories(folder, ignored);
-  journal::JournalHeader header = show::ShowJournalHeader(ScenarioPath, {}, Player->LaunchMode, 0, *Controls, lastMemory_);
-  header.kind = kind;
-  journal::ShowJournal journal;
   journal.OnFailure = [this](const std::string& path, uint64_t bytes, const std::string& reason) {
     ShowJournalFailed(path, bytes, reason);
   };
-  if (!journal.Open(folder, environment_.Now ? environment_.Now() : std::time(nullptr), header, kind)) return;
+  if (!journal.Open(folder, environment_.Now ? environment_.Now() : std::time(nullptr), header, label)) return false;
   std::fprintf(stderr, "journal: %s\n", journal.Path().c_str());
-  journal.Append(journal::MemoryWorkLine(kind, code, result));
-  journal.Close(0);
+  return true;
 }
 
 void TMainForm::WarnRecordsUnwritable() {

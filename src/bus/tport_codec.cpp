@@ -92,4 +92,21 @@ bool ParamByte(int param, uint8_t& byte) {
   return true;
 }
 
+std::string MotionName(uint8_t motionCode) {
+  switch (motionCode) {
+    case 0x98:
+      return "C";
+    case 0x94:
+      return "L";
+    case 0x92:
+      return "R";
+    case 0x81:
+      return "LT";
+    case 0x91:
+      return "RT";
+    default:
+      return "?";
+  }
+}
+
 }  // namespace fd::bus::codec

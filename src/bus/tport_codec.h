@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "bus/bus_frame.h"
 
@@ -38,6 +39,8 @@ bool LevelBytes(int level, bool replyWanted, uint8_t& byte3, uint8_t& byte4);
 inline constexpr int kFirstMotorKind = 50;
 inline constexpr int kLastMotorKind = 54;
 bool MotorSubCode(int cueKind, uint8_t& subCode);
+// "C", "L", "R", "LT", "RT" for the motor sub-codes, "?" for anything else.
+std::string MotionName(uint8_t motionCode);
 // The cue kind of a sub-code, or 0 when it is none of them.
 int MotorKindOfSubCode(uint8_t subCode);
 // Kinds LT and RT carry two parameters (Param2 first); C, L and R one.

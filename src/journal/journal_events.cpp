@@ -122,13 +122,6 @@ std::string CloseLine(int32_t showMs, int64_t cuesSent) {
   return Dump(event);
 }
 
-std::string MemoryWorkLine(const std::string& kind, int code, const std::string& result) {
-  Json event = Event(kind.c_str());
-  event["code"] = code;
-  event["result"] = result;
-  return Dump(event);
-}
-
 std::string JournalFileName(int64_t unixSeconds, const std::string& scenarioPath, const std::string& label) {
   const size_t slash = scenarioPath.find_last_of('/');
   std::string stem = slash == std::string::npos ? scenarioPath : scenarioPath.substr(slash + 1);

@@ -60,8 +60,6 @@ std::string ModeLine(int mode);
 std::string SoundtrackLine(bool playing, int32_t showMs);
 std::string ConverterLine(bool lost);
 std::string CloseLine(int32_t showMs, int64_t cuesSent);
-// A scenario write or verify from the window: its result code and text.
-std::string MemoryWorkLine(const std::string& kind, int code, const std::string& result);
 
 // The file name of a new journal: "YYYY-MM-DD_HH-MM-SS_<scenario>.jsonl", local time, with the
 // scenario's name (no folder, no extension), separators, spaces and control characters made "_".

@@ -2,24 +2,9 @@
 
 #include <cstdio>
 
-namespace fd::sim {
+#include "bus/tport_codec.h"
 
-std::string MotionName(uint8_t motionCode) {
-  switch (motionCode) {
-    case 0x98:
-      return "C";
-    case 0x94:
-      return "L";
-    case 0x92:
-      return "R";
-    case 0x81:
-      return "LT";
-    case 0x91:
-      return "RT";
-    default:
-      return "?";
-  }
-}
+namespace fd::sim {
 
 std::string FireEntryText(const FireEntry& entry) {
   char time[48];
@@ -30,7 +15,8 @@ std::string FireEntryText(const FireEntry& entry) {
   if (entry.kind == FireKind::Channel) {
     text += "  channel " + std::to_string(entry.channel) + "  level " + std::to_string(entry.level);
   } else {
-    text += "  motion " + MotionName(entry.motionCode) + " " + std::to_string(entry.x) + " " + std::to_string(entry.y);
+    text += "  motion " + bus::codec::MotionName(entry.motionCode) + " " + std::to_string(entry.x) + " " +
+            std::to_string(entry.y);
   }
   text += entry.source == FireSource::Direct ? "  direct" : "  from memory";
   return text;

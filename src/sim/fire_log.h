@@ -28,8 +28,6 @@ struct FireEntry {
   bool operator==(const FireEntry&) const = default;
 };
 
-// "C", "L", "R", "LT", "RT" for the motor sub-codes, "?" for anything else.
-std::string MotionName(uint8_t motionCode);
 // One line, e.g. "1234.567 ms  console 5  channel 3  level 0  direct".
 std::string FireEntryText(const FireEntry& entry);
 

@@ -233,6 +233,18 @@ class PreShowWorkflowTest : public QObject {
     w.Press(Qt::Key_F1);
     QVERIFY(!f.Testing);
     QVERIFY(LinesAfterStartup().contains("Тестирование устройства, ID=4"));
+    // The test leaves its journal: the console's channels as measured, the used ones marked.
+    const QStringList tests = QDir(dir_->filePath("journal")).entryList({"*_show_test.jsonl"}, QDir::Files);
+    QCOMPARE(tests.size(), 1);
+    QFile journal(dir_->filePath("journal/" + tests[0]));
+    QVERIFY(journal.open(QIODevice::ReadOnly));
+    const QByteArray lines = journal.readAll();
+    QVERIFY2(lines.contains("\"kind\":\"channel_test\""), lines.constData());
+    QVERIFY2(lines.contains("\"id\":4,\"version\":\"168\",\"channel_count\":20,\"completed\":true,\"channels\":"
+                            "[{\"channel\":1,\"state\":\"connected\",\"used\":false},{\"channel\":2,\"state\":"
+                            "\"not connected\",\"used\":true},{\"channel\":3,\"state\":\"connected\",\"used\":true}"),
+             lines.constData());
+    QVERIFY2(lines.contains("{\"channel\":5,\"state\":\"failed\",\"used\":false}"), lines.constData());
 
     const QImage& image = f.ChannelsGraph->Image();
     const struct {
@@ -457,6 +469,13 @@ class PreShowWorkflowTest : public QObject {
     QFile last(dir_->filePath("journal/" + journals[1]));
     QVERIFY(last.open(QIODevice::ReadOnly));
     QVERIFY2(last.readAll().contains("\"event\":\"verify\",\"wall\""), qPrintable(journals.join(' ')));
+    // The write's journal says what each console took.
+    QFile write(dir_->filePath("journal/" + journals.filter("_write.jsonl").value(0)));
+    QVERIFY(write.open(QIODevice::ReadOnly));
+    const QByteArray written = write.readAll();
+    QVERIFY2(written.contains("\"pass\":\"write\",\"result\":\"OK\",\"code\":0,\"consoles\":[{\"console\":3,"
+                              "\"cues\":2,\"records\":2}]"),
+             written.constData());
   }
 
   void scenarioAndSoundtrackKeys() {

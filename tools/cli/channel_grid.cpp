@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "devices/channel_test_rule.h"
+#include "show/channel_test_record.h"
 
 namespace fd::cli {
 
@@ -21,18 +22,7 @@ char StateChar(uint8_t state) {
   }
 }
 
-const char* StateName(uint8_t state) {
-  switch (state) {
-    case devices::kChannelConnected:
-      return "connected";
-    case devices::kChannelOpen:
-      return "not connected";
-    case devices::kChannelError:
-      return "failed";
-    default:
-      return "unknown";
-  }
-}
+const char* StateName(uint8_t state) { return show::ChannelStateName(state); }
 
 std::string GridLegend() {
   return "Legend: + connected (Подключен), o not connected (Не подключен), x failed (Ошибка), ? unknown "
@@ -41,7 +31,7 @@ std::string GridLegend() {
 
 namespace {
 
-bool HasReadings(const devices::TCommonControl& console) { return console.Version >= kReadingsVersion; }
+bool HasReadings(const devices::TCommonControl& console) { return show::HasChannelReadings(console); }
 
 // A reading in at most `room` characters: one decimal while it fits, whole units when not, and
 // a plain sign of a huge value rather than cut digits that would read as a smaller number.
@@ -92,25 +82,7 @@ std::string ChannelGridText(const devices::TCommonControl& console) {
 }
 
 Json ChannelGridJson(const devices::TCommonControl& console, bool completed) {
-  Json o;
-  o["id"] = console.ID;
-  char version[8];
-  std::snprintf(version, sizeof version, "%03X", static_cast<unsigned>(console.Version));
-  o["version"] = version;
-  o["channel_count"] = console.ChannelCount;
-  o["completed"] = completed;
-  Json cells = Json::array();
-  for (int c = 0; c < console.TableChannels(); ++c) {
-    Json cell;
-    cell["channel"] = c + 1;
-    cell["state"] = StateName(console.StateOf(c));
-    if (HasReadings(console) && console.StateOf(c) != devices::kChannelUnknown)
-      cell["value"] = JsonNumberValue(console.ChannelValue[c]);
-    cell["used"] = console.ChannelUsed[static_cast<size_t>(c)] != 0;
-    cells.push_back(cell);
-  }
-  o["channels"] = cells;
-  return o;
+  return show::ChannelTestRecord(console, completed);
 }
 
 std::vector<UsedChannelFault> UsedChannelFaults(const devices::TCommonControl& console) {

@@ -13,7 +13,6 @@
 namespace fd::cli {
 
 inline constexpr int kGridCellsPerLine = 16;
-inline constexpr int kReadingsVersion = 0x268;
 
 // The character of a channel state: '+' connected, 'o' not connected, 'x' failed, '?' unknown.
 char StateChar(uint8_t state);

@@ -16,15 +16,16 @@
 #include "cli_bus.h"
 #include "cli_command.h"
 #include "cli_journal.h"
+#include "cli_json.h"
 #include "cli_output.h"
 #include "cli_scenario_args.h"
 #include "cli_search.h"
 #include "devices/controls.h"
 #include "devices/scenario_memory.h"
 #include "devices/scenario_memory_fit.h"
-#include "memory_report.h"
 #include "show/common_player.h"
 #include "show/journal_header.h"
+#include "show/memory_pass_log.h"
 #include "show/preflight_checks.h"
 #include "show/project_list.h"
 #include "support/terminal_text.h"
@@ -153,7 +154,7 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed, const st
   // The run sorts the list first; the log of a pass reads it as the run walks it.
   devices::SortCuesByTime(list.Cues());
   Json passes = Json::array();
-  auto passLog = std::make_unique<MemoryPassLog>(list.Cues());
+  auto passLog = std::make_unique<show::MemoryPassLog>(list.Cues());
   controls.OnMemoryProgress = [&](int percent, int deviceIndex, int consoleId, int channel, bool& cancel) {
     cancel = interrupted != 0;
     if (deviceIndex >= 0) passLog->Note(consoleId);
@@ -173,13 +174,7 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed, const st
   header.kind = name;
   header.launchMode.clear();
   journal.Open(header);
-  auto journalPass = [&](const Json& passJson) {
-    Json event;
-    event["event"] = passJson.value("pass", std::string(pass));
-    event["wall"] = journal::WallClockText();
-    for (const auto& [key, value] : passJson.items()) event[key] = value;
-    journal.Journal().Append(event.dump(-1, ' ', false, Json::error_handler_t::replace));
-  };
+  auto journalPass = [&](const Json& passJson) { journal.Journal().Append(show::MemoryPassEvent(passJson)); };
   int code = write ? controls.WriteScenario(list.Cues()) : controls.VerifyScenario(list.Cues());
   const int writeCode = write ? code : 0;
   const bool verifyingToo = code == 0 && thenVerify;
@@ -192,7 +187,7 @@ int RunMemory(const char* name, bool write, const ScenarioArgs& parsed, const st
     journalPass(passes.back());
     if (!json) Print("write: " + resultText(code) + "\n");
     pass = "verify";
-    passLog = std::make_unique<MemoryPassLog>(list.Cues());
+    passLog = std::make_unique<show::MemoryPassLog>(list.Cues());
     code = controls.VerifyScenario(list.Cues());
   }
   controls.OnMemoryProgress = nullptr;

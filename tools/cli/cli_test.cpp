@@ -20,6 +20,7 @@
 #include "cli_stop_signal.h"
 #include "devices/channel_test_run.h"
 #include "devices/common_control.h"
+#include "show/channel_test_record.h"
 #include "show/common_player.h"
 #include "show/journal_header.h"
 #include "show/project_list.h"
@@ -134,14 +135,7 @@ int RunTest(const TestArgs& args) {
   const bool ok = completed && faults.empty() && missing.empty();
   const int exitCode = ok ? kExitOk : kExitFailure;
   // What was measured, console by console.
-  for (const Tested& t : tested) {
-    Json event;
-    event["event"] = "channel_test";
-    event["wall"] = journal::WallClockText();
-    const Json grid = ChannelGridJson(*t.console, t.completed);
-    for (const auto& [key, value] : grid.items()) event[key] = value;
-    journal.Journal().Append(event.dump(-1, ' ', false, Json::error_handler_t::replace));
-  }
+  for (const Tested& t : tested) journal.Journal().Append(show::ChannelTestEvent(*t.console, t.completed));
   journal.Journal().Close(0);
 
   if (args.json) {

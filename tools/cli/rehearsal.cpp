@@ -18,7 +18,7 @@ constexpr uint64_t kSentBaseUs = 1'000'000'000;
 
 std::string CueText(const sim::FireEntry& e) {
   return e.kind == sim::FireKind::Channel ? "channel " + std::to_string(e.channel)
-                                          : "motion " + sim::MotionName(e.motionCode);
+                                          : "motion " + bus::codec::MotionName(e.motionCode);
 }
 
 // The fire frames among those sent: a channel fire names a channel (the channel test's frame
@@ -111,7 +111,7 @@ RehearsalReport BuildRehearsalReport(const RehearsalRun& run) {
     row.timeMs = s.planned.timeMs;
     row.console = s.planned.console;
     row.cue = s.planned.kind == sim::FireKind::Channel ? "channel " + std::to_string(s.planned.channel)
-                                                       : "motion " + sim::MotionName(s.planned.motionCode);
+                                                       : "motion " + bus::codec::MotionName(s.planned.motionCode);
     if (s.fired && !run.autonomous) {
       row.sentMs = s.planned.timeMs + s.latenessMs;
       row.latenessMs = s.latenessMs;

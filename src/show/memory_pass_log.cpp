@@ -1,10 +1,10 @@
-#include "memory_report.h"
+#include "show/memory_pass_log.h"
 
 #include "bus/tport_codec.h"
 #include "devices/scenario_memory.h"
-#include "sim/fire_log.h"
+#include "journal/journal_events.h"
 
-namespace fd::cli {
+namespace fd::show {
 
 MemoryPassLog::MemoryPassLog(const std::vector<devices::CueRecord>& cues) {
   for (const devices::CueRecord& cue : cues) byConsole_[cue.Console].push_back(&cue);
@@ -15,14 +15,14 @@ void MemoryPassLog::Note(int consoleId) {
   ++handled_.back().second;
 }
 
-Json MemoryPassLog::PassJson(const std::string& pass, int code, const std::string& result) const {
-  Json o;
+OrderedJson MemoryPassLog::PassJson(const std::string& pass, int code, const std::string& result) const {
+  OrderedJson o;
   o["pass"] = pass;
   o["result"] = result;
   o["code"] = code;
-  Json consoles = Json::array();
+  OrderedJson consoles = OrderedJson::array();
   for (const auto& [console, count] : handled_) {
-    Json c;
+    OrderedJson c;
     c["console"] = console;
     c["cues"] = count;
     // A motion cue takes three records of a motor console; a channel cue one.
@@ -34,19 +34,19 @@ Json MemoryPassLog::PassJson(const std::string& pass, int code, const std::strin
     consoles.push_back(c);
   }
   o["consoles"] = consoles;
-  Json differences = Json::array();
+  OrderedJson differences = OrderedJson::array();
   // The run ends at the cue where the verify found its difference: the last one it handled.
   if (code == devices::kScenarioMismatch && !handled_.empty()) {
     const auto& [console, count] = handled_.back();
     const auto& cues = byConsole_.at(console);
     if (count >= 1 && count <= static_cast<int>(cues.size())) {
       const devices::CueRecord& cue = *cues[static_cast<size_t>(count - 1)];
-      Json d;
+      OrderedJson d;
       d["console"] = console;
       d["line"] = cue.Line;
       d["time_ms"] = cue.TimeMs;
       uint8_t subCode = 0;
-      d["cue"] = bus::codec::MotorSubCode(cue.CueKind, subCode) ? "motion " + sim::MotionName(subCode)
+      d["cue"] = bus::codec::MotorSubCode(cue.CueKind, subCode) ? "motion " + bus::codec::MotionName(subCode)
                                                                 : "channel " + std::to_string(int64_t{cue.Channel} + 1);
       differences.push_back(d);
     }
@@ -55,4 +55,12 @@ Json MemoryPassLog::PassJson(const std::string& pass, int code, const std::strin
   return o;
 }
 
-}  // namespace fd::cli
+std::string MemoryPassEvent(const OrderedJson& pass) {
+  OrderedJson event;
+  event["event"] = pass.value("pass", std::string("pass"));
+  event["wall"] = journal::WallClockText();
+  for (const auto& [key, value] : pass.items()) event[key] = value;
+  return event.dump(-1, ' ', false, OrderedJson::error_handler_t::replace);
+}
+
+}  // namespace fd::show

@@ -1,17 +1,19 @@
 #pragma once
 
-// What a write or a verify did, console by console, for `write --json` and `verify --json`: how
-// many cues each console took (or gave back), and the cue at which a verify found a difference,
-// by its scenario line.
+// What a write or a verify did, console by console, for its journal and for `write --json` and
+// `verify --json`: how many cues each console took (or gave back), and the cue at which a verify
+// found a difference, by its scenario line.
 
 #include <map>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-#include "cli_json.h"
 #include "devices/cue_record.h"
 
-namespace fd::cli {
+namespace fd::show {
+
+using OrderedJson = nlohmann::ordered_json;
 
 class MemoryPassLog {
  public:
@@ -23,11 +25,14 @@ class MemoryPassLog {
   void Note(int consoleId);
   // The pass as one JSON object: its name, result text and code, per console the cues handled and
   // the records they take, and for a verify that found a difference the cue it was found at.
-  Json PassJson(const std::string& pass, int code, const std::string& result) const;
+  OrderedJson PassJson(const std::string& pass, int code, const std::string& result) const;
 
  private:
   std::map<int, std::vector<const devices::CueRecord*>> byConsole_;
   std::vector<std::pair<int, int>> handled_;  // console, cues, in the order the run visited them
 };
 
-}  // namespace fd::cli
+// The journal's event of a pass: "event" the pass's name, the time, then the pass's own fields.
+std::string MemoryPassEvent(const OrderedJson& pass);
+
+}  // namespace fd::show
