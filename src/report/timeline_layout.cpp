@@ -32,11 +32,14 @@ int64_t TickStep(int64_t spanMs) {
   return (spanMs / 12 / 86400000 + 1) * 86400000;
 }
 
-std::string TickText(int64_t ms, int64_t step) {
+std::string TickText(int64_t ms, int64_t step, bool hours) {
   std::string text = ShowTimeText(ms);
   // Whole seconds need no milliseconds; the hour goes when the show is shorter than one.
   if (step % 1000 == 0) text.resize(text.size() - 4);
-  if (text.rfind("0:", 0) == 0) text.erase(0, 2);
+  if (!hours) {
+    const size_t sign = text[0] == '-' ? 1 : 0;
+    text.erase(sign, text.find(':') + 1 - sign);
+  }
   return text;
 }
 
@@ -100,7 +103,7 @@ TimelineLayout LayOutTimeline(const ShowReport& report, int width, int height) {
   l.textPx = unit;
   l.titlePx = unit * 3 / 2;
   l.smallPx = std::max(1, unit * 4 / 5);
-  l.markRadius = std::max(3, unit / 3);
+  l.markRadius = std::max(3, unit / 2);
   const int margin = unit * 3;
 
   const journal::JournalHeader& h = report.header;
@@ -145,17 +148,20 @@ TimelineLayout LayOutTimeline(const ShowReport& report, int width, int height) {
   for (const TimecodeMark& mark : report.timecode) take(mark.showMs);
   take(report.endMs);
   const int64_t room = std::max<int64_t>(500, (last - first) / 40);
-  l.fromMs = first - room;
+  // A show that starts at 0 has no time before it to show.
+  l.fromMs = first >= 0 ? std::max<int64_t>(0, first - room) : first - room;
   l.toMs = last + room;
 
   const int64_t step = TickStep(l.toMs - l.fromMs);
   for (int64_t t = FloorTo(l.fromMs, step); t <= l.toMs && l.ticks.size() < 64; t += step)
-    if (t >= l.fromMs) l.ticks.push_back({TimeToX(l, t), TickText(t, step)});
+    if (t >= l.fromMs) l.ticks.push_back({TimeToX(l, t), TickText(t, step, l.toMs >= 3600000 || l.fromMs <= -3600000)});
 
   // One lane per console: those the cues name and those registered when the show began.
   std::set<int32_t> consoles;
   for (const ReportCue& cue : report.cues) consoles.insert(cue.console);
-  for (const journal::ConsoleState& c : h.consoles) consoles.insert(c.id);
+  // The firing consoles registered: radio modules and the remote control get no lane.
+  for (const journal::ConsoleState& c : h.consoles)
+    if (c.id >= 1 && c.id <= 199) consoles.insert(c.id);
   std::map<int32_t, int> laneOf;
   for (int32_t id : consoles) {
     if (static_cast<int>(l.lanes.size()) < kMaxLanes - 1 || consoles.size() <= static_cast<size_t>(kMaxLanes)) {

@@ -56,6 +56,10 @@ void EnsureGuiApplication() {
   // No window is ever shown: the offscreen platform needs no display, and a set QT_QPA_PLATFORM
   // still has its way.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Qt's notes about the session (no XDG_RUNTIME_DIR over ssh, fonts) are no news for the operator.
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+  });
   static int argc = 1;
   static char name[] = "firnadesk";
   static char* argv[] = {name, nullptr};
