@@ -1,5 +1,6 @@
 // The show's journal from the window: where it goes, its header, and a disk that fails under it.
 #include <QString>
+#include <QThreadPool>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -8,9 +9,10 @@
 #include "app/memory_form.h"
 #include "app/warning_form.h"
 #include "devices/scenario_memory.h"
-#include "support/sha256.h"
+#include "report/timeline_picture.h"
 #include "show/journal_header.h"
 #include "support/run_log.h"
+#include "support/sha256.h"
 
 namespace fd::app {
 
@@ -50,7 +52,20 @@ void TMainForm::EndShowJournal() {
   if (!ShowJournal) return;
   Player->Journal = nullptr;
   ShowJournal->Close(Player->Clock);
+  const std::string path = ShowJournal->Path();
   ShowJournal.reset();
+  DrawShowPicture(path);
+}
+
+// The show's timeline beside its journal. A big show takes a while to read and draw, so it is done
+// off the user-interface thread; a failure is a line in the run log, never a dialog in the way.
+void TMainForm::DrawShowPicture(const std::string& journalPath) {
+  if (journalPath.empty()) return;
+  QThreadPool::globalInstance()->start([journalPath] {
+    std::string error;
+    if (!report::DrawJournalPicture(journalPath, report::PicturePathFor(journalPath), error))
+      support::WriteLog("Картинка шоу не нарисована: " + error, 1);
+  });
 }
 
 // Once per show: the journal writes nothing more after its first failure.
@@ -62,9 +77,9 @@ void TMainForm::ShowJournalFailed(const std::string& path, uint64_t bytes, const
 void TMainForm::JournalMemoryWork(const char* kind, bool ran) {
   if (!ran || MemoryForm == nullptr) return;
   const int code = MemoryForm->LastResult();
-  std::string result = code == 0 ? std::string("OK")
-                                 : devices::ScenarioRunMessage(code, Controls->ScenarioFaultLine,
-                                                               Controls->ScenarioFaultCause);
+  std::string result =
+      code == 0 ? std::string("OK")
+                : devices::ScenarioRunMessage(code, Controls->ScenarioFaultLine, Controls->ScenarioFaultCause);
   const std::string sha = support::FileSha256Hex(ScenarioPath);
   const bool write = std::string(kind) == "write";
   (write ? lastMemory_.writeResult : lastMemory_.verifyResult) = result;
@@ -73,7 +88,8 @@ void TMainForm::JournalMemoryWork(const char* kind, bool ran) {
   const std::string folder = journal::JournalFolder(records_, options_.JournalDir);
   std::error_code ignored;
   std::filesystem::create_directories(folder, ignored);
-  journal::JournalHeader header = show::ShowJournalHeader(ScenarioPath, {}, Player->LaunchMode, 0, *Controls, lastMemory_);
+  journal::JournalHeader header =
+      show::ShowJournalHeader(ScenarioPath, {}, Player->LaunchMode, 0, *Controls, lastMemory_);
   header.kind = kind;
   journal::ShowJournal journal;
   journal.OnFailure = [this](const std::string& path, uint64_t bytes, const std::string& reason) {
