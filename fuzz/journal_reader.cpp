@@ -2,12 +2,13 @@
 // another laptop, a file a crash cut short). Any bytes either read as a journal, whose report in
 // text, JSON and CSV and whose timeline's layout are made without a crash, or are refused with a
 // message that names the line.
+#include "journal/journal_reader.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
-#include "journal/journal_reader.h"
 #include "report/show_report.h"
 #include "report/show_report_output.h"
 #include "report/timeline_layout.h"
