@@ -25,7 +25,7 @@ done < <(sed -n 's/^I: [^ ]*: \([^ ]*\).*/\1/p' <<<"$lintian_out" | sort -u)
 
 contents=$(dpkg-deb -c "$deb")
 for path in ./usr/bin/firnadesk ./usr/bin/firnadesk-cli ./usr/bin/firnadesk-bench \
-    ./usr/libexec/firnadesk/firnadesk-cli-rehearse \
+    ./usr/libexec/firnadesk/firnadesk-cli-rehearse ./usr/libexec/firnadesk/firnadesk-cli-report \
     ./usr/share/man/man1/firnadesk.1.gz ./usr/share/man/man1/firnadesk-cli.1.gz \
     ./usr/share/man/man1/firnadesk-bench.1.gz \
     ./usr/share/doc/firnadesk/changelog.gz ./usr/share/doc/firnadesk/copyright \

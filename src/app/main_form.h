@@ -98,6 +98,7 @@ class TMainForm : public QWidget {
   // The show's journal: opened as a show starts, closed when it has stopped.
   void BeginShowJournal();
   void EndShowJournal();
+  void DrawShowPicture(const std::string& journalPath);
   void ShowJournalFailed(const std::string& path, uint64_t bytes, const std::string& reason);
   // A write or verify that ran leaves a journal of its own; the next show's header names its result.
   void JournalMemoryWork(const char* kind, bool ran);

@@ -1,5 +1,6 @@
 // The show's journal from the window: where it goes, its header, and a disk that fails under it.
 #include <QString>
+#include <QThreadPool>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include "app/memory_form.h"
 #include "app/warning_form.h"
 #include "devices/scenario_memory.h"
+#include "report/timeline_picture.h"
 #include "show/journal_header.h"
 #include "support/run_log.h"
 #include "support/sha256.h"
@@ -50,7 +52,20 @@ void TMainForm::EndShowJournal() {
   if (!ShowJournal) return;
   Player->Journal = nullptr;
   ShowJournal->Close(Player->Clock);
+  const std::string path = ShowJournal->Path();
   ShowJournal.reset();
+  DrawShowPicture(path);
+}
+
+// The show's timeline beside its journal. A big show takes a while to read and draw, so it is done
+// off the user-interface thread; a failure is a line in the run log, never a dialog in the way.
+void TMainForm::DrawShowPicture(const std::string& journalPath) {
+  if (journalPath.empty()) return;
+  QThreadPool::globalInstance()->start([journalPath] {
+    std::string error;
+    if (!report::DrawJournalPicture(journalPath, report::PicturePathFor(journalPath), error))
+      support::WriteLog("Картинка шоу не нарисована: " + error, 1);
+  });
 }
 
 // Once per show: the journal writes nothing more after its first failure.

@@ -128,6 +128,7 @@ std::optional<ReadJournal> ParseJournal(std::string_view text, std::string& erro
         return std::nullopt;
       }
       journal.header = HeaderOf(*event);
+      journal.headerEvent = std::move(*event);
       ++journal.lines;
       continue;
     }

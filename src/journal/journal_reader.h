@@ -17,6 +17,7 @@ namespace fd::journal {
 // which a crash may have cut mid-write; that one is the end of the journal, not an error.
 struct ReadJournal {
   JournalHeader header;
+  nlohmann::json headerEvent;          // the header as written, fields this program does not read among it
   std::vector<nlohmann::json> events;  // every event after the header, as written
   std::vector<CueEvent> cues;          // the "cue_sent" and "cue_followed" events, in order
   bool closed = false;                 // the closing event is there: the show ended in order

@@ -1,5 +1,7 @@
 // The records of the window: the run log and the show journal go to the user's state folder when
 // the program's own folder cannot be written, and the operator hears once when neither can.
+#include <QImage>
+#include <QThreadPool>
 #include <QtTest>
 #include <filesystem>
 #include <fstream>
@@ -53,10 +55,16 @@ class ShowJournalWindowTest : public QObject {
     w.Press(Qt::Key_F6);
     QVERIFY(!w.Form().IsPlaying());
 
-    std::vector<std::string> journals;
+    // The show's picture is drawn beside its journal once it closes.
+    QVERIFY(QThreadPool::globalInstance()->waitForDone(30000));
+    std::vector<std::string> journals, pictures;
     for (const auto& entry : std::filesystem::directory_iterator(state + "journal"))
-      journals.push_back(entry.path().string());
+      (entry.path().extension() == ".png" ? pictures : journals).push_back(entry.path().string());
     QCOMPARE(journals.size(), size_t{1});
+    QCOMPARE(pictures.size(), size_t{1});
+    QCOMPARE(QString::fromStdString(pictures[0]),
+             QString::fromStdString(journals[0]).replace(QStringLiteral(".jsonl"), QStringLiteral(".png")));
+    QCOMPARE(QImage(QString::fromStdString(pictures[0])).size(), QSize(3508, 2480));
     QVERIFY(QString::fromStdString(journals[0]).endsWith(QStringLiteral("_show.jsonl")));
     std::ifstream in(journals[0]);
     std::stringstream text;

@@ -20,6 +20,7 @@
 #include "cli_stop_signal.h"
 #include "platform/clock.h"
 #include "rehearsal.h"
+#include "report/timeline_picture.h"
 #include "show/common_player.h"
 #include "show/journal_header.h"
 #include "show/operating_mode.h"
@@ -43,6 +44,7 @@ struct RehearseArgs {
   std::string soundtrack;
   std::string from;
   std::string journalDir;
+  std::string plot;
 };
 
 // --from takes a time as the scenario writes it (seconds, m:ss or h:mm:ss, with a fraction) or
@@ -126,6 +128,24 @@ int WriteAndVerify(CliBus& bus, std::vector<devices::CueRecord>& cues, ProgressL
     Print(std::string(pass) + ": " + ScenarioResultText(code, controls.ScenarioFaultLine, controls.ScenarioFaultCause) +
           "\n");
   return code;
+}
+
+// --plot: the show's timeline drawn from its journal once it is closed.
+bool PlotRehearsal(const journal::ShowJournal& journal, const std::string& png) {
+  // A journal the disk cut short still holds the show up to where it stops.
+  if (journal.Path().empty()) {
+    ReportError(kName, "no picture: the rehearsal has no journal to draw it from", kExitFailure);
+    return false;
+  }
+  std::fprintf(stderr, "firnadesk-cli %s: drawing %s\n", kName, support::TerminalPath(png).c_str());
+  report::EnsureGuiApplication();
+  std::string error;
+  if (!report::DrawJournalPicture(journal.Path(), png, error)) {
+    ReportError(kName, error, kExitFailure);
+    return false;
+  }
+  std::fprintf(stderr, "picture: %s\n", support::TerminalPath(png).c_str());
+  return true;
 }
 
 int RunRehearse(const RehearseArgs& args) {
@@ -238,8 +258,7 @@ int RunRehearse(const RehearseArgs& args) {
     }
   } sinkBack;
   show::MemoryResults memory;
-  if (autonomous &&
-      WriteAndVerify(*bus, list.Cues(), progress, support::FileSha256Hex(parsed.path), memory) != 0)
+  if (autonomous && WriteAndVerify(*bus, list.Cues(), progress, support::FileSha256Hex(parsed.path), memory) != 0)
     return kExitFailure;
   if (StopSignals::Requested())
     return StoppedBeforeShow("stopped by the operator before the show", json, list, *bus, autonomous, fromMs, leftOut);
@@ -333,6 +352,9 @@ int RunRehearse(const RehearseArgs& args) {
     Print(RehearsalText(report));
     if (!leftOut.empty()) Print("Left out, not found on the bus: " + ConsolesText(leftOut) + "\n");
   }
+  // The picture is drawn from the journal, as every report is; one that fails fails the command.
+  if (!args.plot.empty() && !PlotRehearsal(journal.Journal(), args.plot) && report.ExitStatus() == kExitOk)
+    return kExitFailure;
   return report.ExitStatus();
 }
 
@@ -360,6 +382,9 @@ Runner SetUpRehearse(CommandLine& line) {
                             "where the show's journal goes (default: journal/ in the records folder)")
                  ->type_name("DIR"),
              "a folder");
+  line.Needs(app.add_option("--plot", args->plot, "draw the show's timeline from its journal into this PNG file")
+                 ->type_name("FILE.png"),
+             "a file name");
   return [args] { return RunRehearse(*args); };
 }
 

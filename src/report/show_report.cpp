@@ -1,0 +1,261 @@
+#include "report/show_report.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <set>
+
+namespace fd::report {
+
+namespace {
+
+using Json = nlohmann::json;
+
+std::string Text(const Json& object, const char* key) {
+  const auto it = object.find(key);
+  return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+std::optional<int32_t> Whole(const Json& object, const char* key) {
+  const auto it = object.find(key);
+  if (it == object.end() || !it->is_number_integer()) return std::nullopt;
+  const int64_t value = it->get<int64_t>();
+  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) return std::nullopt;
+  return static_cast<int32_t>(value);
+}
+
+std::optional<ReportCue> SkippedCueOf(const Json& event) {
+  const auto line = Whole(event, "line");
+  const auto console = Whole(event, "console");
+  const auto planned = Whole(event, "planned_ms");
+  const auto channel = Whole(event, "channel");
+  const auto motion = Whole(event, "motion");
+  if (!line || !console || !planned || (!channel && !motion)) return std::nullopt;
+  ReportCue cue;
+  cue.line = *line;
+  cue.console = *console;
+  cue.channel = motion ? -1 : *channel;
+  cue.motion = motion.value_or(-1);
+  cue.plannedMs = *planned;
+  cue.status = CueStatus::Skipped;
+  cue.reason = Text(event, "reason");
+  if (cue.reason.empty()) cue.reason = "unknown";
+  return cue;
+}
+
+ReportCue CueOf(const journal::CueEvent& event) {
+  ReportCue cue;
+  cue.line = event.line;
+  cue.console = event.console;
+  cue.channel = event.motion >= 0 ? -1 : event.channel;
+  cue.motion = event.motion;
+  cue.plannedMs = event.plannedMs;
+  cue.showMs = event.showMs;
+  cue.status = event.followed ? CueStatus::Followed : CueStatus::Sent;
+  return cue;
+}
+
+std::string EndedText(const std::string& source) {
+  if (source == "end_of_scenario") return "the scenario ended";
+  if (source == "operator") return "stopped by the operator";
+  if (source == "remote_control_or_program")
+    return "stopped by a stop broadcast (the remote control or another program)";
+  if (source == "converter") return "stopped: the converter was lost";
+  return "stopped (" + source + ")";
+}
+
+// Nearest rank: the smallest value with at least p percent of the values at or below it.
+int64_t Percentile(const std::vector<int64_t>& sorted, int percent) {
+  const size_t rank = (sorted.size() * static_cast<size_t>(percent) + 99) / 100;
+  return sorted[rank == 0 ? 0 : rank - 1];
+}
+
+void Summarize(ShowReport& report) {
+  ReportSummary& s = report.summary;
+  std::vector<int64_t> lateness;
+  for (const ReportCue& cue : report.cues) {
+    switch (cue.status) {
+      case CueStatus::Sent:
+        ++s.sent;
+        break;
+      case CueStatus::Followed:
+        ++s.followed;
+        break;
+      case CueStatus::FromMemory:
+        ++s.fromMemory;
+        break;
+      case CueStatus::Skipped:
+        ++s.skipped;
+        break;
+      case CueStatus::NotSent:
+        ++s.notSent;
+        break;
+    }
+    if (const auto late = cue.LatenessMs()) lateness.push_back(*late);
+  }
+  std::sort(lateness.begin(), lateness.end());
+  s.latenessCount = static_cast<int>(lateness.size());
+  if (!lateness.empty()) {
+    s.latenessP50 = Percentile(lateness, 50);
+    s.latenessP99 = Percentile(lateness, 99);
+    s.latenessMax = lateness.back();
+  }
+  if (!report.stops.empty()) {
+    const ReportStop& stop = report.stops.front();
+    s.ended = EndedText(stop.source) + " at " + ShowTimeText(stop.showMs);
+  } else if (report.closed) {
+    s.ended = "closed at " + ShowTimeText(report.endMs) + " without a stop";
+  } else {
+    s.ended = "cut short after " + ShowTimeText(report.endMs) + " (no closing event)";
+  }
+}
+
+void AddScenarioCues(ShowReport& report, const std::vector<PlannedCue>& planned) {
+  std::set<int32_t> known;
+  for (const ReportCue& cue : report.cues) known.insert(cue.line);
+  const bool autonomous = report.header.launchMode == "autonomous";
+  for (const PlannedCue& p : planned) {
+    if (known.count(p.line) != 0) continue;
+    ReportCue cue;
+    cue.line = p.line;
+    cue.console = p.console;
+    cue.channel = p.channel;
+    cue.motion = p.motion;
+    cue.plannedMs = p.plannedMs;
+    if (p.plannedMs < report.header.startMs) {
+      cue.status = CueStatus::NotSent;
+      cue.reason = kBeforeStartReason;
+    } else if (autonomous && p.motion >= 0 && p.plannedMs <= report.endMs) {
+      cue.status = CueStatus::FromMemory;
+    } else {
+      cue.status = CueStatus::NotSent;
+      cue.reason = kNotSentReason;
+    }
+    report.cues.push_back(cue);
+  }
+}
+
+}  // namespace
+
+const char* CueStatusName(CueStatus status) {
+  switch (status) {
+    case CueStatus::Sent:
+      return "sent";
+    case CueStatus::Followed:
+      return "followed";
+    case CueStatus::FromMemory:
+      return "from memory";
+    case CueStatus::Skipped:
+      return "skipped";
+    case CueStatus::NotSent:
+      return "not sent";
+  }
+  return "sent";
+}
+
+std::optional<int64_t> ReportCue::LatenessMs() const {
+  if (!showMs) return std::nullopt;
+  return int64_t{*showMs} - plannedMs;
+}
+
+std::string CueWhatText(const ReportCue& cue) {
+  static const char* const kMotions[] = {"C", "L", "R", "LT", "RT"};
+  if (cue.motion >= 50 && cue.motion <= 54) return std::string("motion ") + kMotions[cue.motion - 50];
+  if (cue.motion >= 0) return "motion " + std::to_string(cue.motion);
+  return "channel " + std::to_string(cue.channel);
+}
+
+std::string ShowTimeText(int64_t ms) {
+  const bool negative = ms < 0;
+  // The magnitude of the most negative 32-bit time still fits.
+  const uint64_t v = negative ? static_cast<uint64_t>(-(ms + 1)) + 1 : static_cast<uint64_t>(ms);
+  char text[48];
+  std::snprintf(text, sizeof text, "%s%llu:%02llu:%02llu.%03llu", negative ? "-" : "",
+                static_cast<unsigned long long>(v / 3600000), static_cast<unsigned long long>(v / 60000 % 60),
+                static_cast<unsigned long long>(v / 1000 % 60), static_cast<unsigned long long>(v % 1000));
+  return text;
+}
+
+ShowReport BuildShowReport(const journal::ReadJournal& journal, const std::string& journalPath,
+                           const ScenarioCheck& scenario) {
+  ShowReport report;
+  report.journalPath = journalPath;
+  report.header = journal.header;
+  report.closed = journal.closed;
+  report.scenarioNote = scenario.note;
+  const Json& head = journal.headerEvent;
+  if (head.is_object()) {
+    report.headerWall = Text(head, "wall");
+    report.resumedFrom = Text(head, "resumed_from");
+    if (const auto it = head.find("timecode"); it != head.end() && it->is_object()) {
+      report.timecodeSource = Text(*it, "source");
+      report.timecodeOffset = Text(*it, "offset");
+    }
+  }
+  int32_t endMs = journal.header.startMs;
+  auto reach = [&endMs](int32_t ms) { endMs = std::max(endMs, ms); };
+  for (const journal::CueEvent& cue : journal.cues) {
+    report.cues.push_back(CueOf(cue));
+    reach(cue.showMs);
+  }
+  int unreadable = 0;
+  // Plain fields rather than an optional: GCC 12 at -O3 warns of an uninitialised read in one.
+  bool inDropout = false;
+  int32_t dropoutFrom = 0;
+  for (const Json& event : journal.events) {
+    const std::string kind = Text(event, "event");
+    const auto showMs = Whole(event, "show_ms");
+    if (kind == "cue_skipped") {
+      if (const auto cue = SkippedCueOf(event))
+        report.cues.push_back(*cue);
+      else
+        ++unreadable;
+    } else if (kind == "stop") {
+      if (!showMs) {
+        ++unreadable;
+        continue;
+      }
+      report.stops.push_back({Text(event, "source"), *showMs});
+      reach(*showMs);
+    } else if (kind == "close") {
+      if (showMs) reach(*showMs);
+    } else if (kind == "converter_lost" || kind == "converter_restored") {
+      report.converter.push_back({kind == "converter_lost", Text(event, "wall")});
+    } else if (kind.rfind("timecode_", 0) == 0) {
+      if (!showMs) {
+        ++unreadable;
+        continue;
+      }
+      TimecodeMark mark;
+      mark.kind = kind.substr(9);
+      mark.showMs = *showMs;
+      mark.rate = Text(event, "rate");
+      mark.fromMs = Whole(event, "from_ms").value_or(0);
+      mark.toMs = Whole(event, "to_ms").value_or(0);
+      report.timecode.push_back(mark);
+      reach(*showMs);
+      if (mark.kind == "dropout" && !inDropout) {
+        inDropout = true;
+        dropoutFrom = *showMs;
+      }
+      if (mark.kind == "return" && inDropout) {
+        report.dropouts.push_back({dropoutFrom, std::max(dropoutFrom, *showMs), true});
+        inDropout = false;
+      }
+    }
+  }
+  report.endMs = endMs;
+  if (inDropout) report.dropouts.push_back({dropoutFrom, std::max(dropoutFrom, endMs), false});
+  if (scenario.matched) AddScenarioCues(report, scenario.cues);
+  std::stable_sort(report.cues.begin(), report.cues.end(),
+                   [](const ReportCue& a, const ReportCue& b) { return a.plannedMs < b.plannedMs; });
+
+  if (journal.tornTail) report.warnings.push_back(kTornTailWarning);
+  if (!journal.closed) report.warnings.push_back(kNoCloseWarning);
+  if (unreadable > 0)
+    report.warnings.push_back(std::to_string(unreadable) + " event(s) without the fields they need, left out");
+  Summarize(report);
+  return report;
+}
+
+}  // namespace fd::report
