@@ -28,7 +28,8 @@ bool FollowsOn(const DecodedFrame& previous, const DecodedFrame& next, int64_t& 
     return false;
   }
   const double elapsedFrames = (next.heardMs - previous.heardMs) / frameMs;
-  const int64_t expected = FrameNumber(previous.label, rate) + std::llround(elapsedFrames);
+  // The same label twice does not follow on, however close together they came.
+  const int64_t expected = FrameNumber(previous.label, rate) + std::max<int64_t>(1, std::llround(elapsedFrames));
   const int64_t perDay = FramesPerDay(rate);
   // Midnight is no jump: the labels count on from 00:00:00:00.
   delta = ((FrameNumber(next.label, rate) - expected) % perDay + perDay) % perDay;
