@@ -1,5 +1,5 @@
-# What a Debian package installs: the three programs with a manual page each, the rehearse and report helpers of
-# firnadesk-cli (in libexec: no user runs it by hand), the converter's udev rule with the scripts that
+# What a Debian package installs: the three programs with a manual page each, the rehearse, report and timecode helpers
+# of firnadesk-cli (in libexec: no user runs it by hand), the converter's udev rule with the scripts that
 # have udev reload it, a desktop entry and its icon, the changelog and the copyright file.
 # `scripts/package.sh` builds the .deb with CPack; the runtime Depends come from the libraries the
 # programs link (dpkg-shlibdeps), so they follow whatever Qt, FFmpeg and SDL2 the build machine has.
@@ -18,7 +18,7 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXE
                                                 WORLD_READ WORLD_EXECUTE)
 install(TARGETS ${firnadesk_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # firnadesk-cli looks for it there (tools/cli/helper_program.h).
-install(TARGETS firnadesk-cli-rehearse firnadesk-cli-report RUNTIME DESTINATION ${FIRNADESK_HELPERS_DIR})
+install(TARGETS firnadesk-cli-rehearse firnadesk-cli-report firnadesk-cli-timecode RUNTIME DESTINATION ${FIRNADESK_HELPERS_DIR})
 
 firnadesk_manpages(firnadesk_man_pages ${firnadesk_man_names})
 if(firnadesk_man_pages)

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Checks a built .deb: lintian (no error, no warning, and every informational tag explained in
 # packaging/lintian-notes.md), the files it installs, what it depends on, and that the programs it
-# ships run from a scratch folder: the window offscreen, and firnadesk-cli's rehearse through its
-# helper in libexec. Usage: scripts/check-package.sh PACKAGE.deb
+# ships run from a scratch folder: the window offscreen, and firnadesk-cli's rehearse and timecode
+# through their helpers in libexec. Usage: scripts/check-package.sh PACKAGE.deb
 set -euo pipefail
 deb=$(realpath "${1:?usage: check-package.sh PACKAGE.deb}")
 cd "$(dirname "$0")/.."
@@ -26,6 +26,7 @@ done < <(sed -n 's/^I: [^ ]*: \([^ ]*\).*/\1/p' <<<"$lintian_out" | sort -u)
 contents=$(dpkg-deb -c "$deb")
 for path in ./usr/bin/firnadesk ./usr/bin/firnadesk-cli ./usr/bin/firnadesk-bench \
     ./usr/libexec/firnadesk/firnadesk-cli-rehearse ./usr/libexec/firnadesk/firnadesk-cli-report \
+    ./usr/libexec/firnadesk/firnadesk-cli-timecode \
     ./usr/share/man/man1/firnadesk.1.gz ./usr/share/man/man1/firnadesk-cli.1.gz \
     ./usr/share/man/man1/firnadesk-bench.1.gz \
     ./usr/share/doc/firnadesk/changelog.gz ./usr/share/doc/firnadesk/copyright \
@@ -43,7 +44,7 @@ done
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "package: Depends: $depends"
 # qt6-qpa-plugins: Qt only recommends its platform plugins, and the window needs them.
-for lib in libqt6widgets6 qt6-qpa-plugins libavformat libavcodec libswresample libsdl2; do
+for lib in libqt6widgets6 qt6-qpa-plugins libavformat libavcodec libswresample libsdl2 libltc; do
   grep -q "$lib" <<<"$depends" || complain "Depends does not name $lib"
 done
 
@@ -69,6 +70,13 @@ if ! rehearsal=$(SDL_AUDIODRIVER=dummy "$scratch/usr/bin/firnadesk-cli" rehearse
     2>&1); then
   echo "$rehearsal"
   complain "the installed firnadesk-cli rehearse does not run its helper from usr/libexec/firnadesk"
+fi
+# The timecode command runs in its own helper too: a missing file is refused by the helper itself.
+timecode_status=0
+timecode_out=$("$scratch/usr/bin/firnadesk-cli" timecode "$scratch/no-such.wav" 2>&1) || timecode_status=$?
+if [ "$timecode_status" -ne 2 ] || ! grep -q "file not found" <<<"$timecode_out"; then
+  echo "$timecode_out"
+  complain "the installed firnadesk-cli timecode does not run its helper from usr/libexec/firnadesk"
 fi
 
 if [ "$fail" -ne 0 ]; then
