@@ -74,6 +74,7 @@ bool OpenTestBackend() {
   g_spec.channels = static_cast<Uint8>(format.Channels);
   g_spec.silence = 0;
   g_openBackend = g_testBackend;
+  g_openBackend->Opened();
   return true;
 }
 

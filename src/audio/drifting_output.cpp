@@ -27,6 +27,11 @@ bool DriftingOutput::Open(DeviceFormat& format) {
   return true;
 }
 
+void DriftingOutput::Opened() {
+  for (taken_ = 0; taken_ < queuedFrames_; taken_ += std::min(kBlockFrames, queuedFrames_ - taken_))
+    MixOutput(buffer_.data(), static_cast<int>(std::min(kBlockFrames, queuedFrames_ - taken_) * kFrameBytes));
+}
+
 void DriftingOutput::Close() { buffer_.clear(); }
 
 void DriftingOutput::PlayUntil(double seconds) {

@@ -11,8 +11,8 @@ namespace fd::audio {
 // below zero) against the clock that drives it: by a time of t seconds it has played
 // t x 44100 x (1 + ppm / 1e6) frames, and the sound of each frame is in the hands of the delivery
 // hook the moment it is taken. It keeps queuedFrames taken ahead of what it has played, as a sound
-// card keeps its buffer. Nothing runs by itself: the caller moves its time on with PlayUntil, from
-// one thread, in blocks as large as it likes.
+// card keeps its buffer (full of silence when it opens). Nothing runs by itself: the caller moves its time on with
+// PlayUntil, from one thread, in blocks as large as it likes.
 class DriftingOutput : public OutputBackend {
  public:
   static constexpr int kRate = 44100;
@@ -20,6 +20,7 @@ class DriftingOutput : public OutputBackend {
   explicit DriftingOutput(double ppm, int64_t queuedFrames = 0);
 
   bool Open(DeviceFormat& format) override;
+  void Opened() override;
   void Close() override;
   int64_t FramesPlayed() override { return played_; }
 

@@ -15,6 +15,9 @@ class OutputBackend {
 
   // Opens the output in the device format (44100 Hz, 16-bit, stereo); false when it cannot play.
   virtual bool Open(DeviceFormat& format) = 0;
+  // Once the device is open, before any voice is attached: a device that was already playing has
+  // its queue full of silence by the time a soundtrack starts.
+  virtual void Opened() {}
   virtual void Close() = 0;
   // Frames the output has played out by now: what it has taken through MixOutput, minus what it
   // still holds queued. Called with the output lock held.

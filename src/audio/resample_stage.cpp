@@ -50,8 +50,8 @@ void ResampleStage::Reset() {
 }
 
 void ResampleStage::SetStretch(double stretch) {
-  if (swr_ == nullptr || (stretch == stretch_ && active_)) return;
-  if (stretch == 0 && !active_) return;
+  // Set again even when unchanged: the compensation lapses after its ten seconds.
+  if (swr_ == nullptr || (stretch == 0 && !active_)) return;
   const int distance = outRate_ * kStretchSeconds;
   const auto delta = static_cast<int>(std::lround(stretch * distance));
   if (swr_set_compensation(swr_, delta, delta == 0 ? 0 : distance) < 0) return;

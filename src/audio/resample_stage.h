@@ -25,8 +25,9 @@ class ResampleStage {
   // Whether the sound goes through the resampler (else the caller passes it on itself).
   bool Active() const { return active_; }
 
-  // Out frames for every in frame become (1 + stretch) x outRate / inRate. Takes the sound through
-  // the resampler from now on when the stretch is not 0.
+  // Out frames for every in frame become (1 + stretch) x outRate / inRate for the next ten seconds
+  // of sound, then the nominal speed again unless it is set anew. Takes the sound through the
+  // resampler from now on when the stretch is not 0.
   void SetStretch(double stretch);
   double Stretch() const { return stretch_; }
 

@@ -140,11 +140,12 @@ double Voice::NextMixedSeconds() const {
 }
 
 void Voice::FollowShowClock(int32_t showMs, int64_t playedFrame) {
-  if (!playing_ || !following_ || converter_ == nullptr) return;
+  if (!playing_ || converter_ == nullptr) return;
   const std::optional<double> heard = heard_.SecondsAt(playedFrame);
   if (!heard) return;
+  // Measured either way: how far a sound left to its own speed has gone is worth knowing too.
   distanceMs_ = *heard * 1000.0 - showMs;
-  resample_->SetStretch(speed_.Update(distanceMs_, showMs));
+  if (following_) resample_->SetStretch(speed_.Update(distanceMs_, showMs));
 }
 
 void Voice::SetFollowing(bool on) {

@@ -41,8 +41,8 @@ class Voice {
   void MixInto(uint8_t* out, int len, int64_t deviceFrame);
 
   // The show clock stands at showMs now, and the device has played out to playedFrame: the sound
-  // there is measured against the clock and the speed set to close the distance. Nothing happens
-  // while the sound there is not known (not yet reached, or already gone).
+  // there is measured against the clock and, while following, the speed set to close the distance.
+  // Nothing happens while the sound there is not known (not yet reached, or already gone).
   void FollowShowClock(int32_t showMs, int64_t playedFrame);
   // Turns the following off (the speed goes back to the file's own at once) or on again.
   void SetFollowing(bool on);
