@@ -29,6 +29,11 @@ std::unique_lock<std::mutex> LockOutput();
 void AttachVoice(Voice* voice);  // output lock must not be held
 void DetachVoice(Voice* voice);  // output lock must not be held; after return the voice is unused
 
+// Output lock held: the frames handed to the output so far, and the frames it has played out by now
+// (taken minus what is still queued in its buffer); both count from the opening of the device.
+int64_t FramesMixed();
+int64_t FramesPlayed();
+
 // Test seam: the hook sees, on the output thread and in order, every piece of sound a voice hands
 // to the output, at one of two taps: the file's own PCM as it goes into the conversion (silence
 // before the start of the soundtrack included), or the same sound converted to the device format

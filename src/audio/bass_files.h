@@ -110,8 +110,24 @@ class TBassPlayer : public TBassFile {
   void Stop();
   bool IsPlaying();
 
+  // The sound card plays on a crystal of its own, typically 50 to 200 ppm off the PC's clock: a
+  // quarter of a second after twenty minutes. Told again and again where the show clock stands,
+  // the soundtrack measures where its sound is heard (what the device has played, less what it
+  // still holds queued) and plays a fraction of a percent faster or slower to stay within a few
+  // milliseconds of the clock; never by a jump. A file on a clock that agrees plays untouched.
+  void FollowShowClock(int32_t showMs);
+  // On by default. Off (the soundtrack's own speed at once) while the show clock follows another
+  // source that the sound does not belong to.
+  void SetFollowsShowClock(bool on);
+  bool FollowsShowClock() const { return followsShowClock_; }
+  // The sound heard minus the show clock at the latest measurement, ms; 0 before one.
+  double ClockDistanceMs();
+  // The current change of speed: out frames per file frame minus one (above zero is slower).
+  double SpeedStretch();
+
  private:
   std::unique_ptr<Voice> voice_;
+  bool followsShowClock_ = true;
 };
 
 }  // namespace fd::audio

@@ -23,6 +23,7 @@ void TBassPlayer::Open() {
     }
     return;  // no device at all: the file is loaded and plays nowhere
   }
+  voice->SetFollowing(followsShowClock_);
   voice_ = std::move(voice);
   AttachVoice(voice_.get());
 }
@@ -60,6 +61,27 @@ void TBassPlayer::PlayFrom(int32_t ms) {
 void TBassPlayer::Stop() {
   auto lock = LockOutput();
   if (voice_) voice_->Stop();
+}
+
+void TBassPlayer::FollowShowClock(int32_t showMs) {
+  auto lock = LockOutput();
+  if (voice_) voice_->FollowShowClock(showMs, FramesPlayed());
+}
+
+void TBassPlayer::SetFollowsShowClock(bool on) {
+  auto lock = LockOutput();
+  followsShowClock_ = on;
+  if (voice_) voice_->SetFollowing(on);
+}
+
+double TBassPlayer::ClockDistanceMs() {
+  auto lock = LockOutput();
+  return voice_ ? voice_->DistanceMs() : 0;
+}
+
+double TBassPlayer::SpeedStretch() {
+  auto lock = LockOutput();
+  return voice_ ? voice_->Stretch() : 0;
 }
 
 bool TBassPlayer::IsPlaying() {

@@ -46,6 +46,7 @@ void TCommonPlayer::OnTimerTick() {
   Busy = true;
   const uint32_t now = platform_.GetClock().TickCount();
   Clock = ShowTimeAt(StartPosition, StartTick, now);
+  if (Soundtrack) Soundtrack->FollowShowClock(Clock);  // the sound card's crystal is not the clock's
   if (LaunchMode == lmDirect) {
     RunDirectCues();
   } else {
