@@ -79,8 +79,14 @@ class KeyRouter : public QObject {
       if (WarningForm != nullptr && WarningForm->isVisible()) WarningForm->close();
       return false;
     }
+    // Shift+F10 is the quick search; the other keys are known by the key alone.
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+      if (WarningForm != nullptr && WarningForm->isVisible()) WarningForm->close();
+      if (form_->QuickSearchKey()) return true;
+    }
     bool handled = false;
-    form_->ApplicationEventsShortCut(KeyOf(*static_cast<QKeyEvent*>(event)), handled);
+    form_->ApplicationEventsShortCut(KeyOf(*key), handled);
     return handled;
   }
 

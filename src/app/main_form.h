@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/channel_graph.h"
 #include "app/command_line.h"
@@ -176,6 +178,24 @@ class TMainForm : public QWidget {
   // their own chooser here.
   std::function<QString(const QString& filter)> ChooseFile;
 
+  // --- carrying on with a show cut short (show_resume_offer.cpp)
+  // After a scenario is loaded: offers to carry on with its newest show journal when that show was
+  // cut short; on "Продолжить", a quick search and the position just after the last cue sent.
+  void OfferResume();
+  // Shift+F10: the radio modules, the remote control and just the consoles the scenario names, one
+  // probe each (F10 keeps the full sweep).
+  void QuickSearch();
+  // The key handler's part of Shift+F10: true when the key was taken.
+  bool QuickSearchKey();
+  // The journal a show starting now carries on from: the one it resumes, or the last show's when
+  // the position is still where that one stopped; empty for a show of its own.
+  std::string ResumedFromForStart() const;
+  // Remembers where a show stopped, for a start that carries on from there.
+  void NoteShowStopped();
+  // The cues a start in autonomous launch leaves out, with those of a resumed burst at the start
+  // time that the consoles' memory cannot play (they are before the first run broadcast).
+  std::vector<int32_t> CuesLeftOutByAutonomousStart() const;
+
   // --- writing and verifying the scenario in the consoles (scenario_upload.cpp)
   void SaveBtnClick();
   void CheckBtnClick();
@@ -288,6 +308,13 @@ class TMainForm : public QWidget {
   // Rebuilds the device panel if the registry changed while a test, write or verify ran.
   void CatchUpDevPanel();
 
+  // Where a start carries on from: the journal, and the clock and cue the player stood at.
+  struct ContinuationPoint {
+    std::string Journal;
+    int32_t Clock = 0;
+    int32_t NextCue = 0;
+  };
+  std::optional<ContinuationPoint> continuation_;
   // The window was asked to close while a soundtrack was decoding: it closes once the load gave up.
   bool closeAfterSoundLoad_ = false;
   journal::RecordsPlace records_;

@@ -34,7 +34,7 @@ void TMainForm::StartBtnClick() {
   // The consoles start from the first whole tenth of a second: the operator hears first what that
   // leaves out, and may still cancel.
   if (Player->LaunchMode == show::lmAutonomous &&
-      !AskToContinue(show::CheckCuesBeforeFirstRun(Project->Cues(), Player->CuesBeforeFirstRun(Player->Clock))))
+      !AskToContinue(show::CheckCuesBeforeFirstRun(Project->Cues(), CuesLeftOutByAutonomousStart())))
     return;
   BeginShowJournal();
   Player->Start(Player->Clock);
@@ -65,6 +65,7 @@ void TMainForm::PlayerStateChanged() {
   if (ShowJournal) ShowJournal->ModeChanged(show::OperatingMode);
   UpdateControls();
   if (!playing) {
+    NoteShowStopped();
     EndShowJournal();
     NoteUndeliveredStop();
   }

@@ -60,6 +60,7 @@ void TMainForm::OpenScenario(const QString& path) {
     BeginBtnClick();
     FillList();
     UpdateControls();
+    OfferResume();
     return;
   }
   const show::LoadResult result = Project->LoadFromFile(path.toStdString());
@@ -72,6 +73,7 @@ void TMainForm::OpenScenario(const QString& path) {
   BeginBtnClick();
   FillList();
   UpdateControls();
+  OfferResume();
 }
 
 void TMainForm::SoundBtnClick() {

@@ -35,8 +35,9 @@ void TMainForm::BeginShowJournal() {
     ShowJournalFailed(path, bytes, reason);
   };
   const std::time_t now = environment_.Now ? environment_.Now() : std::time(nullptr);
-  const journal::JournalHeader header =
+  journal::JournalHeader header =
       show::ShowJournalHeader(ScenarioPath, soundtrack, Player->LaunchMode, Player->Clock, *Controls, lastMemory_);
+  header.resumedFrom = ResumedFromForStart();
   if (!journal->Open(folder, now, header)) {
     // The show is not held back for its record; the run log says there is none.
     support::WriteLog("Журнал шоу не создан: " + folder, 1);

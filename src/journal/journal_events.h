@@ -33,6 +33,9 @@ struct JournalHeader {
   std::string lastWriteSha256;
   std::string lastVerifyResult;
   std::string lastVerifySha256;
+  // The journal of the show this one carries on from (a resume after a crash, or a start at the
+  // very point where the last show stopped); empty for a show of its own.
+  std::string resumedFrom;
 };
 
 // A cue handed to the bus (direct launch) or followed while the consoles play it themselves

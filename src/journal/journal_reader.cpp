@@ -65,6 +65,7 @@ JournalHeader HeaderOf(const Json& event) {
   }
   ReadResult(event, "last_write", header.lastWriteResult, header.lastWriteSha256);
   ReadResult(event, "last_verify", header.lastVerifyResult, header.lastVerifySha256);
+  header.resumedFrom = Text(event, "resumed_from");
   return header;
 }
 

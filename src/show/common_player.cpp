@@ -154,6 +154,12 @@ void TCommonPlayer::ConnectionLost() {
   if (OnConnectionStop) OnConnectionStop();
 }
 
+void TCommonPlayer::ResumeAt(int32_t clockMs, int32_t nextCue) {
+  Clock = clockMs;
+  NextCue = nextCue;
+  NoteStopPoint();
+}
+
 void TCommonPlayer::NoteStopPoint() {
   stopPointValid_ = true;
   stoppedClock_ = Clock;

@@ -71,6 +71,10 @@ class TCommonPlayer {
   std::vector<int32_t> CuesBeforeFirstRun(int32_t fromMs) const;
   // Another scenario in the list: where the last one stopped says nothing about its cues.
   void ForgetStopPoint() { stopPointValid_ = false; }
+  // Carries on with a show cut short, as if it had stopped right after sending the cue before
+  // nextCue at clockMs: a Start(Clock) from here sends the cues from nextCue on, the rest of a
+  // burst at clockMs among them, and none before it.
+  void ResumeAt(int32_t clockMs, int32_t nextCue);
 
   // The converter is gone. Whatever happens on the bus meanwhile (the remote control's stop among
   // it) this program cannot hear, so a show that plays stops here and now, as on a stop from the

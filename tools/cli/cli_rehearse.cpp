@@ -4,7 +4,9 @@
 // operator's stop.
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "cli_scenario_args.h"
 #include "cli_search.h"
 #include "cli_stop_signal.h"
+#include "journal/show_resume.h"
 #include "platform/clock.h"
 #include "rehearsal.h"
 #include "report/timeline_picture.h"
@@ -25,6 +28,7 @@
 #include "show/journal_header.h"
 #include "show/operating_mode.h"
 #include "show/preflight_checks.h"
+#include "show/resume_cues.h"
 #include "show/scenario_report.h"
 #include "show/scenario_time.h"
 #include "sim/bench.h"
@@ -45,6 +49,7 @@ struct RehearseArgs {
   std::string from;
   std::string journalDir;
   std::string plot;
+  std::string resume;  // the journal of a show cut short, to carry on with
 };
 
 // --from takes a time as the scenario writes it (seconds, m:ss or h:mm:ss, with a fraction) or
@@ -169,6 +174,22 @@ int RunRehearse(const RehearseArgs& args) {
     ReportError(kName, support::TerminalPath(parsed.path) + ": warning: " + loaded.EncodingHint, 0);
   int first = 0;
   while (first < list.Count() && list.Cues()[static_cast<size_t>(first)].TimeMs < fromMs) ++first;
+  // A show cut short carries on just after the last cue its journal holds as sent; what the journal
+  // holds as sent is never fired again.
+  std::optional<journal::ResumePlan> resume;
+  if (!args.resume.empty()) {
+    const journal::ResumeCheck check =
+        journal::PlanResume(args.resume, support::FileSha256Hex(parsed.path), show::ResumeCuesOf(list.Cues()));
+    if (!check.Offered()) return ReportError(kName, check.reason, kExitUsage);
+    resume = check.plan;
+    fromMs = resume->positionMs;
+    first = resume->nextCue;
+    const journal::CueEvent& last = resume->lastSent;
+    std::fprintf(stderr, "firnadesk-cli %s: resuming %s after line %d (console %d %s %d at %s): %d cue(s) left\n",
+                 kName, support::TerminalPath(resume->journalPath).c_str(), last.line, last.console,
+                 last.motion >= 0 ? "motion" : "channel", last.motion >= 0 ? last.motion : last.channel,
+                 show::ShowTimeText(last.plannedMs).c_str(), resume->remaining);
+  }
   const int total = list.Count() - first;
   if (total == 0)
     return ReportError(kName, list.Count() == 0 ? "the scenario has no cues" : "no cue at or after --from", kExitUsage);
@@ -264,7 +285,8 @@ int RunRehearse(const RehearseArgs& args) {
     return StoppedBeforeShow("stopped by the operator before the show", json, list, *bus, autonomous, fromMs, leftOut);
 
   RehearsalRun run;
-  run.cues = list.Cues();
+  // A resumed show is judged by the cues it has left; those sent before the cut are not its own.
+  run.cues.assign(list.Cues().begin() + first, list.Cues().end());
   run.fromMs = fromMs;
   run.autonomous = autonomous;
   for (int i = 0; i < controls.Count(); ++i)
@@ -284,8 +306,12 @@ int RunRehearse(const RehearseArgs& args) {
   sim::Bench* bench = bus->SimulatedBench();
   const uint32_t tick0 = bus->Host().GetClock().TickCount();
   const uint64_t us0 = bench ? bench->Segment().NowUs() : 0;
-  player.Clock = fromMs;
-  player.NextCue = first;
+  if (resume) {
+    player.ResumeAt(fromMs, first);
+  } else {
+    player.Clock = fromMs;
+    player.NextCue = first;
+  }
   // The consoles start on a whole tenth of a second: as the window does before F5, say which cues
   // that leaves out (the report then counts them as not fired).
   if (autonomous) {
@@ -296,8 +322,11 @@ int RunRehearse(const RehearseArgs& args) {
   }
   // Only a stop that comes while the show runs ends it.
   stoppedByBus = false;
-  if (journal.Open(show::ShowJournalHeader(parsed.path, args.soundtrack, player.LaunchMode, fromMs, controls, memory)))
-    player.Journal = &journal.Journal();
+  journal::JournalHeader header =
+      show::ShowJournalHeader(parsed.path, args.soundtrack, player.LaunchMode, fromMs, controls, memory);
+  // Named in full, as the header names the scenario: a later resume follows it back from anywhere.
+  if (resume) header.resumedFrom = std::filesystem::absolute(resume->journalPath).lexically_normal().string();
+  if (journal.Open(header)) player.Journal = &journal.Journal();
   player.Start(fromMs);
   // The frames Start itself sends (levels, the run and start broadcasts) come before the clock.
   showRunning = true;
@@ -347,7 +376,9 @@ int RunRehearse(const RehearseArgs& args) {
     PrintJsonReport(list, *bus, autonomous, fromMs, report, leftOut, false);
   } else {
     Print("Rehearsal of " + support::TerminalText(list.FileName()) + " on " + bus->ConverterText() + ": " +
-          (autonomous ? "autonomous" : "direct") + " launch from " + show::ShowTimeText(fromMs) + ", " +
+          (autonomous ? "autonomous" : "direct") + " launch " + (resume ? "resumed at " : "from ") +
+          show::ShowTimeText(fromMs) +
+          (resume ? " after line " + std::to_string(resume->lastSent.line) : std::string()) + ", " +
           std::to_string(total) + " cue(s)\n\n");
     Print(RehearsalText(report));
     if (!leftOut.empty()) Print("Left out, not found on the bus: " + ConsolesText(leftOut) + "\n");
@@ -367,6 +398,11 @@ Runner SetUpRehearse(CommandLine& line) {
     if (args->scenario.Has("--allow-missing") && !args->scenario.Has("--autonomous"))
       return "--allow-missing goes with --autonomous (a direct rehearsal reports a missing console's cues as "
              "not fired)";
+    // The journal says where the show carries on, and only a direct show is carried on.
+    if (!args->resume.empty() && !args->from.empty()) return "--resume carries on where the journal says: no --from";
+    if (!args->resume.empty() && args->scenario.Has("--autonomous"))
+      return "--resume carries on in direct launch: the consoles of an autonomous show cut short played on by "
+             "themselves";
     return {};
   });
   CLI::App& app = line.App();
@@ -378,6 +414,11 @@ Runner SetUpRehearse(CommandLine& line) {
                             "milliseconds (1500ms); cues before it are not played")
                  ->type_name("TIME"),
              "a time");
+  line.Needs(app.add_option("--resume", args->resume,
+                            "carry on with a show cut short: the cues after the last one this journal holds as "
+                            "sent (none of those is fired again)")
+                 ->type_name("JOURNAL"),
+             "a journal");
   line.Needs(app.add_option("--journal-dir", args->journalDir,
                             "where the show's journal goes (default: journal/ in the records folder)")
                  ->type_name("DIR"),
