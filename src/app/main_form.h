@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <QThreadPool>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -319,6 +320,9 @@ class TMainForm : public QWidget {
   bool closeAfterSoundLoad_ = false;
   journal::RecordsPlace records_;
   show::MemoryResults lastMemory_;
+  // Draws each show's picture off the user-interface thread; the window does not go before the
+  // last picture is drawn (the pool waits for it when destroyed).
+  QThreadPool pictureThreads_;
   platform::Platform& platform_;
   CommandLineOptions options_;
   StartupEnvironment environment_;

@@ -62,7 +62,7 @@ void TMainForm::EndShowJournal() {
 // off the user-interface thread; a failure is a line in the run log, never a dialog in the way.
 void TMainForm::DrawShowPicture(const std::string& journalPath) {
   if (journalPath.empty()) return;
-  QThreadPool::globalInstance()->start([journalPath] {
+  pictureThreads_.start([journalPath] {
     std::string error;
     if (!report::DrawJournalPicture(journalPath, report::PicturePathFor(journalPath), error))
       support::WriteLog("Картинка шоу не нарисована: " + error, 1);
