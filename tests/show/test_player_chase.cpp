@@ -70,11 +70,22 @@ class ChaseRig {
     for (std::string line; std::getline(in, line);) {
       const auto event = nlohmann::json::parse(line);
       const std::string kind = event["event"];
-      if (kind == "cue_skipped")
-        out.push_back(kind + " " + std::to_string(event["channel"].get<int>()) + " " +
-                      event["reason"].get<std::string>());
-      else if (kind.rfind("timecode_", 0) == 0)
+      // A skipped cue by its channel (console 3, line k + 1 for channel k + 1, at its planned time).
+      if (kind == "cue_skipped") {
+        const int channel = event["channel"];
+        EXPECT_EQ(event["line"], channel);
+        EXPECT_EQ(event["console"], 3);
+        EXPECT_EQ(event["planned_ms"], b.list.Cues()[channel - 1].TimeMs);
+        EXPECT_EQ(event.size(), 7u) << line;  // with "event" and "wall"
+        out.push_back(kind + " " + std::to_string(channel) + " " + event["reason"].get<std::string>());
+      } else if (kind == "timecode_lock") {
+        out.push_back(kind + " " + event["rate"].get<std::string>());
+      } else if (kind == "timecode_jump") {
+        EXPECT_EQ(event["show_ms"], event["to_ms"]);
         out.push_back(kind);
+      } else if (kind.rfind("timecode_", 0) == 0) {
+        out.push_back(kind);
+      }
     }
     return out;
   }
@@ -151,17 +162,18 @@ INSTANTIATE_TEST_SUITE_P(Rules, PlayerChaseTest,
                                        },
                                        {1, 2},
                                        {},
-                                       {"timecode_lock"}},
+                                       {"timecode_lock 25"}},
                              // Armed at 0, the timecode already at 5 s: the show starts there; the cues it passed are
                              // named, not fired.
-                             ChaseCase{"AlreadyPastTheStartSkipsTheCuesBefore",
-                                       {1000, 4000, 6000, 7000},
-                                       {0, 0, 5, 0},
-                                       0,
-                                       [](ChaseRig& r) { r.Run(3500); },
-                                       {2, 3},
-                                       {{0, "before_start"}, {1, "before_start"}},
-                                       {"timecode_lock", "cue_skipped 1 before_start", "cue_skipped 2 before_start"}},
+                             ChaseCase{
+                                 "AlreadyPastTheStartSkipsTheCuesBefore",
+                                 {1000, 4000, 6000, 7000},
+                                 {0, 0, 5, 0},
+                                 0,
+                                 [](ChaseRig& r) { r.Run(3500); },
+                                 {2, 3},
+                                 {{0, "before_start"}, {1, "before_start"}},
+                                 {"timecode_lock 25", "cue_skipped 1 before_start", "cue_skipped 2 before_start"}},
                              // Two seconds of silence from 3 s: the show freewheels, its cue at 4 s fires on time,
                              // and the returning timecode is taken back without a jump.
                              ChaseCase{"DropoutFreewheelsAndReturns",
@@ -179,7 +191,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, PlayerChaseTest,
                                        },
                                        {0, 1, 2},
                                        {},
-                                       {"timecode_lock", "timecode_dropout", "timecode_return"}},
+                                       {"timecode_lock 25", "timecode_dropout", "timecode_return"}},
                              // Back from 3.5 s to 1 s: nothing fires twice; the cue at 4 s waits for the timecode.
                              ChaseCase{"BackwardJumpFiresNothingTwice",
                                        {1000, 2000, 3000, 4000},
@@ -194,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, PlayerChaseTest,
                                        },
                                        {0, 1, 2, 3},
                                        {},
-                                       {"timecode_lock", "timecode_jump"}},
+                                       {"timecode_lock 25", "timecode_jump"}},
                              // From 2.5 s to 10 s: the cues in between are skipped, none of them goes out; the show
                              // follows from 10 s.
                              ChaseCase{"ForwardJumpSkipsTheSpan",
@@ -208,7 +220,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, PlayerChaseTest,
                                        },
                                        {0, 1, 5, 6},
                                        {{2, "timecode_jump"}, {3, "timecode_jump"}, {4, "timecode_jump"}},
-                                       {"timecode_lock", "timecode_jump", "cue_skipped 3 timecode_jump",
+                                       {"timecode_lock 25", "timecode_jump", "cue_skipped 3 timecode_jump",
                                         "cue_skipped 4 timecode_jump", "cue_skipped 5 timecode_jump"}},
                              // Forward by under a second: the cues jumped over go out, late.
                              ChaseCase{"ForwardSlipSendsTheCuesLate",
@@ -224,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, PlayerChaseTest,
                                        },
                                        {0, 1, 2},
                                        {},
-                                       {"timecode_lock", "timecode_jump"}},
+                                       {"timecode_lock 25", "timecode_jump"}},
                              // The operator stops the armed show before the start: the timecode passes the start and
                              // nothing fires; arming again is needed.
                              ChaseCase{"AStopDisarms",
@@ -255,7 +267,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, PlayerChaseTest,
                                        },
                                        {0, 1},
                                        {},
-                                       {"timecode_lock"}}),
+                                       {"timecode_lock 25"}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Without a chase the player keeps its own clock; with one, the cues go by the timecode even when
