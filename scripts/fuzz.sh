@@ -10,7 +10,7 @@
 # in build-fuzz/findings/ and exiting non-zero.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-TARGETS=(scenario_loader bench_file bus_receive script_import csv_reader journal_reader)
+TARGETS=(scenario_loader bench_file bus_receive script_import csv_reader journal_reader timecode_chase)
 
 if [ "${1:-}" = "--list" ]; then
   printf '%s\n' "${TARGETS[@]}"

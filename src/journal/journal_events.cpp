@@ -49,6 +49,8 @@ const char* StopSourceName(StopSource source) {
       return "end_of_scenario";
     case StopSource::Converter:
       return "converter";
+    case StopSource::TimecodeJump:
+      return "timecode_jump";
   }
   return "operator";
 }
@@ -120,6 +122,46 @@ std::string CloseLine(int32_t showMs, int64_t cuesSent) {
   Json event = Event("close");
   event["show_ms"] = showMs;
   event["cues_sent"] = cuesSent;
+  return Dump(event);
+}
+
+std::string CueSkippedLine(const CueEvent& cue, const std::string& reason) {
+  Json event = Event("cue_skipped");
+  event["line"] = cue.line;
+  event["console"] = cue.console;
+  if (cue.motion >= 0)
+    event["motion"] = cue.motion;
+  else
+    event["channel"] = cue.channel;
+  event["planned_ms"] = cue.plannedMs;
+  event["reason"] = reason;
+  return Dump(event);
+}
+
+std::string TimecodeLockLine(int32_t showMs, const std::string& rate) {
+  Json event = Event("timecode_lock");
+  event["show_ms"] = showMs;
+  event["rate"] = rate;
+  return Dump(event);
+}
+
+std::string TimecodeDropoutLine(int32_t showMs) {
+  Json event = Event("timecode_dropout");
+  event["show_ms"] = showMs;
+  return Dump(event);
+}
+
+std::string TimecodeReturnLine(int32_t showMs) {
+  Json event = Event("timecode_return");
+  event["show_ms"] = showMs;
+  return Dump(event);
+}
+
+std::string TimecodeJumpLine(int32_t showMs, int32_t fromMs, int32_t toMs) {
+  Json event = Event("timecode_jump");
+  event["show_ms"] = showMs;
+  event["from_ms"] = fromMs;
+  event["to_ms"] = toMs;
   return Dump(event);
 }
 

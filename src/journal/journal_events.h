@@ -50,7 +50,8 @@ struct CueEvent {
   bool followed = false;
 };
 
-enum class StopSource { Operator, BusStop, EndOfScenario, Converter };
+// TimecodeJump: the chased timecode jumped forward in autonomous launch (see the player).
+enum class StopSource { Operator, BusStop, EndOfScenario, Converter, TimecodeJump };
 
 const char* StopSourceName(StopSource source);
 // Now, in UTC to the millisecond, as every event's "wall" gives it.
@@ -63,6 +64,15 @@ std::string ModeLine(int mode);
 std::string SoundtrackLine(bool playing, int32_t showMs);
 std::string ConverterLine(bool lost);
 std::string CloseLine(int32_t showMs, int64_t cuesSent);
+
+// A cue the show passed over without firing, with why: "before_start" (the chased timecode was
+// already past it when the show started) or "timecode_jump" (the timecode jumped over it).
+std::string CueSkippedLine(const CueEvent& cue, const std::string& reason);
+// The chased timecode: locked at a rate ("25", "29.97df"), lost, back, and jumped.
+std::string TimecodeLockLine(int32_t showMs, const std::string& rate);
+std::string TimecodeDropoutLine(int32_t showMs);
+std::string TimecodeReturnLine(int32_t showMs);
+std::string TimecodeJumpLine(int32_t showMs, int32_t fromMs, int32_t toMs);
 
 // The file name of a new journal: "YYYY-MM-DD_HH-MM-SS_<scenario>.jsonl", local time, with the
 // scenario's name (no folder, no extension), separators, spaces and control characters made "_".

@@ -21,10 +21,12 @@ constexpr uint8_t kStateAnswer = 0x04;
 TCommonPlayer::TCommonPlayer(platform::Platform& platform, bus::TPort& port, devices::TControls& controls)
     : Soundtrack(std::make_unique<audio::TBassPlayer>()),
       ShowTimer(platform.CreateTimer()),
+      ArmTimer(platform.CreateTimer()),
       WakeTimer(platform.CreateTimer()),
       platform_(platform),
       port_(port),
-      controls_(controls) {
+      controls_(controls),
+      monotonic_(std::make_unique<MonotonicShowClock>(StartPosition, StartTick)) {
   ShowTimer->SetEnabled(false);
   ShowTimer->SetInterval(ShowTimerInterval);
   ShowTimer->OnTimer = [this] { OnTimerTick(); };
@@ -34,6 +36,9 @@ TCommonPlayer::TCommonPlayer(platform::Platform& platform, bus::TPort& port, dev
     WakeTimer->SetEnabled(false);
     OnTimerTick();
   };
+  ArmTimer->SetEnabled(false);
+  ArmTimer->SetInterval(ShowTimerInterval);
+  ArmTimer->OnTimer = [this] { OnArmTick(); };
 }
 
 TCommonPlayer::~TCommonPlayer() {
@@ -41,6 +46,8 @@ TCommonPlayer::~TCommonPlayer() {
   ShowTimer->OnTimer = nullptr;
   WakeTimer->SetEnabled(false);
   WakeTimer->OnTimer = nullptr;
+  ArmTimer->SetEnabled(false);
+  ArmTimer->OnTimer = nullptr;
 }
 
 bool TCommonPlayer::IsPlaying() const { return ShowTimer->Enabled(); }
@@ -91,6 +98,8 @@ void TCommonPlayer::Start(int32_t fromMs) {
     NextCue = first;
   }
 
+  // A chased start keeps the cues its arming skipped; any other start begins afresh.
+  if (!armed_) ClearSkips();
   PrepareLevelQueues(fromMs);
 
   StartTick = platform_.GetClock().TickCount();
@@ -117,8 +126,9 @@ void TCommonPlayer::Start(int32_t fromMs) {
 void TCommonPlayer::Stop(bool stopSound) {
   // The consoles play on by themselves until the stop frame reaches them: the clock they stop at
   // is now, not the last tick's, and a start from here must know what they played meanwhile.
+  Disarm();
   if (IsPlaying() && LaunchMode == lmAutonomous) {
-    Clock = ShowTimeAt(StartPosition, StartTick, platform_.GetClock().TickCount());
+    Clock = ClockSource().ShowTimeAt(platform_.GetClock().TickCount());
     if (Clock < 0) Clock = 0;
   }
   const bool wasPlaying = IsPlaying();
@@ -148,6 +158,7 @@ void TCommonPlayer::Stop(bool stopSound) {
 }
 
 void TCommonPlayer::ConnectionLost() {
+  Disarm();
   if (!IsPlaying()) return;
   stopSource_ = journal::StopSource::Converter;
   Stop(false);
@@ -212,6 +223,8 @@ void TCommonPlayer::HandleBusMessage(const bus::Frame6& message) {
 // Every program transmits in answer at most once per stopped spell, so the exchange ends after one
 // round whatever the delays on the bus.
 void TCommonPlayer::ObeyExternalStop() {
+  // A stop from the bus disarms a chased show too, even when nothing plays yet.
+  Disarm();
   if (IsPlaying() || !stopSent_) {
     stopSource_ = journal::StopSource::BusStop;
     Stop(false);

@@ -14,6 +14,8 @@
 #include "platform/platform.h"
 #include "platform/timer.h"
 #include "show/project_list.h"
+#include "show/show_clock_source.h"
+#include "timecode/timecode_chase.h"
 
 namespace fd::show {
 
@@ -85,6 +87,30 @@ class TCommonPlayer {
   // The show stopped because the converter was lost.
   std::function<void()> OnConnectionStop;
 
+  // Chasing timecode. Given a chase (not owned), the show clock follows the timecode instead of
+  // the monotonic clock; nullptr goes back to the monotonic clock. Refused while a show plays.
+  bool ChaseTimecode(timecode::TimecodeChase* chase);
+  timecode::TimecodeChase* Chase() const { return chase_; }
+  // Off without a chase.
+  timecode::ChaseState ChaseState() const;
+  // The operator arms the show: it starts when the locked timecode reaches startMs, or, should the
+  // timecode already be past it when locked, where the timecode is (the cues in between skipped).
+  // Nothing else starts a chased show; any stop disarms it. False without a chase or while playing.
+  bool ArmChase(int32_t startMs);
+  bool ChaseArmed() const { return armed_; }
+  int32_t ArmedStart() const { return armStartMs_; }
+  // The cues passed over without firing since the latest arming (or start), in the order skipped.
+  const std::vector<int32_t>& SkippedCues() const { return skippedCues_; }
+  // reason: "before_start" or "timecode_jump".
+  std::function<void(int32_t index, const std::string& reason)> OnCueSkipped;
+  // Lock, dropout, return and jump of the chased timecode, as the chase reported them.
+  std::function<void(const timecode::ChaseEvent& event)> OnTimecodeEvent;
+  // Polls the chase while the show is armed and not yet started.
+  std::unique_ptr<platform::Timer> ArmTimer;
+  // A forward jump of the timecode by more than this skips the cues it jumps over; a shorter one
+  // sends them, late, as a late tick would.
+  static constexpr int32_t JumpSkipMs = 1000;
+
   // The show timer is repeating and sits on a 25 ms grid; in direct mode this single-shot timer
   // wakes the player at the next cue's own millisecond, so a cue does not wait for the grid.
   std::unique_ptr<platform::Timer> WakeTimer;
@@ -127,6 +153,14 @@ class TCommonPlayer {
   bool ResumesPastHandledCues(int32_t fromMs, int32_t first) const;
   // Writes the cue's event ahead of its frame.
   void JournalCue(const devices::CueRecord& cue, bool followed);
+  ShowClockSource& ClockSource() { return chase_ != nullptr ? *chased_ : *monotonic_; }
+  void OnArmTick();
+  // Hands what the chase reported to the journal and the window, and follows a jump.
+  void HearChase(int32_t clockBefore);
+  void FollowJump(const timecode::ChaseEvent& jump, int32_t clockBefore);
+  void SkipCue(int32_t index, const std::string& reason);
+  void ClearSkips();
+  void Disarm();
   // What the next Stop is put down to in the journal; the operator's unless said otherwise.
   journal::StopSource stopSource_ = journal::StopSource::Operator;
 
@@ -149,6 +183,16 @@ class TCommonPlayer {
   bool stopPointValid_ = false;
   int32_t stoppedClock_ = 0;
   int32_t stoppedNextCue_ = 0;
+
+  std::unique_ptr<ShowClockSource> monotonic_;
+  std::unique_ptr<ShowClockSource> chased_;
+  timecode::TimecodeChase* chase_ = nullptr;
+  bool armed_ = false;
+  int32_t armStartMs_ = 0;
+  // The locked timecode was seen before the start position since the arming (or the last jump).
+  bool armSawBefore_ = false;
+  std::vector<int32_t> skippedCues_;
+  std::vector<bool> skipped_;  // by cue index
 };
 
 }  // namespace fd::show

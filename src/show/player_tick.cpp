@@ -45,13 +45,19 @@ void TCommonPlayer::OnTimerTick() {
   if (Busy) return;
   Busy = true;
   const uint32_t now = platform_.GetClock().TickCount();
-  Clock = ShowTimeAt(StartPosition, StartTick, now);
-  if (Soundtrack) Soundtrack->FollowShowClock(Clock);  // the sound card's crystal is not the clock's
-  if (LaunchMode == lmDirect) {
-    RunDirectCues();
-  } else {
-    if (Clock < 0) Clock = 0;
-    RunAutonomousStep();
+  const int32_t clockBefore = Clock;
+  if (chase_ != nullptr) chase_->Update(now);
+  Clock = ClockSource().ShowTimeAt(now);
+  if (chase_ != nullptr) HearChase(clockBefore);
+  // The sound card's crystal is not the clock's; a chased show's clock is the sound desk's.
+  if (Soundtrack && chase_ == nullptr) Soundtrack->FollowShowClock(Clock);
+  if (LaunchMode == lmAutonomous && Clock < 0) Clock = 0;
+  // A jump of the chased timecode may have stopped the show.
+  if (chase_ == nullptr || IsPlaying()) {
+    if (LaunchMode == lmDirect)
+      RunDirectCues();
+    else
+      RunAutonomousStep();
   }
   ReportProgress(now);
   ReportIdle();
@@ -71,6 +77,11 @@ void TCommonPlayer::RunDirectCues() {
   const uint32_t sliceStart = platform_.GetClock().TickCount();
   while (IsPlaying() && NextCue >= 0 && NextCue < CueCount()) {
     if (StopHeardMeanwhile()) return;
+    // Skipped cues are in the journal already and never go out.
+    if (static_cast<size_t>(NextCue) < skipped_.size() && skipped_[NextCue]) {
+      ++NextCue;
+      continue;
+    }
     const devices::CueRecord cue = Cues->Items(NextCue);
     if (cue.TimeMs > Clock) break;
     if (platform::TicksSince(sliceStart, platform_.GetClock().TickCount()) >= BurstSlice) return;
@@ -103,9 +114,8 @@ void TCommonPlayer::SendDueRun() {
   port_.SyncRun(nextRunTime_);
   const int64_t next = static_cast<int64_t>(nextRunTime_) + SyncInterval;
   // A clock that ran far ahead (a stalled thread) catches up without a burst of broadcasts.
-  nextRunTime_ = static_cast<int32_t>(
-      std::min<int64_t>(std::max<int64_t>(next, (static_cast<int64_t>(Clock) / 100 + 1) * 100),
-                        std::numeric_limits<int32_t>::max()));
+  nextRunTime_ = static_cast<int32_t>(std::min<int64_t>(
+      std::max<int64_t>(next, (static_cast<int64_t>(Clock) / 100 + 1) * 100), std::numeric_limits<int32_t>::max()));
 }
 
 void TCommonPlayer::FollowNextCue() {
@@ -183,10 +193,8 @@ void TCommonPlayer::ArmWakeTimer() {
     if (NextCue < 0 || NextCue >= CueCount()) return;
     dueShowTime = Cues->Items(NextCue).TimeMs;
   }
-  // From the start of the run, never from the previous arming, so that no error accumulates.
-  const int64_t dueElapsed = dueShowTime - StartPosition;
-  const int64_t elapsed = platform::TicksSince(StartTick, platform_.GetClock().TickCount());
-  const int64_t delay = std::clamp<int64_t>(dueElapsed - elapsed, 1, std::numeric_limits<int32_t>::max());
+  const int64_t until = ClockSource().MsUntil(dueShowTime, platform_.GetClock().TickCount());
+  const int64_t delay = std::clamp<int64_t>(until, 1, std::numeric_limits<int32_t>::max());
   WakeTimer->SetInterval(static_cast<uint32_t>(delay));
   WakeTimer->SetEnabled(true);
 }

@@ -1,0 +1,227 @@
+// The chasing rules, fed with generated frames as the decoder hands them over (each a frame after
+// its edge), and asked for the show clock on the player's 25 ms ticks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <ostream>
+#include <vector>
+
+#include "timecode/frame_generator.h"
+#include "timecode/timecode_chase.h"
+
+namespace fd::timecode {
+namespace {
+
+constexpr double kTickMs = 25;
+
+double Percentile(std::vector<double> values, double p) {
+  std::sort(values.begin(), values.end());
+  return values[static_cast<size_t>(p * static_cast<double>(values.size() - 1))];
+}
+
+// A source and the chase side by side on the tick scale.
+struct ChaseRun {
+  explicit ChaseRun(const FrameGenerator::Signal& signal, Timecode offset = {}) : gen(signal), chase(offset) {
+    now = signal.startHeardMs;
+    offsetMs = TimecodeMs(offset, signal.rate);
+  }
+  // Ticks on until untilMs; what the source sends meanwhile reaches the chase a frame after its
+  // edge, unless silent.
+  void To(double untilMs) {
+    for (; now < untilMs; now += kTickMs) {
+      while (gen.NextEdgeMs() + gen.FrameMs() <= now) {
+        const DecodedFrame frame = gen.Next();
+        if (!silent) chase.Feed(frame);
+      }
+      chase.Update(now);
+      const auto show = chase.ShowTime(now);
+      if (!show) continue;
+      if (last) maxStep = std::max(maxStep, std::fabs(*show - *last - kTickMs));
+      last = show;
+      errors.push_back(*show - (gen.TimecodeAt(now) - offsetMs));
+    }
+  }
+  std::vector<ChaseEventKind> Kinds() {
+    for (const ChaseEvent& e : chase.TakeEvents()) events.push_back(e);
+    std::vector<ChaseEventKind> out;
+    for (const ChaseEvent& e : events) out.push_back(e.kind);
+    return out;
+  }
+
+  FrameGenerator gen;
+  TimecodeChase chase;
+  double now = 0;
+  double offsetMs = 0;
+  bool silent = false;
+  std::optional<double> last;
+  double maxStep = 0;
+  std::vector<double> errors;
+  std::vector<ChaseEvent> events;
+};
+
+struct LockCase {
+  const char* name;
+  FrameRate rate;
+  double ppm;
+  friend void PrintTo(const LockCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ChaseLockTest : public ::testing::TestWithParam<LockCase> {};
+
+// Locked within ten frames; then, with edges jittered by half a millisecond and the source 0.1 %
+// off, the clock stays within 2 ms of the timecode (p99) and never steps by more than 1 ms a tick.
+TEST_P(ChaseLockTest, LocksWithinTenFramesAndFollowsSmoothly) {
+  const LockCase& c = GetParam();
+  ChaseRun run({c.rate, {1, 0, 0, 0}, 1000, c.ppm, 0.5, 7}, {1, 0, 0, 0});
+  run.To(60000);
+  EXPECT_EQ(run.chase.LockFrames(), 10);
+  EXPECT_EQ(run.Kinds(), std::vector<ChaseEventKind>{ChaseEventKind::Lock});
+  EXPECT_EQ(run.chase.State(), ChaseState::Locked);
+  EXPECT_EQ(run.chase.Rate(), c.rate);
+  EXPECT_NEAR(run.events[0].showMs, 9 * FrameDurationMs(c.rate), 1.0);  // at the tenth frame's edge
+  EXPECT_LE(run.maxStep, 1.0);
+  std::vector<double> settled(run.errors.begin() + 40, run.errors.end());
+  for (double& e : settled) e = std::fabs(e);
+  EXPECT_LE(Percentile(settled, 0.99), 2.0);
+  EXPECT_NEAR(run.chase.RateEstimate(), 1 + c.ppm * 1e-6, 3e-4);
+  ASSERT_FALSE(run.chase.ErrorSamples().empty());
+  EXPECT_EQ(*run.chase.LastLabel(), LabelOfFrame(run.gen.NextNumber() - 1, c.rate));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, ChaseLockTest,
+                         ::testing::Values(LockCase{"Fps25Fast", FrameRate::Fps25, 1000},
+                                           LockCase{"Fps25Slow", FrameRate::Fps25, -1000},
+                                           LockCase{"Fps2997DropFast", FrameRate::Fps2997Drop, 1000},
+                                           LockCase{"Fps24Slow", FrameRate::Fps24, -1000},
+                                           LockCase{"Fps30Exact", FrameRate::Fps30, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct EventCase {
+  const char* name;
+  Timecode offset;
+  Timecode start;
+  // Done to the run at 5 s (locked by then), before it runs on to 20 s.
+  std::function<void(ChaseRun&)> act;
+  std::vector<ChaseEventKind> kinds;
+  double jumpMs;     // Jump: to − from, roughly; 0 for none
+  double maxStepMs;  // largest step of the clock a tick, besides a jump
+  friend void PrintTo(const EventCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ChaseEventTest : public ::testing::TestWithParam<EventCase> {};
+
+TEST_P(ChaseEventTest, ReportsWhatHappenedOnce) {
+  const EventCase& c = GetParam();
+  ChaseRun run({FrameRate::Fps25, c.start, 1000, 800, 0.5, 3}, c.offset);
+  run.To(6000);
+  c.act(run);
+  const size_t before = run.errors.size();
+  run.To(20000);
+  EXPECT_EQ(run.Kinds(), c.kinds);
+  EXPECT_EQ(run.chase.State(), ChaseState::Locked);
+  EXPECT_EQ(run.chase.Jumps(), c.jumpMs != 0 ? 1 : 0);
+  for (const ChaseEvent& e : run.events) {
+    if (e.kind != ChaseEventKind::Jump) continue;
+    EXPECT_NEAR(e.toMs - e.fromMs, c.jumpMs, 250) << "from " << e.fromMs << " to " << e.toMs;
+  }
+  if (c.jumpMs == 0) {
+    EXPECT_LE(run.maxStep, c.maxStepMs);
+  }
+  // Whatever happened, the clock is back on the timecode within 2 ms.
+  EXPECT_LE(std::fabs(run.errors.back()), 2.0);
+  EXPECT_GT(run.errors.size(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ChaseEventTest,
+    ::testing::Values(
+        // Two seconds of silence: the clock runs on at the measured rate; the return is taken
+        // back without a step.
+        EventCase{"DropoutAndReturn",
+                  {},
+                  {},
+                  [](ChaseRun& r) {
+                    r.silent = true;
+                    r.To(8000);
+                    EXPECT_EQ(r.chase.State(), ChaseState::Lost);
+                    EXPECT_EQ(r.chase.Dropouts(), 1);
+                    // Freewheeled on the measured rate: still within a millisecond after 2 s.
+                    EXPECT_LE(std::fabs(r.errors.back()), 1.0);
+                    r.silent = false;
+                  },
+                  {ChaseEventKind::Lock, ChaseEventKind::Dropout, ChaseEventKind::Return},
+                  0,
+                  1.0},
+        EventCase{"ForwardJump",
+                  {},
+                  {},
+                  [](ChaseRun& r) {
+                    r.gen.CutTo({0, 0, 40, 0});
+                  },
+                  {ChaseEventKind::Lock, ChaseEventKind::Jump},
+                  35000,
+                  0},
+        EventCase{"BackwardJump",
+                  {},
+                  {0, 0, 30, 0},
+                  [](ChaseRun& r) {
+                    r.gen.CutTo({0, 0, 2, 0});
+                  },
+                  {ChaseEventKind::Lock, ChaseEventKind::Jump},
+                  -33000,
+                  0},
+        // Silence, and the timecode comes back somewhere else: back, and a jump.
+        EventCase{"ReturnElsewhere",
+                  {},
+                  {},
+                  [](ChaseRun& r) {
+                    r.silent = true;
+                    r.To(7000);
+                    r.gen.CutTo({0, 0, 20, 0});
+                    r.silent = false;
+                  },
+                  {ChaseEventKind::Lock, ChaseEventKind::Dropout, ChaseEventKind::Return, ChaseEventKind::Jump},
+                  14000,
+                  0},
+        // One label far off (LTC carries no checksum) and a frame lost now and then: nothing.
+        EventCase{"StrayLabelsAndLostFrames",
+                  {},
+                  {},
+                  [](ChaseRun& r) {
+                    DecodedFrame stray{{12, 0, 0, 0}, FrameRate::Fps25, r.now - 20, -12};
+                    r.chase.Feed(stray);
+                    r.gen.Skip(40);
+                    r.To(9000);
+                    r.gen.Skip(40);
+                    r.chase.Feed({{30, 0, 0, 0}, FrameRate::Fps25, r.now, -12});  // not a label at all
+                  },
+                  {ChaseEventKind::Lock},
+                  0,
+                  1.0},
+        // Show time 0 at 23:59:50:00; the timecode runs over midnight without a jump.
+        EventCase{"OverMidnight", {23, 59, 50, 0}, {23, 59, 55, 0}, [](ChaseRun&) {}, {ChaseEventKind::Lock}, 0, 1.0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Nothing but noise: never a lock, and no show clock.
+TEST(ChaseNoise, GarbageLabelsNeverLock) {
+  TimecodeChase chase;
+  std::mt19937 random(5);
+  for (int i = 0; i < 5000; ++i) {
+    DecodedFrame frame;
+    frame.label = {static_cast<int>(random() % 24), static_cast<int>(random() % 60), static_cast<int>(random() % 60),
+                   static_cast<int>(random() % 25)};
+    frame.rate = FrameRate::Fps25;
+    frame.heardMs = 40.0 * i;
+    chase.Feed(frame);
+    chase.Update(frame.heardMs);
+  }
+  EXPECT_EQ(chase.State(), ChaseState::Searching);
+  EXPECT_FALSE(chase.ShowTime(200000).has_value());
+  EXPECT_TRUE(chase.TakeEvents().empty());
+  EXPECT_EQ(chase.LockFrames(), -1);
+}
+
+}  // namespace
+}  // namespace fd::timecode
