@@ -90,6 +90,9 @@ class TCommonPlayer {
   // Chasing timecode. Given a chase (not owned), the show clock follows the timecode instead of
   // the monotonic clock; nullptr goes back to the monotonic clock. Refused while a show plays.
   bool ChaseTimecode(timecode::TimecodeChase* chase);
+  // Hands the frames heard since the last look to the chase and lets it see the time now; called
+  // before every reading of a chased clock. Empty: the chase is fed elsewhere.
+  std::function<void(uint32_t now)> FeedChase;
   timecode::TimecodeChase* Chase() const { return chase_; }
   // Off without a chase.
   timecode::ChaseState ChaseState() const;
@@ -155,6 +158,8 @@ class TCommonPlayer {
   void JournalCue(const devices::CueRecord& cue, bool followed);
   ShowClockSource& ClockSource() { return chase_ != nullptr ? *chased_ : *monotonic_; }
   void OnArmTick();
+  // Feeds the chase (FeedChase) or, without a feed, lets it see the time.
+  void UpdateChase(uint32_t now);
   // Hands what the chase reported to the journal and the window, and follows a jump.
   void HearChase(int32_t clockBefore);
   void FollowJump(const timecode::ChaseEvent& jump, int32_t clockBefore);

@@ -42,13 +42,20 @@ void TCommonPlayer::ClearSkips() {
   skipped_.assign(static_cast<size_t>(std::max(CueCount(), 0)), false);
 }
 
+void TCommonPlayer::UpdateChase(uint32_t now) {
+  if (FeedChase)
+    FeedChase(now);
+  else
+    chase_->Update(now);
+}
+
 void TCommonPlayer::OnArmTick() {
   if (!armed_ || chase_ == nullptr || IsPlaying()) {
     Disarm();
     return;
   }
   const uint32_t now = platform_.GetClock().TickCount();
-  chase_->Update(now);
+  UpdateChase(now);
   const std::optional<double> show = chase_->ShowTime(now);
   HearChase(Clock);
   if (chase_->State() != timecode::ChaseState::Locked || !show) {

@@ -46,7 +46,7 @@ void TCommonPlayer::OnTimerTick() {
   Busy = true;
   const uint32_t now = platform_.GetClock().TickCount();
   const int32_t clockBefore = Clock;
-  if (chase_ != nullptr) chase_->Update(now);
+  if (chase_ != nullptr) UpdateChase(now);
   Clock = ClockSource().ShowTimeAt(now);
   if (chase_ != nullptr) HearChase(clockBefore);
   // The sound card's crystal is not the clock's; a chased show's clock is the sound desk's.
