@@ -16,67 +16,53 @@ namespace {
 
 using Json = nlohmann::json;
 
-std::string Text(const Json& object, const char* key) {
-  const auto it = object.find(key);
-  return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
-
-// A whole number that fits the field, or nullopt.
-std::optional<int32_t> Whole(const Json& object, const char* key) {
-  const auto it = object.find(key);
-  if (it == object.end() || !it->is_number_integer()) return std::nullopt;
-  const int64_t value = it->get<int64_t>();
-  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) return std::nullopt;
-  return static_cast<int32_t>(value);
-}
-
 void ReadFileRef(const Json& header, const char* key, std::string& path, std::string& sha) {
   const auto it = header.find(key);
   if (it == header.end() || !it->is_object()) return;
-  path = Text(*it, "path");
-  sha = Text(*it, "sha256");
+  path = JsonText(*it, "path");
+  sha = JsonText(*it, "sha256");
 }
 
 void ReadResult(const Json& header, const char* key, std::string& result, std::string& sha) {
   const auto it = header.find(key);
   if (it == header.end() || !it->is_object()) return;
-  result = Text(*it, "result");
-  sha = Text(*it, "scenario_sha256");
+  result = JsonText(*it, "result");
+  sha = JsonText(*it, "scenario_sha256");
 }
 
 JournalHeader HeaderOf(const Json& event) {
   JournalHeader header;
-  header.kind = Text(event, "kind");
-  header.programVersion = Text(event, "program_version");
+  header.kind = JsonText(event, "kind");
+  header.programVersion = JsonText(event, "program_version");
   ReadFileRef(event, "scenario", header.scenarioPath, header.scenarioSha256);
   ReadFileRef(event, "soundtrack", header.soundtrackPath, header.soundtrackSha256);
-  header.launchMode = Text(event, "launch_mode");
-  header.startMs = Whole(event, "start_ms").value_or(0);
+  header.launchMode = JsonText(event, "launch_mode");
+  header.startMs = JsonWhole(event, "start_ms").value_or(0);
   if (const auto it = event.find("consoles"); it != event.end() && it->is_array()) {
     for (const Json& item : *it) {
       if (!item.is_object()) continue;
       ConsoleState console;
-      console.id = Whole(item, "id").value_or(0);
-      console.firmware = Text(item, "firmware");
+      console.id = JsonWhole(item, "id").value_or(0);
+      console.firmware = JsonText(item, "firmware");
       if (const auto v = item.find("voltage"); v != item.end() && v->is_number()) console.voltage = v->get<double>();
-      console.linkQuality = Whole(item, "link_quality").value_or(-1);
+      console.linkQuality = JsonWhole(item, "link_quality").value_or(-1);
       header.consoles.push_back(console);
     }
   }
   ReadResult(event, "last_write", header.lastWriteResult, header.lastWriteSha256);
   ReadResult(event, "last_verify", header.lastVerifyResult, header.lastVerifySha256);
-  header.resumedFrom = Text(event, "resumed_from");
+  header.resumedFrom = JsonText(event, "resumed_from");
   return header;
 }
 
 // The cue of a "cue_sent" or "cue_followed" event; nullopt when a field it needs is missing.
 std::optional<CueEvent> CueOf(const Json& event, bool followed) {
-  const auto line = Whole(event, "line");
-  const auto console = Whole(event, "console");
-  const auto planned = Whole(event, "planned_ms");
-  const auto shown = Whole(event, "show_ms");
-  const auto channel = Whole(event, "channel");
-  const auto motion = Whole(event, "motion");
+  const auto line = JsonWhole(event, "line");
+  const auto console = JsonWhole(event, "console");
+  const auto planned = JsonWhole(event, "planned_ms");
+  const auto shown = JsonWhole(event, "show_ms");
+  const auto channel = JsonWhole(event, "channel");
+  const auto motion = JsonWhole(event, "motion");
   if (!line || !console || !planned || !shown || (!channel && !motion)) return std::nullopt;
   CueEvent cue;
   cue.line = *line;
@@ -189,6 +175,19 @@ std::optional<ReadJournal> ReadJournalFile(const std::string& path, std::string&
   auto journal = ParseJournal(content.str(), reason);
   if (!journal) error = path + " is not a firnadesk journal: " + reason;
   return journal;
+}
+
+std::string JsonText(const Json& object, const char* key) {
+  const auto it = object.find(key);
+  return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+std::optional<int32_t> JsonWhole(const Json& object, const char* key) {
+  const auto it = object.find(key);
+  if (it == object.end() || !it->is_number_integer()) return std::nullopt;
+  const int64_t value = it->get<int64_t>();
+  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) return std::nullopt;
+  return static_cast<int32_t>(value);
 }
 
 bool IsInterruptedShow(const ReadJournal& journal) { return journal.header.kind == "show" && !journal.closed; }

@@ -35,6 +35,11 @@ std::optional<ReadJournal> ParseJournal(std::string_view text, std::string& erro
 // The same for a file; the error names the file and the reason it cannot be read.
 std::optional<ReadJournal> ReadJournalFile(const std::string& path, std::string& error);
 
+// An event's field as the journal's readers take it: a string, or empty; a whole number within 32
+// bits, or nullopt. A field of another type counts as missing.
+std::string JsonText(const nlohmann::json& object, const char* key);
+std::optional<int32_t> JsonWhole(const nlohmann::json& object, const char* key);
+
 // A show cut short: a show's journal with no closing event.
 bool IsInterruptedShow(const ReadJournal& journal);
 

@@ -11,25 +11,12 @@ namespace {
 
 using Json = nlohmann::json;
 
-std::string Text(const Json& object, const char* key) {
-  const auto it = object.find(key);
-  return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
-
-std::optional<int32_t> Whole(const Json& object, const char* key) {
-  const auto it = object.find(key);
-  if (it == object.end() || !it->is_number_integer()) return std::nullopt;
-  const int64_t value = it->get<int64_t>();
-  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) return std::nullopt;
-  return static_cast<int32_t>(value);
-}
-
 std::optional<ReportCue> SkippedCueOf(const Json& event) {
-  const auto line = Whole(event, "line");
-  const auto console = Whole(event, "console");
-  const auto planned = Whole(event, "planned_ms");
-  const auto channel = Whole(event, "channel");
-  const auto motion = Whole(event, "motion");
+  const auto line = journal::JsonWhole(event, "line");
+  const auto console = journal::JsonWhole(event, "console");
+  const auto planned = journal::JsonWhole(event, "planned_ms");
+  const auto channel = journal::JsonWhole(event, "channel");
+  const auto motion = journal::JsonWhole(event, "motion");
   if (!line || !console || !planned || (!channel && !motion)) return std::nullopt;
   ReportCue cue;
   cue.line = *line;
@@ -38,7 +25,7 @@ std::optional<ReportCue> SkippedCueOf(const Json& event) {
   cue.motion = motion.value_or(-1);
   cue.plannedMs = *planned;
   cue.status = CueStatus::Skipped;
-  cue.reason = Text(event, "reason");
+  cue.reason = journal::JsonText(event, "reason");
   if (cue.reason.empty()) cue.reason = "unknown";
   return cue;
 }
@@ -185,11 +172,11 @@ ShowReport BuildShowReport(const journal::ReadJournal& journal, const std::strin
   report.scenarioNote = scenario.note;
   const Json& head = journal.headerEvent;
   if (head.is_object()) {
-    report.headerWall = Text(head, "wall");
-    report.resumedFrom = Text(head, "resumed_from");
+    report.headerWall = journal::JsonText(head, "wall");
+    report.resumedFrom = journal::JsonText(head, "resumed_from");
     if (const auto it = head.find("timecode"); it != head.end() && it->is_object()) {
-      report.timecodeSource = Text(*it, "source");
-      report.timecodeOffset = Text(*it, "offset");
+      report.timecodeSource = journal::JsonText(*it, "source");
+      report.timecodeOffset = journal::JsonText(*it, "offset");
     }
   }
   int32_t endMs = journal.header.startMs;
@@ -203,8 +190,8 @@ ShowReport BuildShowReport(const journal::ReadJournal& journal, const std::strin
   bool inDropout = false;
   int32_t dropoutFrom = 0;
   for (const Json& event : journal.events) {
-    const std::string kind = Text(event, "event");
-    const auto showMs = Whole(event, "show_ms");
+    const std::string kind = journal::JsonText(event, "event");
+    const auto showMs = journal::JsonWhole(event, "show_ms");
     if (kind == "cue_skipped") {
       if (const auto cue = SkippedCueOf(event))
         report.cues.push_back(*cue);
@@ -215,12 +202,12 @@ ShowReport BuildShowReport(const journal::ReadJournal& journal, const std::strin
         ++unreadable;
         continue;
       }
-      report.stops.push_back({Text(event, "source"), *showMs});
+      report.stops.push_back({journal::JsonText(event, "source"), *showMs});
       reach(*showMs);
     } else if (kind == "close") {
       if (showMs) reach(*showMs);
     } else if (kind == "converter_lost" || kind == "converter_restored") {
-      report.converter.push_back({kind == "converter_lost", Text(event, "wall")});
+      report.converter.push_back({kind == "converter_lost", journal::JsonText(event, "wall")});
     } else if (kind.rfind("timecode_", 0) == 0) {
       if (!showMs) {
         ++unreadable;
@@ -229,9 +216,9 @@ ShowReport BuildShowReport(const journal::ReadJournal& journal, const std::strin
       TimecodeMark mark;
       mark.kind = kind.substr(9);
       mark.showMs = *showMs;
-      mark.rate = Text(event, "rate");
-      mark.fromMs = Whole(event, "from_ms").value_or(0);
-      mark.toMs = Whole(event, "to_ms").value_or(0);
+      mark.rate = journal::JsonText(event, "rate");
+      mark.fromMs = journal::JsonWhole(event, "from_ms").value_or(0);
+      mark.toMs = journal::JsonWhole(event, "to_ms").value_or(0);
       report.timecode.push_back(mark);
       reach(*showMs);
       if (mark.kind == "dropout" && !inDropout) {

@@ -13,19 +13,6 @@ namespace {
 using Json = nlohmann::json;
 using OrderedJson = nlohmann::ordered_json;
 
-std::string Text(const Json& object, const char* key) {
-  const auto it = object.find(key);
-  return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
-}
-
-std::optional<int32_t> Whole(const Json& object, const char* key) {
-  const auto it = object.find(key);
-  if (it == object.end() || !it->is_number_integer()) return std::nullopt;
-  const int64_t value = it->get<int64_t>();
-  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) return std::nullopt;
-  return static_cast<int32_t>(value);
-}
-
 bool Flag(const Json& object, const char* key) {
   const auto it = object.find(key);
   return it != object.end() && it->is_boolean() && it->get<bool>();
@@ -43,22 +30,23 @@ std::string Safe(const std::string& text) { return support::TerminalText(text, 5
 WorkPass MemoryPassOf(const std::string& kind, const Json& event) {
   WorkPass pass;
   pass.kind = kind;
-  pass.result = Text(event, "result");
-  pass.code = Whole(event, "code");
+  pass.result = journal::JsonText(event, "result");
+  pass.code = journal::JsonWhole(event, "code");
   if (const Json* consoles = ArrayOf(event, "consoles"))
     for (const Json& item : *consoles) {
       if (!item.is_object()) continue;
       WorkConsole c;
-      c.console = Whole(item, "console").value_or(0);
-      c.cues = Whole(item, "cues").value_or(0);
-      c.records = Whole(item, "records").value_or(0);
+      c.console = journal::JsonWhole(item, "console").value_or(0);
+      c.cues = journal::JsonWhole(item, "cues").value_or(0);
+      c.records = journal::JsonWhole(item, "records").value_or(0);
       pass.consoles.push_back(c);
     }
   if (const Json* differences = ArrayOf(event, "differences"))
     for (const Json& item : *differences) {
       if (!item.is_object()) continue;
-      pass.differences.push_back({Whole(item, "console").value_or(0), Whole(item, "line").value_or(0),
-                                  Whole(item, "time_ms").value_or(0), Text(item, "cue")});
+      pass.differences.push_back({journal::JsonWhole(item, "console").value_or(0),
+                                  journal::JsonWhole(item, "line").value_or(0),
+                                  journal::JsonWhole(item, "time_ms").value_or(0), journal::JsonText(item, "cue")});
     }
   return pass;
 }
@@ -67,15 +55,15 @@ WorkPass ChannelTestOf(const Json& event) {
   WorkPass pass;
   pass.kind = "channel_test";
   WorkConsole c;
-  c.console = Whole(event, "id").value_or(0);
-  c.version = Text(event, "version");
-  c.channelCount = Whole(event, "channel_count").value_or(0);
+  c.console = journal::JsonWhole(event, "id").value_or(0);
+  c.version = journal::JsonText(event, "version");
+  c.channelCount = journal::JsonWhole(event, "channel_count").value_or(0);
   c.completed = Flag(event, "completed");
   if (const Json* channels = ArrayOf(event, "channels"))
     for (const Json& cell : *channels) {
       if (!cell.is_object()) continue;
-      const int32_t channel = Whole(cell, "channel").value_or(0);
-      const std::string state = Text(cell, "state");
+      const int32_t channel = journal::JsonWhole(cell, "channel").value_or(0);
+      const std::string state = journal::JsonText(cell, "state");
       if (state == "connected")
         c.connected.push_back(channel);
       else if (state == "not connected")
@@ -121,9 +109,9 @@ WorkReport BuildWorkReport(const journal::ReadJournal& journal, const std::strin
   WorkReport report;
   report.journalPath = journalPath;
   report.header = journal.header;
-  if (journal.headerEvent.is_object()) report.headerWall = Text(journal.headerEvent, "wall");
+  if (journal.headerEvent.is_object()) report.headerWall = journal::JsonText(journal.headerEvent, "wall");
   for (const Json& event : journal.events) {
-    const std::string kind = Text(event, "event");
+    const std::string kind = journal::JsonText(event, "event");
     if (kind == "write" || kind == "verify")
       report.passes.push_back(MemoryPassOf(kind, event));
     else if (kind == "channel_test")
