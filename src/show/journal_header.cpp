@@ -76,4 +76,16 @@ journal::JournalHeader ShowJournalHeader(const std::string& scenarioPath, const 
   return header;
 }
 
+journal::CueEvent JournalCueOf(const devices::CueRecord& cue) {
+  journal::CueEvent event;
+  event.line = cue.Line;
+  event.console = cue.Console;
+  if (devices::IsMotionCue(cue.CueKind))
+    event.motion = cue.CueKind;
+  else
+    event.channel = cue.Channel + 1;
+  event.plannedMs = cue.TimeMs;
+  return event;
+}
+
 }  // namespace fd::show

@@ -22,6 +22,9 @@ struct MemoryResults {
 // soundtrack of a hundred megabytes is read once, when it is loaded, not again at every F5.
 std::string RememberedFileSha256(const std::string& path);
 
+// A cue as the journal names it: line, console, channel (from 1) or motion, planned time.
+journal::CueEvent JournalCueOf(const devices::CueRecord& cue);
+
 // scenarioPath: the file as it was opened (the list keeps only its name).
 journal::JournalHeader ShowJournalHeader(const std::string& scenarioPath, const std::string& soundtrackPath,
                                          uint8_t launchMode, int32_t startMs, const devices::TControls& controls,

@@ -6,6 +6,7 @@
 #include "devices/cue_record.h"
 #include "journal/journal_events.h"
 #include "show/common_player.h"
+#include "show/journal_header.h"
 
 namespace fd::show {
 
@@ -140,14 +141,7 @@ void TCommonPlayer::SkipCue(int32_t index, const std::string& reason) {
   skippedCues_.push_back(index);
   const devices::CueRecord& cue = Cues->Items(index);
   if (Journal != nullptr) {
-    journal::CueEvent event;
-    event.line = cue.Line;
-    event.console = cue.Console;
-    if (devices::IsMotionCue(cue.CueKind))
-      event.motion = cue.CueKind;
-    else
-      event.channel = cue.Channel + 1;
-    event.plannedMs = cue.TimeMs;
+    journal::CueEvent event = JournalCueOf(cue);
     Journal->Append(journal::CueSkippedLine(event, reason));
   }
   if (OnCueSkipped) OnCueSkipped(index, reason);

@@ -5,6 +5,7 @@
 
 #include "devices/motor_control.h"
 #include "show/common_player.h"
+#include "show/journal_header.h"
 
 namespace fd::show {
 
@@ -148,14 +149,7 @@ void TCommonPlayer::EndShow() {
 
 void TCommonPlayer::JournalCue(const devices::CueRecord& cue, bool followed) {
   if (Journal == nullptr) return;
-  journal::CueEvent event;
-  event.line = cue.Line;
-  event.console = cue.Console;
-  if (devices::IsMotionCue(cue.CueKind))
-    event.motion = cue.CueKind;
-  else
-    event.channel = cue.Channel + 1;
-  event.plannedMs = cue.TimeMs;
+  journal::CueEvent event = JournalCueOf(cue);
   event.showMs = Clock;
   event.followed = followed;
   Journal->CueSent(event);

@@ -4,6 +4,7 @@
 
 #include "devices/cue_record.h"
 #include "journal/show_resume.h"
+#include "show/journal_header.h"
 
 namespace fd::show {
 
@@ -11,17 +12,7 @@ namespace fd::show {
 inline journal::ScenarioCues ResumeCuesOf(const std::vector<devices::CueRecord>& cues) {
   journal::ScenarioCues named;
   named.reserve(cues.size());
-  for (const devices::CueRecord& cue : cues) {
-    journal::CueEvent event;
-    event.line = cue.Line;
-    event.console = cue.Console;
-    if (devices::IsMotionCue(cue.CueKind))
-      event.motion = cue.CueKind;
-    else
-      event.channel = cue.Channel + 1;
-    event.plannedMs = cue.TimeMs;
-    named.push_back(event);
-  }
+  for (const devices::CueRecord& cue : cues) named.push_back(JournalCueOf(cue));
   return named;
 }
 
