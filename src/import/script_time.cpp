@@ -62,21 +62,6 @@ bool ReadDecimal(std::string_view text, int64_t& thousandths) {
   return true;
 }
 
-int FramesPerSecond(FrameRate fps) {
-  switch (fps) {
-    case FrameRate::Fps24:
-      return 24;
-    case FrameRate::Fps25:
-      return 25;
-    case FrameRate::Fps2997Drop:
-    case FrameRate::Fps30:
-      return 30;
-    case FrameRate::None:
-      break;
-  }
-  return 0;
-}
-
 // Built piece by piece: GCC 12 at -O3 takes "\"" + temporary for an overlapping copy.
 std::string Quoted(std::string_view text) {
   std::string quoted(1, '"');
@@ -87,12 +72,12 @@ std::string Quoted(std::string_view text) {
 
 bool Timecode(std::string_view text, const std::array<int64_t, 4>& parts, const TimeRules& rules, int64_t& ms,
               std::string& reason) {
-  if (rules.Fps == FrameRate::None) {
+  if (rules.Fps == FrameRate::Unknown) {
     reason = std::string("the time ") + Quoted(text) + " is a timecode: give its frame rate with --fps";
     return false;
   }
   const int64_t h = parts[0], m = parts[1], s = parts[2], f = parts[3];
-  const int fps = FramesPerSecond(rules.Fps);
+  const int fps = timecode::NominalFrames(rules.Fps);
   if (f >= fps) {
     reason = std::string("the timecode ") + Quoted(text) + " counts more frames than a second has at " +
              (rules.Fps == FrameRate::Fps2997Drop ? std::string("29.97") : std::to_string(fps)) + " fps";

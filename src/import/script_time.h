@@ -5,16 +5,18 @@
 #include <string>
 #include <string_view>
 
+#include "timecode/timecode_frame.h"
+
 namespace fd::import {
 
-// Frame rates of the timecodes design programs write; 29.97 is always drop frame.
-enum class FrameRate { None, Fps24, Fps25, Fps2997Drop, Fps30 };
+// The timecode rates a script may count in (29.97 is drop-frame); Unknown: none given.
+using FrameRate = timecode::FrameRate;
 
 // How a plain number in the time column is meant.
 enum class TimeUnit { Seconds, Milliseconds };
 
 struct TimeRules {
-  FrameRate Fps = FrameRate::None;
+  FrameRate Fps = FrameRate::Unknown;
   TimeUnit Unit = TimeUnit::Seconds;
 };
 

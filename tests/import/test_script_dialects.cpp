@@ -25,7 +25,7 @@ std::string Utf16Le(const std::string& utf8) {
   return "\xFF\xFE" + out;
 }
 
-ImportSettings With(const std::string& columns = {}, FrameRate fps = FrameRate::None, TimeUnit unit = TimeUnit::Seconds,
+ImportSettings With(const std::string& columns = {}, FrameRate fps = FrameRate::Unknown, TimeUnit unit = TimeUnit::Seconds,
                     const std::string& offset = {}) {
   ImportSettings s;
   std::string error;
@@ -101,7 +101,7 @@ TEST(ScriptDialects, EveryDialectReadsToTheSameCues) {
        {"2 1000 1 1 a, b \"c\" next line", "4 2000 1 2 plain"}},
       {"milliseconds, a motion command, the unit in brackets",
        "Time (ms);Console;Channel\n1500;9;#LT#2.5#80\n2000;9;#c\n",
-       With("", FrameRate::None, TimeUnit::Milliseconds),
+       With("", FrameRate::Unknown, TimeUnit::Milliseconds),
        "UTF-8",
        ';',
        {"2 1500 9 #LT#2.5#80 ", "3 2000 9 #C#100 "}},
