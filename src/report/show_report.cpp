@@ -16,12 +16,32 @@ std::string Text(const Json& object, const char* key) {
   return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
+double Real(const Json& object, const char* key) {
+  const auto it = object.find(key);
+  return it != object.end() && it->is_number() ? it->get<double>() : 0.0;
+}
+
 std::optional<int32_t> Whole(const Json& object, const char* key) {
   const auto it = object.find(key);
   if (it == object.end() || !it->is_number_integer()) return std::nullopt;
   const int64_t value = it->get<int64_t>();
   if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) return std::nullopt;
   return static_cast<int32_t>(value);
+}
+
+// The chase's figures; nullopt when the event lacks the lock count.
+std::optional<ChaseFigures> ChaseFiguresOf(const Json& event) {
+  const auto lock = Whole(event, "lock_frames");
+  if (!lock) return std::nullopt;
+  ChaseFigures f;
+  f.lockFrames = *lock;
+  f.dropouts = Whole(event, "dropouts").value_or(0);
+  f.jumps = Whole(event, "jumps").value_or(0);
+  f.errorSamples = Whole(event, "error_samples").value_or(0);
+  f.errorP50Ms = Real(event, "error_p50_ms");
+  f.errorP99Ms = Real(event, "error_p99_ms");
+  f.errorMaxMs = Real(event, "error_max_ms");
+  return f;
 }
 
 std::optional<ReportCue> SkippedCueOf(const Json& event) {
@@ -221,6 +241,9 @@ ShowReport BuildShowReport(const journal::ReadJournal& journal, const std::strin
       if (showMs) reach(*showMs);
     } else if (kind == "converter_lost" || kind == "converter_restored") {
       report.converter.push_back({kind == "converter_lost", Text(event, "wall")});
+    } else if (kind == "timecode_summary") {
+      report.chase = ChaseFiguresOf(event);
+      if (!report.chase) ++unreadable;
     } else if (kind.rfind("timecode_", 0) == 0) {
       if (!showMs) {
         ++unreadable;
