@@ -42,8 +42,8 @@ std::string ChaseFiguresText(const ChaseFigures& f) {
   out += "  dropouts: " + std::to_string(f.dropouts) + ", jumps: " + std::to_string(f.jumps) + "\n";
   char line[160];
   if (f.errorSamples > 0)
-    std::snprintf(line, sizeof line, "  chase error: p50 %.3f ms, p99 %.3f ms, max %.3f ms (%lld frames)\n", f.errorP50Ms,
-                  f.errorP99Ms, f.errorMaxMs, static_cast<long long>(f.errorSamples));
+    std::snprintf(line, sizeof line, "  chase error: p50 %.3f ms, p99 %.3f ms, max %.3f ms (%lld frames)\n",
+                  f.errorP50Ms, f.errorP99Ms, f.errorMaxMs, static_cast<long long>(f.errorSamples));
   else
     std::snprintf(line, sizeof line, "  chase error: no locked frame\n");
   return out + line;

@@ -51,7 +51,7 @@ struct RehearseArgs {
   std::string from;
   std::string journalDir;
   std::string plot;
-  std::string resume;  // the journal of a show cut short, to carry on with
+  std::string resume;          // the journal of a show cut short, to carry on with
   std::string timecode;        // a timecode source to chase
   std::string timecodeOffset;  // the timecode of show time 0
 };
@@ -62,8 +62,8 @@ constexpr uint64_t kChasedBaseUs = 1'000'000'000;
 
 // A chased show's firings, told on the bench's time, put on the show clock as it ran: a jump or a
 // freewheel moves the show time, so a firing's show time is read off the clock's samples.
-void PutFiringsOnShowClock(std::vector<sim::FireEntry>& log, const RehearsalChase& chase, uint64_t us0,
-                           int32_t fromMs, uint64_t& showStartUs) {
+void PutFiringsOnShowClock(std::vector<sim::FireEntry>& log, const RehearsalChase& chase, uint64_t us0, int32_t fromMs,
+                           uint64_t& showStartUs) {
   showStartUs = kChasedBaseUs;
   for (sim::FireEntry& e : log) {
     const double since = (static_cast<double>(e.timeUs) - static_cast<double>(us0)) / 1000.0;
@@ -189,8 +189,10 @@ int RunRehearse(const RehearseArgs& args) {
   if (!args.timecodeOffset.empty()) {
     const std::optional<timecode::Timecode> parsedOffset = timecode::ParseTimecode(args.timecodeOffset);
     if (!parsedOffset)
-      return PrintUsage(kName, "--timecode-offset takes a timecode HH:MM:SS:FF (01:00:00:00; hours 0..23, frames "
-                               "0..29), not \"" + support::TerminalText(args.timecodeOffset, 64) + "\"");
+      return PrintUsage(kName,
+                        "--timecode-offset takes a timecode HH:MM:SS:FF (01:00:00:00; hours 0..23, frames "
+                        "0..29), not \"" +
+                            support::TerminalText(args.timecodeOffset, 64) + "\"");
     offset = *parsedOffset;
   }
 
@@ -522,10 +524,10 @@ Runner SetUpRehearse(CommandLine& line) {
                             "reaches it (capture, capture:NAME, or a sound file played from its beginning then)")
                  ->type_name("SOURCE"),
              "a timecode source");
-  line.Needs(app.add_option("--timecode-offset", args->timecodeOffset,
-                            "the timecode of show time 0 (default 00:00:00:00)")
-                 ->type_name("HH:MM:SS:FF"),
-             "a timecode");
+  line.Needs(
+      app.add_option("--timecode-offset", args->timecodeOffset, "the timecode of show time 0 (default 00:00:00:00)")
+          ->type_name("HH:MM:SS:FF"),
+      "a timecode");
   line.Needs(app.add_option("--journal-dir", args->journalDir,
                             "where the show's journal goes (default: journal/ in the records folder)")
                  ->type_name("DIR"),

@@ -249,7 +249,9 @@ std::string RehearsalText(const RehearsalReport& report) {
     std::snprintf(line, sizeof line, "%6d  %-12s  %7d  %-12s  %10s  %10s  %8s\n", r.line,
                   show::ShowTimeText(r.timeMs).c_str(), r.console, r.cue.c_str(),
                   r.sentMs ? Ms(*r.sentMs).c_str() : "-",
-                  r.firedMs ? Ms(*r.firedMs).c_str() : !r.skipped.empty() ? "skipped" : unseen,
+                  r.firedMs            ? Ms(*r.firedMs).c_str()
+                  : !r.skipped.empty() ? "skipped"
+                                       : unseen,
                   r.latenessMs ? Signed(*r.latenessMs).c_str() : "-");
     out += line;
   }
@@ -349,8 +351,7 @@ Json RehearsalChaseJson(const RehearsalReport& report) {
     if (m.kind == "dropout") dropouts.push_back(MsValue(m.showMs));
     if (m.kind == "return") returns.push_back(MsValue(m.showMs));
     if (m.kind == "jump")
-      jumps.push_back(
-          Json{{"show_ms", MsValue(m.showMs)}, {"from_ms", MsValue(m.fromMs)}, {"to_ms", MsValue(m.toMs)}});
+      jumps.push_back(Json{{"show_ms", MsValue(m.showMs)}, {"from_ms", MsValue(m.fromMs)}, {"to_ms", MsValue(m.toMs)}});
   }
   o["lock"] = lock;
   o["dropouts_ms"] = dropouts;
@@ -359,8 +360,8 @@ Json RehearsalChaseJson(const RehearsalReport& report) {
   Json skipped = Json::array();
   for (const RehearsalRow& r : report.rows)
     if (!r.skipped.empty())
-      skipped.push_back(Json{{"line", r.line}, {"time_ms", r.timeMs}, {"console", r.console}, {"fires", r.cue},
-                             {"reason", r.skipped}});
+      skipped.push_back(Json{
+          {"line", r.line}, {"time_ms", r.timeMs}, {"console", r.console}, {"fires", r.cue}, {"reason", r.skipped}});
   o["skipped"] = skipped;
   o["error_samples"] = chase.errorSamples;
   o["error_p50_ms"] = MsValue(chase.errorP50);

@@ -34,15 +34,15 @@ enum class ShowEnd { Finished, Operator, Bus, Converter, TimecodeJump, NoTimecod
 struct ChaseMark {
   std::string kind;
   double showMs = 0;
-  std::string rate;  // lock
+  std::string rate;   // lock
   double fromMs = 0;  // jump
   double toMs = 0;    // jump
 };
 
 // A show that chased timecode.
 struct ChaseRun {
-  std::string source;  // as the operator named it
-  std::string offset;  // "HH:MM:SS:FF"
+  std::string source;   // as the operator named it
+  std::string offset;   // "HH:MM:SS:FF"
   int lockFrames = -1;  // frames heard to the first lock; -1: never locked
   std::vector<ChaseMark> marks;
   std::vector<double> errors;  // show clock minus timecode at each locked frame's edge, ms
