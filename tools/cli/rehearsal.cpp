@@ -185,15 +185,17 @@ RehearsalReport BuildRehearsalReport(const RehearsalRun& run) {
     }
     report.rows.push_back(row);
   }
-  for (const sim::PlannedFire& p : sim::PlannedFires(skipped)) {
+  for (const SkippedCue& s : run.skipped) {
+    if (s.index >= run.cues.size()) continue;
+    const std::vector<devices::CueRecord> cue{run.cues[s.index]};
+    const std::vector<sim::PlannedFire> one = sim::PlannedFires(cue);
+    if (one.empty()) continue;
     RehearsalRow row;
-    row.line = p.line;
-    row.timeMs = p.timeMs;
-    row.console = p.console;
-    row.cue = PlannedText(p);
-    for (const SkippedCue& s : run.skipped)
-      if (s.index < run.cues.size() && run.cues[s.index].Line == p.line && run.cues[s.index].TimeMs == p.timeMs)
-        row.skipped = s.reason;
+    row.line = run.cues[s.index].Line > 0 ? run.cues[s.index].Line : static_cast<int>(s.index) + 1;
+    row.timeMs = one[0].timeMs;
+    row.console = one[0].console;
+    row.cue = PlannedText(one[0]);
+    row.skipped = s.reason;
     report.rows.push_back(row);
   }
   std::stable_sort(report.rows.begin(), report.rows.end(),
