@@ -88,17 +88,43 @@ Figures PlayAnHour(const std::string& path, double ppm, bool follow) {
   return f;
 }
 
-}  // namespace
-
-void PrintSoundtrackDriftFigures() {
+// A temporary folder holding the hour's soundtrack; empty when none could be made.
+std::string MakeSoundtrackFolder() {
   const char* tmp = std::getenv("TMPDIR");
   std::string folder = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/firnadesk-drift-XXXXXX";
-  if (::mkdtemp(folder.data()) == nullptr) {
+  if (::mkdtemp(folder.data()) == nullptr) return {};
+  WriteSoundtrack(folder + "/soundtrack-8k.wav", kShowSeconds + 5);
+  return folder;
+}
+
+}  // namespace
+
+std::vector<DriftRow> SoundtrackDriftRows() {
+  const std::string folder = MakeSoundtrackFolder();
+  if (folder.empty()) return {{"soundtrack drift", "no temporary folder for the soundtrack"}};
+  std::vector<DriftRow> rows;
+  for (double ppm : {+500.0, -500.0}) {
+    for (bool follow : {true, false}) {
+      const Figures f = PlayAnHour(folder + "/soundtrack-8k.wav", ppm, follow);
+      char name[64], figures[160];
+      std::snprintf(name, sizeof name, "soundtrack %+.0f ppm, %s", ppm, follow ? "follows" : "own speed");
+      std::snprintf(figures, sizeof figures, "after %d min %+.3f ms, worst %.3f ms%s", kShowSeconds / 60, f.endMs,
+                    f.worstMs, follow ? " (target <= 5 ms)" : "");
+      rows.push_back({name, figures});
+    }
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(folder, ignored);
+  return rows;
+}
+
+void PrintSoundtrackDriftFigures() {
+  const std::string folder = MakeSoundtrackFolder();
+  if (folder.empty()) {
     std::printf("no temporary folder for the soundtrack\n");
     return;
   }
   const std::string path = folder + "/soundtrack-8k.wav";
-  WriteSoundtrack(path, kShowSeconds + 5);
   std::printf("Soundtrack against the show clock, %d virtual minutes, told every %d ms (target: within 5 ms)\n",
               kShowSeconds / 60, kTickMs);
   std::printf("%-10s %-22s %12s %12s %12s %10s\n", "device", "soundtrack", "end ms", "worst ms", "most speed", "cpu s");

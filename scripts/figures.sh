@@ -22,6 +22,7 @@ echo "== running the benchmarks (about five minutes)" >&2
 "$B/bench_memory_timing" >"$work/memory.txt" 2>/dev/null
 "$B/bench_show_timing" >"$work/show.txt" 2>/dev/null
 "$B/bench_window_cues" >"$work/window.txt" 2>/dev/null || true
+"$B/bench_timecode" >"$work/timecode.txt" 2>/dev/null || true
 
 # A scenario of 100 000 cues for the memory figure: ten consoles, 16 channels each.
 awk 'BEGIN { for (i = 0; i < 100000; i++) printf "%d.%03d %d %d cue %d\n", i / 10, (i % 10) * 100, 1 + i % 10, 1 + (i / 10) % 16, i }' \
@@ -71,3 +72,7 @@ while read -r cues load resident peak follow; do
   row "the window with $cues cues: load and show / resident (peak)" "$load ms / $resident MB ($peak MB)"
   [ "$cues" = 0 ] || row "the window with $cues cues: following the show, per cue" "$follow us"
 done < <(awk 'NR > 1 && $2 != "failed"' "$work/window.txt")
+# name (32 columns) and figures, after bench_timecode's heading
+while IFS= read -r line; do
+  row "timecode: $(sed -E 's/ +$//' <<<"${line:0:32}")" "${line:33}"
+done < <(tail -n +2 "$work/timecode.txt")

@@ -1,6 +1,7 @@
 #include "journal/journal_events.h"
 
 #include <chrono>
+#include <cmath>
 #include <ctime>
 #include <nlohmann/json.hpp>
 
@@ -80,6 +81,8 @@ std::string HeaderLine(const JournalHeader& header) {
   event["last_write"] = result(header.lastWriteResult, header.lastWriteSha256);
   event["last_verify"] = result(header.lastVerifyResult, header.lastVerifySha256);
   if (!header.resumedFrom.empty()) event["resumed_from"] = header.resumedFrom;
+  if (!header.timecodeSource.empty())
+    event["timecode"] = Json{{"source", header.timecodeSource}, {"offset", header.timecodeOffset}};
   return Dump(event);
 }
 
@@ -162,6 +165,20 @@ std::string TimecodeJumpLine(int32_t showMs, int32_t fromMs, int32_t toMs) {
   event["show_ms"] = showMs;
   event["from_ms"] = fromMs;
   event["to_ms"] = toMs;
+  return Dump(event);
+}
+
+std::string TimecodeSummaryLine(const TimecodeSummary& summary) {
+  // Microseconds are all a millisecond clock can tell.
+  auto ms = [](double value) { return std::round(value * 1000.0) / 1000.0; };
+  Json event = Event("timecode_summary");
+  event["lock_frames"] = summary.lockFrames;
+  event["dropouts"] = summary.dropouts;
+  event["jumps"] = summary.jumps;
+  event["error_samples"] = summary.errorSamples;
+  event["error_p50_ms"] = ms(summary.errorP50Ms);
+  event["error_p99_ms"] = ms(summary.errorP99Ms);
+  event["error_max_ms"] = ms(summary.errorMaxMs);
   return Dump(event);
 }
 

@@ -36,6 +36,10 @@ struct JournalHeader {
   // The journal of the show this one carries on from (a resume after a crash, or a start at the
   // very point where the last show stopped); empty for a show of its own.
   std::string resumedFrom;
+  // A show chasing timecode: the source as the operator named it and the offset ("HH:MM:SS:FF",
+  // the timecode of show time 0); empty for a show on its own clock.
+  std::string timecodeSource;
+  std::string timecodeOffset;
 };
 
 // A cue handed to the bus (direct launch) or followed while the consoles play it themselves
@@ -73,6 +77,20 @@ std::string TimecodeLockLine(int32_t showMs, const std::string& rate);
 std::string TimecodeDropoutLine(int32_t showMs);
 std::string TimecodeReturnLine(int32_t showMs);
 std::string TimecodeJumpLine(int32_t showMs, int32_t fromMs, int32_t toMs);
+
+// How the chase went, written once before the journal closes: the frames to the first lock (-1:
+// none), the dropouts and jumps, and the chase error (show clock minus timecode at each locked
+// frame's edge, by its size) over the samples taken.
+struct TimecodeSummary {
+  int lockFrames = -1;
+  int dropouts = 0;
+  int jumps = 0;
+  int64_t errorSamples = 0;
+  double errorP50Ms = 0;
+  double errorP99Ms = 0;
+  double errorMaxMs = 0;
+};
+std::string TimecodeSummaryLine(const TimecodeSummary& summary);
 
 // The file name of a new journal: "YYYY-MM-DD_HH-MM-SS_<scenario>.jsonl", local time, with the
 // scenario's name (no folder, no extension), separators, spaces and control characters made "_".

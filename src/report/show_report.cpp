@@ -11,6 +11,26 @@ namespace {
 
 using Json = nlohmann::json;
 
+double Real(const Json& object, const char* key) {
+  const auto it = object.find(key);
+  return it != object.end() && it->is_number() ? it->get<double>() : 0.0;
+}
+
+// The chase's figures; nullopt when the event lacks the lock count.
+std::optional<ChaseFigures> ChaseFiguresOf(const Json& event) {
+  const auto lock = journal::JsonWhole(event, "lock_frames");
+  if (!lock) return std::nullopt;
+  ChaseFigures f;
+  f.lockFrames = *lock;
+  f.dropouts = journal::JsonWhole(event, "dropouts").value_or(0);
+  f.jumps = journal::JsonWhole(event, "jumps").value_or(0);
+  f.errorSamples = journal::JsonWhole(event, "error_samples").value_or(0);
+  f.errorP50Ms = Real(event, "error_p50_ms");
+  f.errorP99Ms = Real(event, "error_p99_ms");
+  f.errorMaxMs = Real(event, "error_max_ms");
+  return f;
+}
+
 std::optional<ReportCue> SkippedCueOf(const Json& event) {
   const auto line = journal::JsonWhole(event, "line");
   const auto console = journal::JsonWhole(event, "console");
@@ -208,6 +228,9 @@ ShowReport BuildShowReport(const journal::ReadJournal& journal, const std::strin
       if (showMs) reach(*showMs);
     } else if (kind == "converter_lost" || kind == "converter_restored") {
       report.converter.push_back({kind == "converter_lost", journal::JsonText(event, "wall")});
+    } else if (kind == "timecode_summary") {
+      report.chase = ChaseFiguresOf(event);
+      if (!report.chase) ++unreadable;
     } else if (kind.rfind("timecode_", 0) == 0) {
       if (!showMs) {
         ++unreadable;

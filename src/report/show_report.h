@@ -55,6 +55,17 @@ struct TimecodeMark {
   int32_t toMs = 0;
 };
 
+// The chase's own figures, from the journal's timecode_summary.
+struct ChaseFigures {
+  int lockFrames = -1;  // frames heard to the first lock; -1: never locked
+  int dropouts = 0;
+  int jumps = 0;
+  int64_t errorSamples = 0;
+  double errorP50Ms = 0;
+  double errorP99Ms = 0;
+  double errorMaxMs = 0;
+};
+
 struct ConverterChange {
   bool lost = false;
   std::string wall;  // UTC, as the journal gives it
@@ -108,6 +119,7 @@ struct ShowReport {
   std::vector<ReportStop> stops;
   std::vector<TimecodeMark> timecode;
   std::vector<DropoutSpan> dropouts;
+  std::optional<ChaseFigures> chase;
   std::vector<ConverterChange> converter;
   std::vector<std::string> warnings;
   bool closed = false;

@@ -36,6 +36,19 @@ std::string TimecodeText(const TimecodeMark& mark) {
   return mark.kind;
 }
 
+std::string ChaseFiguresText(const ChaseFigures& f) {
+  std::string out = "\nChase\n";
+  out += f.lockFrames >= 0 ? "  locked after " + std::to_string(f.lockFrames) + " frames\n" : "  never locked\n";
+  out += "  dropouts: " + std::to_string(f.dropouts) + ", jumps: " + std::to_string(f.jumps) + "\n";
+  char line[160];
+  if (f.errorSamples > 0)
+    std::snprintf(line, sizeof line, "  chase error: p50 %.3f ms, p99 %.3f ms, max %.3f ms (%lld frames)\n",
+                  f.errorP50Ms, f.errorP99Ms, f.errorMaxMs, static_cast<long long>(f.errorSamples));
+  else
+    std::snprintf(line, sizeof line, "  chase error: no locked frame\n");
+  return out + line;
+}
+
 std::string ConsolesText(const journal::JournalHeader& header) {
   std::string text;
   for (const journal::ConsoleState& console : header.consoles) {
@@ -116,6 +129,7 @@ std::string ShowReportText(const ShowReport& report) {
     for (const TimecodeMark& mark : report.timecode)
       out += "  " + ShowTimeText(mark.showMs) + "  " + Safe(TimecodeText(mark)) + "\n";
   }
+  if (report.chase) out += ChaseFiguresText(*report.chase);
   if (!report.converter.empty()) {
     out += "\nConverter\n";
     for (const ConverterChange& change : report.converter)
@@ -183,6 +197,18 @@ Json ShowReportJson(const ShowReport& report) {
     timecode.push_back(m);
   }
   doc["timecode_events"] = timecode;
+  if (report.chase) {
+    const ChaseFigures& f = *report.chase;
+    doc["chase"] = Json{{"lock_frames", f.lockFrames < 0 ? Json(nullptr) : Json(f.lockFrames)},
+                        {"dropouts", f.dropouts},
+                        {"jumps", f.jumps},
+                        {"error_samples", f.errorSamples},
+                        {"error_p50_ms", f.errorP50Ms},
+                        {"error_p99_ms", f.errorP99Ms},
+                        {"error_max_ms", f.errorMaxMs}};
+  } else {
+    doc["chase"] = nullptr;
+  }
   Json dropouts = Json::array();
   for (const DropoutSpan& d : report.dropouts)
     dropouts.push_back({{"from_ms", d.fromMs}, {"to_ms", d.toMs}, {"returned", d.returned}});

@@ -68,6 +68,9 @@ TEST(ShowReport, EachKindOfRunReadsAsTheOperatorExpects) {
       StopLine("converter", 9000) +
       R"({"event":"converter_restored","wall":"2024-05-01T20:00:10.000Z"})"
       "\n" +
+      R"({"event":"timecode_summary","wall":"w","lock_frames":10,"dropouts":1,"jumps":1,"error_samples":250,)"
+      R"("error_p50_ms":0.12,"error_p99_ms":0.48,"error_max_ms":0.9})"
+      "\n" +
       CloseLine(9000, 1);
   const std::string stopped =
       HeaderLine("show") + CueLine("cue_sent", 1, 1, 1, 1000, 1000) + StopLine("operator", 1500) + CloseLine(1500, 1);
@@ -106,7 +109,9 @@ TEST(ShowReport, EachKindOfRunReadsAsTheOperatorExpects) {
         "  0:00:00.000  lock at 25 fps", "  0:00:01.500  dropout", "  0:00:02.500  return",
         "  0:00:03.000  jump from 0:00:03.000 to 0:00:08.000", "  2024-05-01T20:00:09.000Z  lost",
         "  2024-05-01T20:00:10.000Z  back", "  cues sent: 1, followed: 0, skipped: 2, not sent: 0",
-        "  dropouts: 1, converter losses: 1", "  ended: stopped: the converter was lost at 0:00:09.000"}},
+        "  dropouts: 1, converter losses: 1", "  ended: stopped: the converter was lost at 0:00:09.000", "Chase",
+        "  locked after 10 frames", "  dropouts: 1, jumps: 1",
+        "  chase error: p50 0.120 ms, p99 0.480 ms, max 0.900 ms (250 frames)"}},
       {"stopped by the operator, the scenario changed since",
        stopped,
        changed,
@@ -142,6 +147,17 @@ TEST(ShowReport, JsonAndCsvCarryEveryCue) {
   EXPECT_EQ(json["summary"]["lateness_p99_ms"], 60);
   EXPECT_EQ(json["summary"]["ended"], "the scenario ended at 0:00:04.000");
   EXPECT_EQ(json["stops"].dump(), R"([{"source":"end_of_scenario","show_ms":4000}])");
+  EXPECT_TRUE(json["chase"].is_null()) << "a show on its own clock has no chase";
+  const std::string chased =
+      HeaderLine("show") +
+      R"({"event":"timecode_summary","wall":"w","lock_frames":-1,"dropouts":0,"jumps":0,"error_samples":0,)"
+      R"("error_p50_ms":0,"error_p99_ms":0,"error_max_ms":0})"
+      "\n";
+  const ShowReport never = BuildShowReport(Parse(chased), "j");
+  EXPECT_EQ(ShowReportJson(never)["chase"].dump(),
+            R"({"lock_frames":null,"dropouts":0,"jumps":0,"error_samples":0,"error_p50_ms":0.0,"error_p99_ms":0.0,)"
+            R"("error_max_ms":0.0})");
+  EXPECT_TRUE(HasLine(ShowReportText(never), "  never locked")) << ShowReportText(never);
 
   const std::string skipped =
       HeaderLine("show") +

@@ -245,3 +245,61 @@ TEST(RehearsalReport, TheChannelTestFrameAndOtherTrafficAreNoFiring) {
 
 }  // namespace
 }  // namespace fd::cli
+
+namespace fd::cli {
+namespace {
+
+using namespace testing_cues;
+
+// A chased show: a cue the timecode jumped over is reported as skipped, not as not fired; should
+// its target fire all the same, that firing was asked for by nobody.
+TEST(RehearsalReport, CuesTheChaseSkippedAreNamedAndMustNotFire) {
+  struct Case {
+    const char* name;
+    std::vector<sim::FireEntry> fired;
+    int exitStatus;
+    std::string lines;
+  };
+  const Case cases[] = {
+      {"the skipped cue stays silent",
+       {Fired(1, 1, 1003), Fired(3, 5, 9004)},
+       0,
+       "Cues fired: 2 of 2\nCues not fired: 0\nCues skipped: 1\nFired without a cue: 0\n"},
+      {"the skipped cue's target fires",
+       {Fired(1, 1, 1003), Fired(2, 3, 5002), Fired(3, 5, 9004)},
+       1,
+       "Cues fired: 2 of 2\nCues not fired: 0\nCues skipped: 1\nFired without a cue: 1\n  console 2 channel 3 at "
+       "5002.0 ms\n"},
+  };
+  for (const Case& c : cases) {
+    RehearsalRun run;
+    run.cues = {Channel(1000, 1, 1), Channel(5000, 2, 3), Channel(9000, 3, 5)};
+    run.fireLogKnown = true;
+    run.showStartUs = 5'000'000;
+    run.fireLog = c.fired;
+    run.skipped = {{1, "timecode_jump"}};
+    run.chase = ChaseRun{
+        "ltc.wav", "01:00:00:00", 10, {{"lock", -600, "25"}, {"jump", 3200, "", 3200, 8200}}, {0.5, -1.0, 0.25, 2.0}};
+    const RehearsalReport r = BuildRehearsalReport(run);
+    const std::string text = RehearsalText(r);
+    EXPECT_EQ(r.ExitStatus(), c.exitStatus) << c.name;
+    EXPECT_NE(text.find(c.lines), std::string::npos) << c.name << "\n" << text;
+    EXPECT_NE(text.find("     2  0:00:05.000         2  channel 3              -     skipped         -\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Timecode: ltc.wav, offset 01:00:00:00\n  lock after 10 frames\n"
+                        "  locked at -0:00:00.600 (25 fps)\n  jump at 0:00:03.200: 0:00:03.200 -> 0:00:08.200\n"
+                        "  skipped: line 2 at 0:00:05.000, console 2 channel 3 (timecode_jump)\n"
+                        "  chase error: p50 0.50 ms  p99 2.00 ms  max 2.00 ms (4 frames)\n"),
+              std::string::npos)
+        << text;
+    const Json chase = RehearsalChaseJson(r);
+    EXPECT_EQ(chase["skipped"].dump(),
+              R"([{"line":2,"time_ms":5000,"console":2,"fires":"channel 3","reason":"timecode_jump"}])");
+    EXPECT_EQ(chase["lock"].dump(), R"({"show_ms":-600,"rate":"25"})");
+    EXPECT_EQ(chase["error_max_ms"], 2.0);
+  }
+}
+
+}  // namespace
+}  // namespace fd::cli

@@ -3,6 +3,7 @@
 // in-process bench) and how late, what did not fire and what fired unasked. Ctrl+C is the
 // operator's stop.
 #include <CLI/CLI.hpp>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -23,6 +24,7 @@
 #include "journal/show_resume.h"
 #include "platform/clock.h"
 #include "rehearsal.h"
+#include "rehearse_chase.h"
 #include "report/timeline_picture.h"
 #include "show/common_player.h"
 #include "show/journal_header.h"
@@ -49,8 +51,26 @@ struct RehearseArgs {
   std::string from;
   std::string journalDir;
   std::string plot;
-  std::string resume;  // the journal of a show cut short, to carry on with
+  std::string resume;          // the journal of a show cut short, to carry on with
+  std::string timecode;        // a timecode source to chase
+  std::string timecodeOffset;  // the timecode of show time 0
 };
+
+// Bench times of a chased show's firings are put on a time line of their own, as the frames sent
+// are, far from zero.
+constexpr uint64_t kChasedBaseUs = 1'000'000'000;
+
+// A chased show's firings, told on the bench's time, put on the show clock as it ran: a jump or a
+// freewheel moves the show time, so a firing's show time is read off the clock's samples.
+void PutFiringsOnShowClock(std::vector<sim::FireEntry>& log, const RehearsalChase& chase, uint64_t us0, int32_t fromMs,
+                           uint64_t& showStartUs) {
+  showStartUs = kChasedBaseUs;
+  for (sim::FireEntry& e : log) {
+    const double since = (static_cast<double>(e.timeUs) - static_cast<double>(us0)) / 1000.0;
+    const double us = static_cast<double>(kChasedBaseUs) + (chase.ShowMsAt(since) - fromMs) * 1000.0;
+    e.timeUs = us > 0 ? static_cast<uint64_t>(std::llround(us)) : 0;
+  }
+}
 
 // --from takes a time as the scenario writes it (seconds, m:ss or h:mm:ss, with a fraction) or
 // plain milliseconds with "ms" after them. False for anything else: the scenario's own reading
@@ -90,6 +110,7 @@ void PrintJsonReport(const show::TProjectList& list, const CliBus& bus, bool aut
   Json summary = RehearsalSummaryJson(report);
   if (!leftOut.empty()) summary["consoles_left_out"] = leftOut;
   if (beforeShow) summary["stopped_before_show"] = true;
+  if (report.chase) Print("  \"timecode\": " + OneLine(RehearsalChaseJson(report)) + ",\n");
   Print("  \"summary\": " + OneLine(summary) + "\n");
   Print("}\n");
 }
@@ -164,6 +185,16 @@ int RunRehearse(const RehearseArgs& args) {
                           args.from + "\"");
   const bool autonomous = parsed.Has("--autonomous");
   const bool json = parsed.Has("--json");
+  timecode::Timecode offset;
+  if (!args.timecodeOffset.empty()) {
+    const std::optional<timecode::Timecode> parsedOffset = timecode::ParseTimecode(args.timecodeOffset);
+    if (!parsedOffset)
+      return PrintUsage(kName,
+                        "--timecode-offset takes a timecode HH:MM:SS:FF (01:00:00:00; hours 0..23, frames "
+                        "0..29), not \"" +
+                            support::TerminalText(args.timecodeOffset, 64) + "\"");
+    offset = *parsedOffset;
+  }
 
   show::TProjectList list;
   const show::LoadResult loaded = list.LoadFromFile(parsed.path);
@@ -201,6 +232,13 @@ int RunRehearse(const RehearseArgs& args) {
   std::string error;
   std::unique_ptr<CliBus> bus = CliBus::Open(options, error);
   if (!bus) return ReportError(kName, error, OpenFailureExit(options));
+  // The timecode source is opened before anything goes on the bus: one that cannot be is refused
+  // with its reason.
+  std::unique_ptr<RehearsalChase> chase;
+  if (!args.timecode.empty()) {
+    chase = RehearsalChase::Open(args.timecode, offset, bus->Host().GetClock(), error);
+    if (!chase) return ReportError(kName, "--timecode: " + error, kExitUsage);
+  }
   show::TCommonPlayer player(bus->Host(), bus->Port(), bus->Controls());
   player.Cues = &list;
   player.LaunchMode = autonomous ? show::lmAutonomous : show::lmDirect;
@@ -298,14 +336,33 @@ int RunRehearse(const RehearseArgs& args) {
   bus->Port().OnFrameTaken = [&](const bus::Frame6& frame) {
     if (!showRunning) return;
     const uint32_t now = bus->Host().GetClock().TickCount();
+    if (chase) {
+      chase->Sample(now);
+      run.sent.push_back({frame, chase->ShowMsNow(now)});
+      return;
+    }
     run.sent.push_back(
         {frame, player.StartPosition + static_cast<int32_t>(platform::TicksSince(player.StartTick, now))});
   };
-  player.OnProgress = [&](int32_t clockMs) { progress.Show(ProgressText(clockMs, player.NextCue - first, total)); };
+  player.OnProgress = [&](int32_t clockMs) {
+    if (chase) chase->Sample(bus->Host().GetClock().TickCount());
+    progress.Show(ProgressText(clockMs, player.NextCue - first, total));
+  };
 
   sim::Bench* bench = bus->SimulatedBench();
   const uint32_t tick0 = bus->Host().GetClock().TickCount();
   const uint64_t us0 = bench ? bench->Segment().NowUs() : 0;
+  // A chased show starts when the timecode reaches its start, in the event loop: from then on
+  // the frames taken are the show's.
+  if (chase) {
+    chase->Attach(player, tick0);
+    player.OnStateChange = [&, modeChanged = player.OnStateChange] {
+      modeChanged();
+      if (!player.IsPlaying() || showRunning) return;
+      showRunning = true;
+      chase->Sample(player.StartTick);
+    };
+  }
   if (resume) {
     player.ResumeAt(fromMs, first);
   } else {
@@ -326,17 +383,46 @@ int RunRehearse(const RehearseArgs& args) {
       show::ShowJournalHeader(parsed.path, args.soundtrack, player.LaunchMode, fromMs, controls, memory);
   // Named in full, as the header names the scenario: a later resume follows it back from anywhere.
   if (resume) header.resumedFrom = std::filesystem::absolute(resume->journalPath).lexically_normal().string();
+  if (chase) {
+    header.timecodeSource = chase->SourceText();
+    header.timecodeOffset = chase->OffsetText();
+  }
   if (journal.Open(header)) player.Journal = &journal.Journal();
-  player.Start(fromMs);
-  // The frames Start itself sends (levels, the run and start broadcasts) come before the clock.
-  showRunning = true;
-  run.showStartUs = us0 + static_cast<uint64_t>(platform::TicksSince(tick0, player.StartTick)) * 1000;
+  if (chase) {
+    // The tape rolls now: a file source plays from its beginning, and the show starts when its
+    // timecode reaches the start position.
+    if (!chase->StartAndArm(fromMs, error)) {
+      player.Journal = nullptr;
+      journal.Journal().Close(player.Clock);
+      return ReportError(kName, "--timecode: " + error, kExitFailure);
+    }
+    std::fprintf(stderr, "firnadesk-cli %s: armed at %s, chasing %s (offset %s)\n", kName,
+                 show::ShowTimeText(fromMs).c_str(), support::TerminalPath(chase->SourceText()).c_str(),
+                 chase->OffsetText().c_str());
+  } else {
+    player.Start(fromMs);
+    // The frames Start itself sends (levels, the run and start broadcasts) come before the clock.
+    showRunning = true;
+    run.showStartUs = us0 + static_cast<uint64_t>(platform::TicksSince(tick0, player.StartTick)) * 1000;
+  }
 
   bool byOperator = false;
-  while (player.IsPlaying()) {
-    bus->RunUntil([&] { return !player.IsPlaying() || StopSignals::Requested(); }, 100);
-    if (StopSignals::Requested() && player.IsPlaying()) {
+  bool noTimecode = false;
+  auto going = [&] { return player.IsPlaying() || player.ChaseArmed(); };
+  // A file source that ended before the show could start leaves it waiting for ever: given up.
+  auto givenUp = [&] { return chase && chase->GivenUp(bus->Host().GetClock().TickCount()); };
+  while (going()) {
+    bus->RunUntil([&] { return !going() || StopSignals::Requested() || givenUp(); }, 100);
+    if (going() && !player.IsPlaying())
+      progress.Show(std::string(kName) + ": waiting for the timecode (" +
+                    timecode::ChaseStateText(player.ChaseState()) + ")");
+    if (StopSignals::Requested() && going()) {
       byOperator = true;
+      player.Stop(true);
+    } else if (givenUp() && going()) {
+      noTimecode = true;
+      progress.Clear();
+      std::fprintf(stderr, "firnadesk-cli %s: %s\n", kName, chase->GiveUpText().c_str());
       player.Stop(true);
     }
   }
@@ -353,16 +439,19 @@ int RunRehearse(const RehearseArgs& args) {
   // The journal closes once the stop frames are out or given up on, so the converter's return
   // while they waited is in it.
   player.Journal = nullptr;
+  if (chase) journal.Journal().Append(journal::TimecodeSummaryLine(chase->Summary()));
   journal.Journal().Close(player.Clock);
   bus->Port().OnFrameTaken = nullptr;
   bus->OnOtherFrame = nullptr;
   progress.Clear();
   show::OperatingMode = show::omReady;
 
-  run.end = stoppedByLink  ? ShowEnd::Converter
-            : byOperator   ? ShowEnd::Operator
-            : stoppedByBus ? ShowEnd::Bus
-                           : ShowEnd::Finished;
+  run.end = stoppedByLink                     ? ShowEnd::Converter
+            : byOperator                      ? ShowEnd::Operator
+            : stoppedByBus                    ? ShowEnd::Bus
+            : noTimecode                      ? ShowEnd::NoTimecode
+            : chase && chase->StoppedByJump() ? ShowEnd::TimecodeJump
+                                              : ShowEnd::Finished;
   run.stopUndelivered = bus->Port().UndeliveredStops() > 0;
   if (bench) {
     run.fireLogKnown = true;
@@ -370,6 +459,13 @@ int RunRehearse(const RehearseArgs& args) {
     for (const sim::ConsoleConfig& console : bench->Config().consoles)
       for (const auto& [channel, state] : console.channelStates)
         if (state == sim::ChannelState::Open) run.openChannels.emplace_back(console.address, channel);
+    if (chase) PutFiringsOnShowClock(run.fireLog, *chase, us0, fromMs, run.showStartUs);
+  }
+  if (chase) {
+    run.chase = chase->Run();
+    for (const auto& [index, reason] : chase->Skipped())
+      if (index >= first) run.skipped.push_back({static_cast<size_t>(index - first), reason});
+    chase->Detach();
   }
   const RehearsalReport report = BuildRehearsalReport(run);
   if (json) {
@@ -400,6 +496,10 @@ Runner SetUpRehearse(CommandLine& line) {
              "not fired)";
     // The journal says where the show carries on, and only a direct show is carried on.
     if (!args->resume.empty() && !args->from.empty()) return "--resume carries on where the journal says: no --from";
+    // A chased show starts where the timecode says; a show cut short carries on on its own clock.
+    if (!args->resume.empty() && !args->timecode.empty())
+      return "--resume carries on on the show's own clock: no --timecode";
+    if (!args->timecodeOffset.empty() && args->timecode.empty()) return "--timecode-offset goes with --timecode";
     if (!args->resume.empty() && args->scenario.Has("--autonomous"))
       return "--resume carries on in direct launch: the consoles of an autonomous show cut short played on by "
              "themselves";
@@ -419,6 +519,15 @@ Runner SetUpRehearse(CommandLine& line) {
                             "sent (none of those is fired again)")
                  ->type_name("JOURNAL"),
              "a journal");
+  line.Needs(app.add_option("--timecode", args->timecode,
+                            "chase SMPTE timecode: the show is armed at its start and plays when the timecode "
+                            "reaches it (capture, capture:NAME, or a sound file played from its beginning then)")
+                 ->type_name("SOURCE"),
+             "a timecode source");
+  line.Needs(
+      app.add_option("--timecode-offset", args->timecodeOffset, "the timecode of show time 0 (default 00:00:00:00)")
+          ->type_name("HH:MM:SS:FF"),
+      "a timecode");
   line.Needs(app.add_option("--journal-dir", args->journalDir,
                             "where the show's journal goes (default: journal/ in the records folder)")
                  ->type_name("DIR"),

@@ -9,7 +9,8 @@ inline constexpr const char* kRehearseName = "rehearse";
 inline constexpr const char* kRehearseProgram = "firnadesk-cli-rehearse";
 inline constexpr const char* kRehearseUsage =
     "SCENARIO (--simulate[=BENCH] | --port PATH) [--autonomous [--allow-missing]] [--soundtrack FILE] [--from TIME] "
-    "[--resume JOURNAL] [--json] [--full-search] [--journal-dir DIR] [--plot FILE.png]";
+    "[--resume JOURNAL] [--timecode SOURCE [--timecode-offset HH:MM:SS:FF]] [--json] [--full-search] [--journal-dir "
+    "DIR] [--plot FILE.png]";
 inline constexpr const char* kRehearseSummary = "run the show in real time and report when each cue went out and fired";
 
 }  // namespace fd::cli

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "show/scenario_report.h"
+#include "support/terminal_text.h"
 
 namespace fd::cli {
 
@@ -60,6 +61,40 @@ std::string Ms(double ms) {
   return text;
 }
 
+std::string PlannedText(const sim::PlannedFire& p) {
+  return p.kind == sim::FireKind::Channel ? "channel " + std::to_string(p.channel)
+                                          : "motion " + bus::codec::MotionName(p.motionCode);
+}
+
+std::string ChaseMarkText(const ChaseMark& m) {
+  const std::string at = show::ShowTimeText(static_cast<int32_t>(std::floor(m.showMs)));
+  if (m.kind == "lock") return "locked at " + at + " (" + m.rate + " fps)";
+  if (m.kind == "dropout") return "dropout at " + at;
+  if (m.kind == "return") return "back at " + at;
+  return "jump at " + at + ": " + show::ShowTimeText(static_cast<int32_t>(std::floor(m.fromMs))) + " -> " +
+         show::ShowTimeText(static_cast<int32_t>(std::floor(m.toMs)));
+}
+
+// The chase's lines of the report: where from, each thing the timecode did, the cues passed over
+// and how closely the clock followed.
+std::string ChaseText(const ChaseFiguresReport& chase, const std::vector<RehearsalRow>& rows) {
+  const ChaseRun& run = chase.run;
+  std::string out = "Timecode: " + support::TerminalText(run.source, 256) + ", offset " + run.offset + "\n";
+  out += run.lockFrames >= 0 ? "  lock after " + std::to_string(run.lockFrames) + " frames\n" : "  never locked\n";
+  for (const ChaseMark& m : run.marks) out += "  " + ChaseMarkText(m) + "\n";
+  for (const RehearsalRow& r : rows)
+    if (!r.skipped.empty())
+      out += "  skipped: line " + std::to_string(r.line) + " at " + show::ShowTimeText(r.timeMs) + ", console " +
+             std::to_string(r.console) + " " + r.cue + " (" + r.skipped + ")\n";
+  char line[160];
+  if (chase.errorSamples > 0)
+    std::snprintf(line, sizeof line, "  chase error: p50 %.2f ms  p99 %.2f ms  max %.2f ms (%zu frames)\n",
+                  chase.errorP50, chase.errorP99, chase.errorMax, chase.errorSamples);
+  else
+    std::snprintf(line, sizeof line, "  chase error: no locked frame\n");
+  return out + line + "\n";
+}
+
 std::string Signed(double ms) {
   char text[32];
   std::snprintf(text, sizeof text, "%+.1f", ms);
@@ -67,6 +102,16 @@ std::string Signed(double ms) {
 }
 
 }  // namespace
+
+double SizePercentile(const std::vector<double>& values, double p) {
+  if (values.empty()) return 0;
+  std::vector<double> sizes;
+  sizes.reserve(values.size());
+  for (double v : values) sizes.push_back(std::fabs(v));
+  std::sort(sizes.begin(), sizes.end());
+  const auto rank = static_cast<size_t>(std::ceil(p / 100.0 * static_cast<double>(sizes.size())));
+  return sizes[std::clamp<size_t>(rank, 1, sizes.size()) - 1];
+}
 
 const char* ShowEndText(ShowEnd end) {
   switch (end) {
@@ -78,6 +123,10 @@ const char* ShowEndText(ShowEnd end) {
       return "stopped by a stop broadcast on the bus";
     case ShowEnd::Converter:
       return "stopped: the converter was lost";
+    case ShowEnd::TimecodeJump:
+      return "stopped: the timecode jumped forward (the consoles would have caught up at once)";
+    case ShowEnd::NoTimecode:
+      return "did not start: the timecode did not lock";
   }
   return "";
 }
@@ -94,7 +143,14 @@ RehearsalReport BuildRehearsalReport(const RehearsalRun& run) {
   report.end = run.end;
   report.stopUndelivered = run.stopUndelivered;
 
-  const std::vector<sim::PlannedFire> planned = sim::PlannedFires(run.cues, run.fromMs);
+  // A cue the chase skipped is not asked for: should its target fire all the same, that firing is
+  // unasked.
+  std::vector<bool> isSkipped(run.cues.size(), false);
+  std::vector<devices::CueRecord> played, skipped;
+  for (const SkippedCue& s : run.skipped)
+    if (s.index < run.cues.size()) isSkipped[s.index] = true;
+  for (size_t i = 0; i < run.cues.size(); ++i) (isSkipped[i] ? skipped : played).push_back(run.cues[i]);
+  const std::vector<sim::PlannedFire> planned = sim::PlannedFires(played, run.fromMs);
 
   sim::CommandCopies copies;
   copies.thriceHeard = run.thriceHeardConsoles;
@@ -110,8 +166,7 @@ RehearsalReport BuildRehearsalReport(const RehearsalRun& run) {
     row.line = s.planned.line;
     row.timeMs = s.planned.timeMs;
     row.console = s.planned.console;
-    row.cue = s.planned.kind == sim::FireKind::Channel ? "channel " + std::to_string(s.planned.channel)
-                                                       : "motion " + bus::codec::MotionName(s.planned.motionCode);
+    row.cue = PlannedText(s.planned);
     if (s.fired && !run.autonomous) {
       row.sentMs = s.planned.timeMs + s.latenessMs;
       row.latenessMs = s.latenessMs;
@@ -129,6 +184,33 @@ RehearsalReport BuildRehearsalReport(const RehearsalRun& run) {
       }
     }
     report.rows.push_back(row);
+  }
+  for (const SkippedCue& s : run.skipped) {
+    if (s.index >= run.cues.size()) continue;
+    const std::vector<devices::CueRecord> cue{run.cues[s.index]};
+    const std::vector<sim::PlannedFire> one = sim::PlannedFires(cue);
+    if (one.empty()) continue;
+    RehearsalRow row;
+    row.line = run.cues[s.index].Line > 0 ? run.cues[s.index].Line : static_cast<int>(s.index) + 1;
+    row.timeMs = one[0].timeMs;
+    row.console = one[0].console;
+    row.cue = PlannedText(one[0]);
+    row.skipped = s.reason;
+    report.rows.push_back(row);
+  }
+  std::stable_sort(report.rows.begin(), report.rows.end(),
+                   [](const RehearsalRow& a, const RehearsalRow& b) { return a.timeMs < b.timeMs; });
+  report.skipped = static_cast<int>(skipped.size());
+  if (run.chase) {
+    ChaseFiguresReport chase;
+    chase.run = *run.chase;
+    chase.errorP50 = SizePercentile(run.chase->errors, 50);
+    chase.errorP99 = SizePercentile(run.chase->errors, 99);
+    chase.errorMax = SizePercentile(run.chase->errors, 100);
+    chase.errorSamples = run.chase->errors.size();
+    chase.run.errors.clear();
+    chase.run.errors.shrink_to_fit();
+    report.chase = chase;
   }
 
   // What the fired column rests on: the bench's fire log, the frames sent, or nothing.
@@ -168,12 +250,16 @@ std::string RehearsalText(const RehearsalReport& report) {
   for (const RehearsalRow& r : report.rows) {
     std::snprintf(line, sizeof line, "%6d  %-12s  %7d  %-12s  %10s  %10s  %8s\n", r.line,
                   show::ShowTimeText(r.timeMs).c_str(), r.console, r.cue.c_str(),
-                  r.sentMs ? Ms(*r.sentMs).c_str() : "-", r.firedMs ? Ms(*r.firedMs).c_str() : unseen,
+                  r.sentMs ? Ms(*r.sentMs).c_str() : "-",
+                  r.firedMs            ? Ms(*r.firedMs).c_str()
+                  : !r.skipped.empty() ? "skipped"
+                                       : unseen,
                   r.latenessMs ? Signed(*r.latenessMs).c_str() : "-");
     out += line;
   }
   out += "\n";
-  const int total = static_cast<int>(report.rows.size());
+  const int total = static_cast<int>(report.rows.size()) - report.skipped;
+  if (report.chase) out += ChaseText(*report.chase, report.rows);
   if (report.firingObservable) {
     std::snprintf(line, sizeof line, "Lateness (from %s): p50 %.1f ms  p99 %.1f ms  max %.1f ms\n",
                   report.latenessSource.c_str(), report.p50, report.p99, report.max);
@@ -187,6 +273,7 @@ std::string RehearsalText(const RehearsalReport& report) {
   } else {
     out += "Cues fired: not observable on this bus (the consoles fire from their memory)\n";
   }
+  if (report.chase) out += "Cues skipped: " + std::to_string(report.skipped) + "\n";
   out += "Fired without a cue: " + std::to_string(report.unasked.size()) + "\n";
   for (const UnaskedFire& u : report.unasked)
     out += "  console " + std::to_string(u.console) + " " + u.what + " at " + Ms(u.showMs) + " ms" +
@@ -210,6 +297,7 @@ Json RehearsalRowJson(const RehearsalRow& row) {
   o["fired_ms"] = row.firedMs ? MsValue(*row.firedMs) : Json(nullptr);
   o["lateness_ms"] = row.latenessMs ? MsValue(*row.latenessMs) : Json(nullptr);
   o["open_circuit"] = row.openCircuit;
+  o["skipped"] = row.skipped.empty() ? Json(nullptr) : Json(row.skipped);
   return o;
 }
 
@@ -239,12 +327,48 @@ Json RehearsalSummaryJson(const RehearsalReport& report) {
   };
   o["fired_without_cue"] = firings(report.unasked);
   o["double_firings"] = firings(report.doubles);
-  o["ended"] = report.end == ShowEnd::Finished   ? "end"
-               : report.end == ShowEnd::Operator ? "operator"
-               : report.end == ShowEnd::Bus      ? "bus"
-                                                 : "converter";
+  if (report.chase) o["skipped"] = report.skipped;
+  o["ended"] = report.end == ShowEnd::Finished       ? "end"
+               : report.end == ShowEnd::Operator     ? "operator"
+               : report.end == ShowEnd::Bus          ? "bus"
+               : report.end == ShowEnd::Converter    ? "converter"
+               : report.end == ShowEnd::TimecodeJump ? "timecode_jump"
+                                                     : "no_timecode";
   o["stop_delivered"] = !report.stopUndelivered;
   o["exit_status"] = report.ExitStatus();
+  return o;
+}
+
+Json RehearsalChaseJson(const RehearsalReport& report) {
+  if (!report.chase) return nullptr;
+  const ChaseFiguresReport& chase = *report.chase;
+  Json o;
+  o["source"] = chase.run.source;
+  o["offset"] = chase.run.offset;
+  o["lock_frames"] = chase.run.lockFrames < 0 ? Json(nullptr) : Json(chase.run.lockFrames);
+  Json lock = nullptr;
+  Json dropouts = Json::array(), returns = Json::array(), jumps = Json::array();
+  for (const ChaseMark& m : chase.run.marks) {
+    if (m.kind == "lock" && lock.is_null()) lock = Json{{"show_ms", MsValue(m.showMs)}, {"rate", m.rate}};
+    if (m.kind == "dropout") dropouts.push_back(MsValue(m.showMs));
+    if (m.kind == "return") returns.push_back(MsValue(m.showMs));
+    if (m.kind == "jump")
+      jumps.push_back(Json{{"show_ms", MsValue(m.showMs)}, {"from_ms", MsValue(m.fromMs)}, {"to_ms", MsValue(m.toMs)}});
+  }
+  o["lock"] = lock;
+  o["dropouts_ms"] = dropouts;
+  o["returns_ms"] = returns;
+  o["jumps"] = jumps;
+  Json skipped = Json::array();
+  for (const RehearsalRow& r : report.rows)
+    if (!r.skipped.empty())
+      skipped.push_back(Json{
+          {"line", r.line}, {"time_ms", r.timeMs}, {"console", r.console}, {"fires", r.cue}, {"reason", r.skipped}});
+  o["skipped"] = skipped;
+  o["error_samples"] = chase.errorSamples;
+  o["error_p50_ms"] = MsValue(chase.errorP50);
+  o["error_p99_ms"] = MsValue(chase.errorP99);
+  o["error_max_ms"] = MsValue(chase.errorMax);
   return o;
 }
 

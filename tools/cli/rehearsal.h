@@ -26,8 +26,33 @@ struct SentFrame {
   int32_t showMs = 0;
 };
 
-// How the show ended.
-enum class ShowEnd { Finished, Operator, Bus, Converter };
+// How the show ended. TimecodeJump: the chased timecode jumped forward in autonomous launch, which
+// stops the show; NoTimecode: a chased show never started, the timecode did not lock in time.
+enum class ShowEnd { Finished, Operator, Bus, Converter, TimecodeJump, NoTimecode };
+
+// What the chased timecode did, at show times: "lock" (with its rate), "dropout", "return", "jump".
+struct ChaseMark {
+  std::string kind;
+  double showMs = 0;
+  std::string rate;   // lock
+  double fromMs = 0;  // jump
+  double toMs = 0;    // jump
+};
+
+// A show that chased timecode.
+struct ChaseRun {
+  std::string source;   // as the operator named it
+  std::string offset;   // "HH:MM:SS:FF"
+  int lockFrames = -1;  // frames heard to the first lock; -1: never locked
+  std::vector<ChaseMark> marks;
+  std::vector<double> errors;  // show clock minus timecode at each locked frame's edge, ms
+};
+
+// A cue the player passed over without firing, by its index in RehearsalRun::cues.
+struct SkippedCue {
+  size_t index = 0;
+  std::string reason;  // "before_start", "timecode_jump"
+};
 
 struct RehearsalRun {
   std::vector<devices::CueRecord> cues;  // the whole scenario, sorted by time
@@ -47,6 +72,9 @@ struct RehearsalRun {
   // Channels the bench has as not connected, as (console, wire channel): a console fires into the
   // open circuit and nothing lights.
   std::vector<std::pair<int, int>> openChannels;
+  // A chased show: the chase, and the cues it skipped (a skipped cue that fires is unasked).
+  std::optional<ChaseRun> chase;
+  std::vector<SkippedCue> skipped;
 };
 
 struct RehearsalRow {
@@ -58,6 +86,14 @@ struct RehearsalRow {
   std::optional<double> firedMs;  // show time the console fired (bench only)
   std::optional<double> latenessMs;
   bool openCircuit = false;  // fired into a channel with nothing connected: counted as not fired
+  std::string skipped;       // why the player passed it over (a chased show); empty: it was played
+};
+
+// The chase in the report: the run's marks and the error figures (by size).
+struct ChaseFiguresReport {
+  ChaseRun run;  // its errors left out: the figures below sum them up
+  size_t errorSamples = 0;
+  double errorP50 = 0, errorP99 = 0, errorMax = 0;
 };
 
 // A firing, or a fire frame, that no cue asked for.
@@ -81,24 +117,31 @@ struct RehearsalReport {
   std::vector<UnaskedFire> unasked;
   // Of those, the firings of a target that had fired before: it fired more often than asked.
   std::vector<UnaskedFire> doubles;
+  int skipped = 0;
+  std::optional<ChaseFiguresReport> chase;
   ShowEnd end = ShowEnd::Finished;
   bool stopUndelivered = false;
 
-  // 0 when the show ran to its end, every cue fired (as far as can be seen), nothing else fired
-  // and no target fired twice; otherwise 1.
+  // 0 when the show ran to its end, every cue fired (as far as can be seen) but those the chase
+  // skipped, nothing else fired and no target fired twice; otherwise 1.
   int ExitStatus() const;
 };
 
 RehearsalReport BuildRehearsalReport(const RehearsalRun& run);
+
+// The p-th percentile (0..100, nearest rank) of the values' sizes; 0 for none.
+double SizePercentile(const std::vector<double>& values, double p);
 
 // The report for the terminal: the header line is the caller's.
 std::string RehearsalText(const RehearsalReport& report);
 // One cue's row and the summary, as the JSON document carries them.
 Json RehearsalRowJson(const RehearsalRow& row);
 Json RehearsalSummaryJson(const RehearsalReport& report);
+// The chase's part of the JSON document: source, offset, lock, dropouts, jumps, skipped cues, error.
+Json RehearsalChaseJson(const RehearsalReport& report);
 
 // "ran to its end", "stopped by the operator", "stopped by a stop broadcast on the bus", "stopped:
-// the converter was lost".
+// the converter was lost", and for a chased show the timecode's own two.
 const char* ShowEndText(ShowEnd end);
 
 }  // namespace fd::cli
