@@ -80,6 +80,8 @@ std::string HeaderLine(const JournalHeader& header) {
   event["last_write"] = result(header.lastWriteResult, header.lastWriteSha256);
   event["last_verify"] = result(header.lastVerifyResult, header.lastVerifySha256);
   if (!header.resumedFrom.empty()) event["resumed_from"] = header.resumedFrom;
+  if (!header.timecodeSource.empty())
+    event["timecode"] = Json{{"source", header.timecodeSource}, {"offset", header.timecodeOffset}};
   return Dump(event);
 }
 

@@ -36,6 +36,10 @@ struct JournalHeader {
   // The journal of the show this one carries on from (a resume after a crash, or a start at the
   // very point where the last show stopped); empty for a show of its own.
   std::string resumedFrom;
+  // The timecode the show chased: its source as the operator wrote it and the offset
+  // ("HH:MM:SS:FF"); empty source for a show on its own clock.
+  std::string timecodeSource;
+  std::string timecodeOffset;
 };
 
 // A cue handed to the bus (direct launch) or followed while the consoles play it themselves
