@@ -38,7 +38,8 @@ QString TimecodeLostLine(int32_t showMs, bool showRunning) {
 QString TimecodeReturnLine(int32_t showMs) { return QStringLiteral("Таймкод снова принят на ") + ShowTimeText(showMs); }
 
 QString TimecodeJumpLine(int32_t fromMs, int32_t toMs) {
-  return QStringLiteral("Скачок таймкода: ") + ShowTimeText(fromMs) + QStringLiteral(" → ") + ShowTimeText(toMs);
+  // The run log is written in Windows-1251, which has no arrow: "->" keeps the line readable there.
+  return QStringLiteral("Скачок таймкода: ") + ShowTimeText(fromMs) + QStringLiteral(" -> ") + ShowTimeText(toMs);
 }
 
 QString CueSkippedLine(int32_t line, int32_t timeMs, const std::string& reason) {
