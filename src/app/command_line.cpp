@@ -5,6 +5,8 @@
 #include <optional>
 #include <set>
 
+#include "timecode/ltc_source.h"
+
 namespace fd::app {
 
 namespace {
@@ -78,7 +80,8 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
 
     const bool takesValue = name == "--port" || name == "--log-level" || name == "--screenshot" ||
                             name == "--quit-after" || name == "--scenario" || name == "--soundtrack" ||
-                            name == "--demo-shots" || name == "--journal-dir";
+                            name == "--demo-shots" || name == "--journal-dir" || name == "--timecode" ||
+                            name == "--timecode-offset";
     if (!takesValue) {
       if (!arg.empty() && arg[0] == '-') return fail("unknown option: " + arg);
       return fail("unexpected argument: " + arg);
@@ -105,6 +108,14 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
       o.SoundtrackPath = value;
     } else if (name == "--journal-dir") {
       o.JournalDir = value;
+    } else if (name == "--timecode") {
+      std::string error;
+      if (!timecode::ParseSourceSpec(value, error)) return fail("--timecode: " + error);
+      o.TimecodeSource = value;
+    } else if (name == "--timecode-offset") {
+      const std::optional<timecode::Timecode> offset = timecode::ParseTimecode(value);
+      if (!offset) return fail("--timecode-offset: not a timecode HH:MM:SS:FF: " + value);
+      o.TimecodeOffset = *offset;
     } else if (name == "--demo-shots") {
       shots = true;
       o.DemoShotsPath = value;
@@ -125,6 +136,8 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
     if (simulate && !o.Converter.BenchPath.empty()) return fail("--demo runs on the shipped bench only");
     if (!o.ScenarioPath.empty() || !o.SoundtrackPath.empty())
       return fail("--demo makes its own show: no --scenario or --soundtrack");
+    if (!o.TimecodeSource.empty() || seen.count("--timecode-offset") != 0)
+      return fail("--demo runs on its own clock: no --timecode or --timecode-offset");
     simulate = true;
     if (o.DemoShotsPath.empty()) o.DemoShotsPath = "screenshots";
   }
@@ -139,13 +152,16 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText(const std::string& programName) {
   return "usage: " + programName +
          " [--simulate[=BENCH]] [--port PATH] [--log-level N] [--scenario FILE] [--soundtrack FILE]\n"
-         "       [--journal-dir DIR] [--screenshot FILE] [--quit-after MS] [--demo [--demo-shots DIR] [--demo-exit]]\n"
+         "       [--journal-dir DIR] [--timecode SOURCE [--timecode-offset HH:MM:SS:FF]]\n"
+         "       [--screenshot FILE] [--quit-after MS] [--demo [--demo-shots DIR] [--demo-exit]]\n"
          "  --simulate[=BENCH]  run on the virtual bench (the shipped one, or the bench file BENCH)\n"
          "  --port PATH         use the serial device PATH instead of looking for FTDI converters\n"
          "  --log-level N       run log threshold 0..255 (default 0: no log; 1 logs every event)\n"
          "  --scenario FILE     load the scenario FILE at start, as if picked with F2\n"
          "  --soundtrack FILE   load the soundtrack FILE at start, as if picked with F3\n"
          "  --journal-dir DIR   write the show journals into DIR (default: journal/ beside logs/)\n"
+         "  --timecode SOURCE   chase timecode from the start (F7 toggles): capture, capture:NAME or LTC file\n"
+         "  --timecode-offset HH:MM:SS:FF  the timecode of show time 0 (default 00:00:00:00)\n"
          "  --screenshot FILE   save a PNG picture of the main window once it is shown\n"
          "  --quit-after MS     close the main window MS milliseconds after it is shown\n"
          "  --demo              on the virtual bench, play a generated sample show through the whole\n"

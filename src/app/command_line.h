@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "timecode/timecode_frame.h"
+
 namespace fd::app {
 
 // Which converter the console drives: the FTDI converters found on the USB bus, the virtual bench
@@ -18,15 +20,17 @@ struct ConverterChoice {
 // What the command line asked for. A default object is a plain start.
 struct CommandLineOptions {
   ConverterChoice Converter;
-  uint8_t LogLevel = 0;        // run log threshold; 0 keeps the log off
-  std::string ScenarioPath;    // empty: no scenario at start
-  std::string SoundtrackPath;  // empty: no soundtrack at start
-  std::string JournalDir;      // empty: journal/ in the records folder
-  std::string ScreenshotPath;  // empty: no screenshot
-  int QuitAfterMs = -1;        // negative: run until the operator closes the window
-  bool Demo = false;           // the program plays a sample show through its own window
-  std::string DemoShotsPath;   // Demo only: where the pictures of each step go
-  bool DemoExit = false;       // Demo only: close the window once the result is printed
+  uint8_t LogLevel = 0;               // run log threshold; 0 keeps the log off
+  std::string ScenarioPath;           // empty: no scenario at start
+  std::string SoundtrackPath;         // empty: no soundtrack at start
+  std::string JournalDir;             // empty: journal/ in the records folder
+  std::string TimecodeSource;         // empty: start on the program's own clock; F7 then hears "capture"
+  timecode::Timecode TimecodeOffset;  // the timecode of show time 0
+  std::string ScreenshotPath;         // empty: no screenshot
+  int QuitAfterMs = -1;               // negative: run until the operator closes the window
+  bool Demo = false;                  // the program plays a sample show through its own window
+  std::string DemoShotsPath;          // Demo only: where the pictures of each step go
+  bool DemoExit = false;              // Demo only: close the window once the result is printed
   bool HelpRequested = false;
 };
 

@@ -44,7 +44,8 @@ EnablingInputs CurrentInputs(const TMainForm& f) {
   in.Searching = f.Searching;
   // A soundtrack being decoded holds everything else, as a channel test does.
   in.Testing = f.Testing || f.SoundLoading;
-  in.Playing = f.IsPlaying();
+  // A show armed on the timecode is as good as running: it may start at any moment.
+  in.Playing = f.IsPlaying() || f.ShowArmed();
   in.Mode = show::OperatingMode;
   in.CueCount = f.Project ? f.Project->Count() : 0;
   in.ConsoleCount = f.Controls ? f.Controls->ConsoleCount() : 0;

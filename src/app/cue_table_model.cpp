@@ -10,6 +10,7 @@ CueTableModel::CueTableModel(const show::TProjectList& cues, QObject* parent)
 void CueTableModel::Reload() {
   beginResetModel();
   rows_ = cues_.Count();
+  skipped_.clear();
   endResetModel();
 }
 
@@ -18,8 +19,39 @@ int CueTableModel::rowCount(const QModelIndex& parent) const { return parent.isV
 int CueTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
 
 QVariant CueTableModel::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_ || index.row() >= cues_.Count()) return {};
-  return CellText(cues_.Cues()[static_cast<size_t>(index.row())], index.column());
+  if (!index.isValid() || index.row() >= rows_ || index.row() >= cues_.Count()) return {};
+  switch (role) {
+    case Qt::DisplayRole:
+      return CellText(cues_.Cues()[static_cast<size_t>(index.row())], index.column());
+    case Qt::BackgroundRole:
+      if (IsSkipped(index.row())) return SkippedBackground();
+      return {};
+    case Qt::ForegroundRole:
+      if (IsSkipped(index.row())) return SkippedText();
+      return {};
+    case Qt::ToolTipRole:
+      if (IsSkipped(index.row())) return QStringLiteral("Пропущена: ") + skipped_[static_cast<size_t>(index.row())];
+      return {};
+    default:
+      return {};
+  }
+}
+
+void CueTableModel::MarkSkipped(int row, const QString& why) {
+  if (row < 0 || row >= rows_) return;
+  if (skipped_.size() <= static_cast<size_t>(row)) skipped_.resize(static_cast<size_t>(row) + 1);
+  skipped_[static_cast<size_t>(row)] = why.isEmpty() ? QStringLiteral("?") : why;
+  emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
+void CueTableModel::ClearSkipped() {
+  if (skipped_.empty()) return;
+  skipped_.clear();
+  if (rows_ > 0) emit dataChanged(index(0, 0), index(rows_ - 1, ColumnCount - 1));
+}
+
+bool CueTableModel::IsSkipped(int row) const {
+  return row >= 0 && static_cast<size_t>(row) < skipped_.size() && !skipped_[static_cast<size_t>(row)].isEmpty();
 }
 
 Qt::ItemFlags CueTableModel::flags(const QModelIndex& index) const {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QString>
+#include <vector>
 
 #include "devices/cue_record.h"
 
@@ -33,11 +35,20 @@ class CueTableModel : public QAbstractTableModel {
   // a motion cue, which moves the console instead of firing a channel), the comment.
   static QString CellText(const devices::CueRecord& cue, int column);
 
+  // A cue the show passed over without firing (the chased timecode was past it or jumped over it)
+  // stands out in its own colours until the next start or arming; the other rows keep the list's.
+  void MarkSkipped(int row, const QString& why);
+  void ClearSkipped();
+  bool IsSkipped(int row) const;
+  static QColor SkippedBackground() { return QColor(0xFF, 0xC8, 0x8C); }
+  static QColor SkippedText() { return QColor(0x80, 0x40, 0x00); }
+
  private:
   const show::TProjectList& cues_;
   // The rows the view was told of; the scenario may already be emptied by a load in progress
   // while the view still paints them.
   int rows_ = 0;
+  std::vector<QString> skipped_;  // by row: why it was passed over, empty for a row that was not
 };
 
 }  // namespace fd::app

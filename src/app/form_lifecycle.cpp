@@ -102,6 +102,8 @@ void TMainForm::ApplyColorScheme() {
   SoundPlayLed->SetLabelColor(ColorOffText);
   SoundLoadedLed->SetFill(ColorBack);
   SoundPlayLed->SetFill(ColorBack);
+  PaintBackground(ReceivedTimecodeLabel, ColorField);
+  ShowTimecodeState();
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -134,7 +136,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 // A channel test, a write or a verify runs inside this window's event handling; closing under it
 // would pull the window from beneath the work and leave consoles half written.
-bool TMainForm::FormCloseQuery() { return !IsPlaying() && !Testing && !MemoryWorkRunning(); }
+bool TMainForm::FormCloseQuery() { return !IsPlaying() && !ShowArmed() && !Testing && !MemoryWorkRunning(); }
 
 void TMainForm::FormClose() {
   support::WriteLog(kDashLine, 1);

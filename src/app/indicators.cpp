@@ -41,6 +41,7 @@ void TMainForm::ErrFlashTimerTimer() {
     RS485->SetFill(lit ? ColorAlarm : ColorBack);
     RS485->SetLabelColor(ColorOffText);
   }
+  if (Chasing()) ShowTimecodeState();
 }
 
 void TMainForm::PortLinkLost() {
@@ -49,7 +50,13 @@ void TMainForm::PortLinkLost() {
   support::WriteLog("Ошибка преобразователя RS485 - нет связи", 1);
   if (ShowJournal) ShowJournal->ConverterChanged(true);
   // Blind, the program would fire on past a stop the remote control gave meanwhile.
+  const bool wasArmed = ShowArmed();
   if (Player) Player->ConnectionLost();
+  // The player forgets an arming without a word; the window leaves ЗАПУСК with it.
+  if (wasArmed && !IsPlaying()) {
+    support::WriteLog("Ожидание таймкода отменено: нет связи с преобразователем RS485", 1);
+    PlayerStateChanged();
+  }
 }
 
 void TMainForm::PlayerConnectionStop() {

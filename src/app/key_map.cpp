@@ -228,8 +228,11 @@ void TMainForm::LaunchViewKey(int key, bool& handled) {
       if (StartBtn->isEnabled()) {
         StartBtnClick();
         handled = true;
-        // Only a show that really runs is logged as started.
-        if (IsPlaying()) support::WriteLog("Переключение режима: ЗАПУСК", 1);
+        // Only a show that really runs is logged as started; a chased one waits for its timecode.
+        if (IsPlaying())
+          support::WriteLog("Переключение режима: ЗАПУСК", 1);
+        else if (ShowArmed())
+          support::WriteLog("Переключение режима: ЗАПУСК (ожидание таймкода)", 1);
       }
       return;
     case Qt::Key_F6:
@@ -238,6 +241,9 @@ void TMainForm::LaunchViewKey(int key, bool& handled) {
         support::WriteLog("Переключение режима: СТОП", 1);
         handled = true;
       }
+      return;
+    case Qt::Key_F7:
+      if (ChaseKey()) handled = true;
       return;
     case Qt::Key_F8:
       if (ClickIfEnabled(SaveBtn)) handled = true;

@@ -237,13 +237,14 @@ QWidget* TMainForm::BuildLaunchPanel() {
   SoundPlayLed = led("SoundPlayLed", "SoundPlayLabel", QStringLiteral("Воспроизведение"));
   SoundReadyLed = led("SoundReadyLed", "SoundReadyLabel", QStringLiteral("Аудио"));
   RS485 = led("RS485", "RS485Label", QStringLiteral("Конвертер"));
+  TimecodeLed = led("TimecodeLed", "TimecodeLabel", QStringLiteral("Таймкод"));
   SoundLoadedLabel = SoundLoadedLed->Label();
   SoundPlayLabel = SoundPlayLed->Label();
   SoundReadyLabel = SoundReadyLed->Label();
 
   // Until the state and the audio device are shown, the LEDs stand unlit; the converter indicator
   // is lime with a black label, as designed.
-  for (LedShape* shape : {WaitLed, WorkLed, DirectLed, AutoLed, SoundReadyLed}) {
+  for (LedShape* shape : {WaitLed, WorkLed, DirectLed, AutoLed, SoundReadyLed, TimecodeLed}) {
     shape->SetFill(ColorBack);
     shape->SetLabelColor(ColorOffText);
   }
@@ -259,8 +260,10 @@ QWidget* TMainForm::BuildLaunchPanel() {
   leds->addWidget(
       group(SoundCaption, QStringLiteral("SoundCaption"), QStringLiteral("Фонограмма"), SoundLoadedLed, SoundPlayLed));
   leds->addStretch(1);
-  leds->addWidget(group(DiagnosticsCaption, QStringLiteral("DiagnosticsCaption"), QStringLiteral("Диагностика"),
-                        SoundReadyLed, RS485));
+  QWidget* diagnostics = group(DiagnosticsCaption, QStringLiteral("DiagnosticsCaption"), QStringLiteral("Диагностика"),
+                               SoundReadyLed, RS485);
+  diagnostics->layout()->addWidget(TimecodeLed);
+  leds->addWidget(diagnostics);
   column->addLayout(leds);
 
   TimeLabel = MakeLabel(QStringLiteral("TimeLabel"), QStringLiteral("0:00:00.0"), DesignFont("DejaVu Sans", 107, true));
@@ -270,6 +273,16 @@ QWidget* TMainForm::BuildLaunchPanel() {
   TimeLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   PaintText(TimeLabel, kTimeText);
   column->addWidget(TimeLabel);
+
+  // The timecode last heard, under the show clock; chase mode only.
+  ReceivedTimecodeLabel = MakeLabel(QStringLiteral("ReceivedTimecodeLabel"), QStringLiteral("--:--:--:--"),
+                                    DesignFont("Liberation Mono", 22, true));
+  ReceivedTimecodeLabel->setAlignment(Qt::AlignCenter);
+  ReceivedTimecodeLabel->setFixedHeight(30);
+  ReceivedTimecodeLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  PaintText(ReceivedTimecodeLabel, kTimeText);
+  ReceivedTimecodeLabel->setVisible(false);
+  column->addWidget(ReceivedTimecodeLabel);
 
   // The column headings are labels of their own above a list without a header.
   ListHeader = new QWidget;

@@ -29,6 +29,7 @@
 #include "show/common_player.h"
 #include "show/journal_header.h"
 #include "show/project_list.h"
+#include "timecode/chase_input.h"
 
 namespace fd::app {
 
@@ -83,6 +84,9 @@ class TMainForm : public QWidget {
   std::unique_ptr<devices::TControls> Controls;  // the device registry
   std::unique_ptr<show::TProjectList> Project;   // the loaded scenario
 
+  // The timecode the show chases while chase mode is on (F7, --timecode); none otherwise. Declared
+  // before the player, which holds its chase, so that it outlives the player.
+  std::unique_ptr<timecode::ChaseInput> Chase;
   std::unique_ptr<show::TCommonPlayer> Player;  // the show player
 
   // --- start-up wiring (startup_wiring.cpp)
@@ -197,6 +201,29 @@ class TMainForm : public QWidget {
   // time that the consoles' memory cannot play (they are before the first run broadcast).
   std::vector<int32_t> CuesLeftOutByAutonomousStart() const;
 
+  // --- chasing timecode (timecode_chasing.cpp)
+  // F7 in the launch view: chase mode on or off, when nothing else runs; true when the key was taken.
+  bool ChaseKey();
+  // Opens and starts the source and hands its chase to the player; false, with the operator told
+  // why, when the source cannot be opened or started.
+  bool StartChasing(const std::string& sourceText, const timecode::Timecode& offset);
+  void StopChasing();
+  bool Chasing() const { return Chase != nullptr; }
+  bool ShowArmed() const;
+  // F5 or StartBtn in chase mode: the show waits for the timecode to reach the show position.
+  void ArmChasedShow();
+  // Hears the source while no show is armed or runs, so the indicator lives; refreshes it.
+  void ChasePumpTimerTimer();
+  // The "Таймкод" indicator and the received timecode under the show clock.
+  void ShowTimecodeState();
+  void PlayerTimecodeEvent(const timecode::ChaseEvent& event);
+  void PlayerCueSkipped(int32_t index, const std::string& reason);
+  // Opens the source a text names; the program opens sound files and capture devices, tests put
+  // their own sources here.
+  std::function<std::unique_ptr<timecode::ChaseInput>(const std::string& sourceText, const timecode::Timecode& offset,
+                                                      std::string& error)>
+      OpenChaseSource;
+
   // --- writing and verifying the scenario in the consoles (scenario_upload.cpp)
   void SaveBtnClick();
   void CheckBtnClick();
@@ -229,10 +256,12 @@ class TMainForm : public QWidget {
   LedShape* SoundPlayLed = nullptr;
   LedShape* SoundReadyLed = nullptr;
   LedShape* RS485 = nullptr;
+  LedShape* TimecodeLed = nullptr;  // "Таймкод": off, searching, locked at its rate, lost
   QLabel* SoundLoadedLabel = nullptr;
   QLabel* SoundPlayLabel = nullptr;
   QLabel* SoundReadyLabel = nullptr;
   QLabel* TimeLabel = nullptr;
+  QLabel* ReceivedTimecodeLabel = nullptr;  // the last timecode heard; shown in chase mode only
   QWidget* ListHeader = nullptr;
   std::array<QLabel*, 4> ListHeaderLabels{};  // "Время", "Пульт", "Канал", "Комментарии"
   QTableView* List = nullptr;
@@ -268,11 +297,12 @@ class TMainForm : public QWidget {
   QPushButton* TestStopBtn = nullptr;
 
   // --- actions and timers
-  QAction* ExitAction = nullptr;                   // Ctrl+X
-  QAction* ColorAction = nullptr;                  // Ctrl+F10
-  QAction* ControlAction = nullptr;                // Shift+F1
-  std::unique_ptr<platform::Timer> IdleTimer;      // 500 ms, off until the window is shown
-  std::unique_ptr<platform::Timer> ErrFlashTimer;  // 700 ms, always on
+  QAction* ExitAction = nullptr;                    // Ctrl+X
+  QAction* ColorAction = nullptr;                   // Ctrl+F10
+  QAction* ControlAction = nullptr;                 // Shift+F1
+  std::unique_ptr<platform::Timer> IdleTimer;       // 500 ms, off until the window is shown
+  std::unique_ptr<platform::Timer> ErrFlashTimer;   // 700 ms, always on
+  std::unique_ptr<platform::Timer> ChasePumpTimer;  // 25 ms, on in chase mode
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -294,6 +324,7 @@ class TMainForm : public QWidget {
   void CreateWorkingObjects();
   void ShowAudioReadiness();
   void InstallHandlers();
+  void InstallChaseHandlers();
   // Moves between waiting and ready on F1 or Esc in the launch view.
   void ChangeOperatingMode(uint8_t mode, const char* logLine);
   void InstallKeyRouter();

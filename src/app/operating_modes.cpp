@@ -1,5 +1,6 @@
 // The operating modes (ОЖИДАНИЕ, ГОТОВНОСТЬ, ЗАПУСК), the launch mode, and start, stop and rewind of
 // the show. The mode reaches the bus only through the player's answers to state queries.
+#include "app/cue_table_model.h"
 #include "app/main_form.h"
 #include "app/warning_dialogs.h"
 #include "app/warning_form.h"
@@ -31,11 +32,17 @@ void TMainForm::ControlActionExecute() {
 }
 
 void TMainForm::StartBtnClick() {
+  // A chased show is never started by hand: it waits for its timecode.
+  if (Chasing()) {
+    ArmChasedShow();
+    return;
+  }
   // The consoles start from the first whole tenth of a second: the operator hears first what that
   // leaves out, and may still cancel.
   if (Player->LaunchMode == show::lmAutonomous &&
       !AskToContinue(show::CheckCuesBeforeFirstRun(Project->Cues(), CuesLeftOutByAutonomousStart())))
     return;
+  ListModel->ClearSkipped();
   BeginShowJournal();
   Player->Start(Player->Clock);
 }

@@ -120,6 +120,8 @@ void TMainForm::OpenStartupFiles() {
   // A window closed while the scenario's message waited (--quit-after) loads nothing more.
   if (!isVisible()) return;
   if (!options_.SoundtrackPath.empty()) OpenSoundtrack(QString::fromStdString(options_.SoundtrackPath));
+  if (!isVisible()) return;
+  if (!options_.TimecodeSource.empty()) StartChasing(options_.TimecodeSource, options_.TimecodeOffset);
 }
 
 std::function<QString(const QString&)> FileDialogChooser(QWidget* owner) {

@@ -38,6 +38,10 @@ void TMainForm::BeginShowJournal() {
   journal::JournalHeader header =
       show::ShowJournalHeader(ScenarioPath, soundtrack, Player->LaunchMode, Player->Clock, *Controls, lastMemory_);
   header.resumedFrom = ResumedFromForStart();
+  if (Chase) {
+    header.timecodeSource = Chase->SourceText();
+    header.timecodeOffset = timecode::TimecodeText(Chase->Chase().Offset(), timecode::FrameRate::Fps25);
+  }
   if (!journal->Open(folder, now, header)) {
     // The show is not held back for its record; the run log says there is none.
     support::WriteLog("Журнал шоу не создан: " + folder, 1);

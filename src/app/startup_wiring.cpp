@@ -77,6 +77,7 @@ void TMainForm::InstallHandlers() {
   Port->OnMessage = [this](const bus::Frame6& frame, int converterIndex) { PortDeviceEvent(frame, converterIndex); };
   Port->OnConnectionLost = [this] { PortLinkLost(); };
   Port->OnConnectionRestored = [this] { PortLinkRestored(); };
+  InstallChaseHandlers();
 }
 
 void TMainForm::PortDeviceEvent(const bus::Frame6& frame, int converter) {
