@@ -106,6 +106,8 @@ class TMainForm : public QWidget {
   void BeginShowJournal();
   void EndShowJournal();
   void DrawShowPicture(const std::string& journalPath);
+  // Waits at most ms for the show pictures still being drawn; false when one is not done by then.
+  bool WaitForShowPictures(int ms) { return pictureThreads_.waitForDone(ms); }
   void ShowJournalFailed(const std::string& path, uint64_t bytes, const std::string& reason);
   // A write or verify that ran leaves a journal of its own; the next show's header names its result.
   void JournalMemoryWork(const char* kind, bool ran);

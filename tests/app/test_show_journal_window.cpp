@@ -56,7 +56,7 @@ class ShowJournalWindowTest : public QObject {
     QVERIFY(!w.Form().IsPlaying());
 
     // The show's picture is drawn beside its journal once it closes.
-    QVERIFY(QThreadPool::globalInstance()->waitForDone(30000));
+    QVERIFY(w.Form().WaitForShowPictures(30000));
     std::vector<std::string> journals, pictures;
     for (const auto& entry : std::filesystem::directory_iterator(state + "journal"))
       (entry.path().extension() == ".png" ? pictures : journals).push_back(entry.path().string());
