@@ -253,12 +253,16 @@ QWidget* TMainForm::BuildLaunchPanel() {
 
   auto* leds = Row(12);
   leds->setContentsMargins(8, 6, 8, 6);
+  // The diagnostics group is a row taller; the others keep their captions on its caption's line.
   leds->addWidget(
-      group(StateCaption, QStringLiteral("StateCaption"), QStringLiteral("Состояние <F1>"), WaitLed, WorkLed));
+      group(StateCaption, QStringLiteral("StateCaption"), QStringLiteral("Состояние <F1>"), WaitLed, WorkLed), 0,
+      Qt::AlignTop);
   leds->addWidget(
-      group(ModeCaption, QStringLiteral("ModeCaption"), QStringLiteral("Режим <Shift>+<F1>"), DirectLed, AutoLed));
+      group(ModeCaption, QStringLiteral("ModeCaption"), QStringLiteral("Режим <Shift>+<F1>"), DirectLed, AutoLed), 0,
+      Qt::AlignTop);
   leds->addWidget(
-      group(SoundCaption, QStringLiteral("SoundCaption"), QStringLiteral("Фонограмма"), SoundLoadedLed, SoundPlayLed));
+      group(SoundCaption, QStringLiteral("SoundCaption"), QStringLiteral("Фонограмма"), SoundLoadedLed, SoundPlayLed),
+      0, Qt::AlignTop);
   leds->addStretch(1);
   QWidget* diagnostics = group(DiagnosticsCaption, QStringLiteral("DiagnosticsCaption"), QStringLiteral("Диагностика"),
                                SoundReadyLed, RS485);

@@ -99,6 +99,13 @@ std::string CueLine(const CueEvent& cue) {
   return Dump(event);
 }
 
+std::string CueOutLine(int32_t line, int32_t sentMs) {
+  Json event = Event("cue_out");
+  event["line"] = line;
+  event["sent_ms"] = sentMs;
+  return Dump(event);
+}
+
 std::string StopLine(StopSource source, int32_t showMs) {
   Json event = Event("stop");
   event["source"] = StopSourceName(source);

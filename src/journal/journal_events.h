@@ -52,6 +52,7 @@ struct CueEvent {
   int32_t plannedMs = 0;
   int32_t showMs = 0;  // the show clock when it was handed over
   bool followed = false;
+  int32_t sentMs = -1;  // the show clock once the converter took its frame; -1 unknown
 };
 
 // TimecodeJump: the chased timecode jumped forward in autonomous launch (see the player).
@@ -63,6 +64,8 @@ std::string WallClockText();
 
 std::string HeaderLine(const JournalHeader& header);
 std::string CueLine(const CueEvent& cue);
+// The cue of a scenario line has gone to the converter, at this show time (after its cue_sent).
+std::string CueOutLine(int32_t line, int32_t sentMs);
 std::string StopLine(StopSource source, int32_t showMs);
 std::string ModeLine(int mode);
 std::string SoundtrackLine(bool playing, int32_t showMs);

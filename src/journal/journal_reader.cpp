@@ -135,6 +135,16 @@ std::optional<ReadJournal> ParseJournal(std::string_view text, std::string& erro
       }
       journal.cues.push_back(*cue);
     }
+    if (kind == "cue_out") {
+      // The frame of a cue already read has gone out: the latest cue of that line.
+      const auto line = JsonWhole(*event, "line");
+      const auto sent = JsonWhole(*event, "sent_ms");
+      for (auto cue = journal.cues.rbegin(); line && sent && cue != journal.cues.rend(); ++cue)
+        if (cue->line == *line) {
+          cue->sentMs = *sent;
+          break;
+        }
+    }
     if (kind == "close") journal.closed = true;
     journal.events.push_back(std::move(*event));
     ++journal.lines;

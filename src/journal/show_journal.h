@@ -18,8 +18,7 @@ class ShowJournal {
 
   // Creates folder/<date>_<time>_<scenario>.jsonl (with "-2", "-3" ... should that name be taken)
   // and writes the header. False when no file could be made.
-  bool Open(const std::string& folder, int64_t unixSeconds, const JournalHeader& header,
-            const std::string& label = {});
+  bool Open(const std::string& folder, int64_t unixSeconds, const JournalHeader& header, const std::string& label = {});
   bool IsOpen() const { return writer_.IsOpen(); }
   const std::string& Path() const { return writer_.Path(); }
   bool Failed() const { return writer_.Failed(); }
@@ -27,6 +26,8 @@ class ShowJournal {
   int64_t CuesSent() const { return cuesSent_; }
 
   void CueSent(const CueEvent& cue);
+  // The cue's frame has gone out (after CueSent): when, on the show clock.
+  void CueOut(int32_t line, int32_t sentMs) { writer_.Append(CueOutLine(line, sentMs)); }
   void Stopped(StopSource source, int32_t showMs);
   void ModeChanged(int mode);
   void SoundtrackChanged(bool playing, int32_t showMs);

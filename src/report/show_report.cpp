@@ -58,6 +58,7 @@ ReportCue CueOf(const journal::CueEvent& event) {
   cue.motion = event.motion;
   cue.plannedMs = event.plannedMs;
   cue.showMs = event.showMs;
+  if (event.sentMs >= 0) cue.sentMs = event.sentMs;
   cue.status = event.followed ? CueStatus::Followed : CueStatus::Sent;
   return cue;
 }
@@ -161,6 +162,7 @@ const char* CueStatusName(CueStatus status) {
 }
 
 std::optional<int64_t> ReportCue::LatenessMs() const {
+  if (sentMs) return int64_t{*sentMs} - plannedMs;
   if (!showMs) return std::nullopt;
   return int64_t{*showMs} - plannedMs;
 }

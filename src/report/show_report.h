@@ -31,10 +31,11 @@ struct ReportCue {
   int32_t motion = -1;   // 50..54; -1 for a channel cue
   int32_t plannedMs = 0;
   std::optional<int32_t> showMs;  // when it was sent or followed
+  std::optional<int32_t> sentMs;  // when the converter took its frame, where the journal says
   CueStatus status = CueStatus::Sent;
   std::string reason;  // why it was skipped or not sent
 
-  // show − planned, when it went.
+  // sent (or, not known, show) − planned, when it went.
   std::optional<int64_t> LatenessMs() const;
 };
 

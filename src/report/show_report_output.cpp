@@ -71,6 +71,7 @@ Json CueJson(const ReportCue& cue) {
     o["channel"] = cue.channel;
   o["planned_ms"] = cue.plannedMs;
   o["show_ms"] = cue.showMs ? Json(*cue.showMs) : Json(nullptr);
+  o["sent_ms"] = cue.sentMs ? Json(*cue.sentMs) : Json(nullptr);
   const auto late = cue.LatenessMs();
   o["lateness_ms"] = late ? Json(*late) : Json(nullptr);
   o["status"] = CueStatusName(cue.status);
@@ -116,8 +117,11 @@ std::string ShowReportText(const ShowReport& report) {
   for (const ReportCue& cue : report.cues) {
     out += "  " + Padded(std::to_string(cue.line), 4, true) + "  " + Padded(std::to_string(cue.console), 7, true) +
            "  " + Padded(CueWhatText(cue), 11) + "  " + Padded(ShowTimeText(cue.plannedMs), 12) + "  " +
-           Padded(cue.showMs ? ShowTimeText(*cue.showMs) : "-", 12) + "  " + Padded(LatenessText(cue), 7, true) + "  " +
-           Safe(StatusText(cue)) + "\n";
+           Padded(cue.sentMs   ? ShowTimeText(*cue.sentMs)
+                  : cue.showMs ? ShowTimeText(*cue.showMs)
+                               : "-",
+                  12) +
+           "  " + Padded(LatenessText(cue), 7, true) + "  " + Safe(StatusText(cue)) + "\n";
   }
   if (report.cues.empty()) out += "  none\n";
 

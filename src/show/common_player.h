@@ -186,6 +186,8 @@ class TCommonPlayer {
   uint32_t stopBroadcastsSeen_ = 0;
   // Where the latest stop left the clock and the cue index.
   bool stopPointValid_ = false;
+  // The tick at which Clock was last read from its source.
+  uint32_t clockTick_ = 0;
   int32_t stoppedClock_ = 0;
   int32_t stoppedNextCue_ = 0;
 

@@ -49,6 +49,7 @@ void TCommonPlayer::OnTimerTick() {
   const int32_t clockBefore = Clock;
   if (chase_ != nullptr) UpdateChase(now);
   Clock = ClockSource().ShowTimeAt(now);
+  clockTick_ = now;
   if (chase_ != nullptr) HearChase(clockBefore);
   // The sound card's crystal is not the clock's; a chased show's clock is the sound desk's.
   if (Soundtrack && chase_ == nullptr) Soundtrack->FollowShowClock(Clock);
@@ -96,6 +97,11 @@ void TCommonPlayer::RunDirectCues() {
     } else {
       FireCue(cue.Console, cue.Channel, false);
     }
+    // The frame is with the converter now: when, on the show clock of this pass.
+    if (Journal != nullptr)
+      Journal->CueOut(cue.Line, static_cast<int32_t>(std::min<int64_t>(
+                                    int64_t{Clock} + platform::TicksSince(clockTick_, platform_.GetClock().TickCount()),
+                                    std::numeric_limits<int32_t>::max())));
   }
   if (IsPlaying() && NextCue >= CueCount()) EndShow();
 }

@@ -26,8 +26,9 @@ std::string Cue(int line, int plannedMs) { return CueLine({line, 3, 7, -1, plann
 
 TEST(JournalReader, HeaderAndCuesComeBackAsWritten) {
   std::string error;
-  const std::string text = Header() + Cue(1, 2000) + CueLine({2, 3, -1, 51, 2500, 2501, true}) + "\n" +
-                           StopLine(StopSource::Operator, 2600) + "\n" + CloseLine(2600, 1) + "\n";
+  const std::string text = Header() + Cue(1, 2000) + CueOutLine(1, 2004) + "\n" +
+                           CueLine({2, 3, -1, 51, 2500, 2501, true}) + "\n" + StopLine(StopSource::Operator, 2600) +
+                           "\n" + CloseLine(2600, 1) + "\n";
   const auto journal = ParseJournal(text, error);
   ASSERT_TRUE(journal) << error;
   EXPECT_EQ(journal->header.scenarioPath, "/shows/finale.txt");
@@ -39,9 +40,11 @@ TEST(JournalReader, HeaderAndCuesComeBackAsWritten) {
   ASSERT_EQ(journal->cues.size(), 2u);
   EXPECT_EQ(journal->cues[0].channel, 7);
   EXPECT_EQ(journal->cues[0].showMs, 2002);
+  EXPECT_EQ(journal->cues[0].sentMs, 2004);
+  EXPECT_EQ(journal->cues[1].sentMs, -1);
   EXPECT_EQ(journal->cues[1].motion, 51);
   EXPECT_TRUE(journal->cues[1].followed);
-  EXPECT_EQ(journal->events.size(), 4u);
+  EXPECT_EQ(journal->events.size(), 5u);
   EXPECT_TRUE(journal->closed);
   EXPECT_FALSE(IsInterruptedShow(*journal));
 }

@@ -136,14 +136,19 @@ TEST(ShowReport, CuesBeforeTheStartAreNotCalledStoppedFirst) {
 }
 
 TEST(ShowReport, JsonAndCsvCarryEveryCue) {
-  const std::string journal = DirectShow() + "";  // closed, four cues
+  // Closed, four cues; the second with the moment its frame went out, which its lateness is taken from.
+  std::string journal = DirectShow();
+  const std::string second = CueLine("cue_sent", 2, 1, 2, 2000, 2012);
+  journal.insert(journal.find(second) + second.size(),
+                 R"({"event":"cue_out","wall":"2024-05-01T20:00:02.015Z","line":2,"sent_ms":2015})"
+                 "\n");
   const ShowReport report = BuildShowReport(Parse(journal), "/j/show.jsonl");
   const nlohmann::ordered_json json = ShowReportJson(report);
   EXPECT_EQ(json["kind"], "show");
   ASSERT_EQ(json["cues"].size(), 4u);
   EXPECT_EQ(
       json["cues"][1].dump(),
-      R"({"line":2,"console":1,"channel":2,"planned_ms":2000,"show_ms":2012,"lateness_ms":12,"status":"sent","reason":null})");
+      R"({"line":2,"console":1,"channel":2,"planned_ms":2000,"show_ms":2012,"sent_ms":2015,"lateness_ms":15,"status":"sent","reason":null})");
   EXPECT_EQ(json["summary"]["lateness_p99_ms"], 60);
   EXPECT_EQ(json["summary"]["ended"], "the scenario ended at 0:00:04.000");
   EXPECT_EQ(json["stops"].dump(), R"([{"source":"end_of_scenario","show_ms":4000}])");

@@ -56,20 +56,25 @@ TEST(PlayerJournal, EveryCueIsWrittenBeforeItsFrameGoesOut) {
   journal.Close(b.player->Clock);
 
   const auto events = Events(journal.Path());
-  ASSERT_EQ(events.size(), 7u);  // header, four cues, the stop, the closing event
+  ASSERT_EQ(events.size(), 11u);  // header, four cues each with its frame's moment, the stop, the closing event
   for (size_t k = 0; k < 4; ++k) {
-    const auto& cue = events[1 + k];
+    const auto& cue = events[1 + 2 * k];
+    const auto& out = events[2 + 2 * k];
     EXPECT_EQ(cue["event"], "cue_sent");
     EXPECT_EQ(cue["planned_ms"], b.list.Cues()[k].TimeMs);
     EXPECT_GE(cue["show_ms"].get<int>(), b.list.Cues()[k].TimeMs);
-    // The k cues before it had gone out, this one not yet.
-    EXPECT_EQ(framesAtWrite[1 + k], k) << "cue " << k;
+    // The k cues before it had gone out, this one not yet; then it had.
+    EXPECT_EQ(framesAtWrite[1 + 2 * k], k) << "cue " << k;
+    EXPECT_EQ(out["event"], "cue_out");
+    EXPECT_EQ(out["line"], cue["line"]);
+    EXPECT_GE(out["sent_ms"].get<int>(), cue["show_ms"].get<int>());
+    EXPECT_EQ(framesAtWrite[2 + 2 * k], k + 1) << "cue " << k;
   }
-  EXPECT_EQ(events[2]["channel"], 2);
-  EXPECT_EQ(events[3]["console"], 9);
-  EXPECT_EQ(events[5]["source"], "end_of_scenario");
-  EXPECT_EQ(events[6]["event"], "close");
-  EXPECT_EQ(events[6]["cues_sent"], 4);
+  EXPECT_EQ(events[3]["channel"], 2);
+  EXPECT_EQ(events[5]["console"], 9);
+  EXPECT_EQ(events[9]["source"], "end_of_scenario");
+  EXPECT_EQ(events[10]["event"], "close");
+  EXPECT_EQ(events[10]["cues_sent"], 4);
   EXPECT_EQ(FireFrames(b.sent), 4u);
 }
 
@@ -101,10 +106,10 @@ TEST_P(PlayerJournalStop, TheStopNamesItsSource) {
   b.player->Stop(true);
   journal.Close(b.player->Clock);
   const auto events = Events(journal.Path());
-  ASSERT_EQ(events.size(), 4u);  // header, the first cue, the stop, the closing event
-  EXPECT_EQ(events[2]["event"], "stop");
-  EXPECT_EQ(events[2]["source"], c.source);
-  EXPECT_EQ(events[3]["cues_sent"], 1);
+  ASSERT_EQ(events.size(), 5u);  // header, the first cue and its frame's moment, the stop, the closing event
+  EXPECT_EQ(events[3]["event"], "stop");
+  EXPECT_EQ(events[3]["source"], c.source);
+  EXPECT_EQ(events[4]["cues_sent"], 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -112,7 +117,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(StopCase{"operator", [](PlayerBench& b) { b.player->Stop(true); }, "operator"},
                       StopCase{"converter", [](PlayerBench& b) { b.player->ConnectionLost(); }, "converter"},
                       StopCase{"stop broadcast",
-                               [](PlayerBench& b) { b.player->HandleBusMessage({0x90, 0x00, 0x08, 0x00, 0x00, 0x00}); },
+                               [](PlayerBench& b) {
+                                 b.player->HandleBusMessage({0x90, 0x00, 0x08, 0x00, 0x00, 0x00});
+                               },
                                "remote_control_or_program"}),
     [](const auto& info) { return std::string(info.param.name).substr(0, 4); });
 
