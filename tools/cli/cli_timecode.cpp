@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cli_command.h"
@@ -18,9 +19,9 @@
 #include "platform/steady_clock.h"
 #include "support/terminal_text.h"
 #include "timecode/ltc_file_source.h"
-#include "timecode/ltc_lock.h"
 #include "timecode/ltc_source.h"
 #include "timecode/ltc_summary.h"
+#include "timecode/timecode_chase.h"
 
 namespace fd::cli {
 namespace {
@@ -130,23 +131,22 @@ std::string LevelText(float dbfs) {
   return text;
 }
 
-std::string LiveText(const timecode::LockWatch& watch, float levelDbfs) {
-  const auto& last = watch.Last();
+// The live line: the latest frame heard, and whether the chase a show would run has locked on.
+std::string LiveText(const std::optional<DecodedFrame>& last, timecode::ChaseState state, float levelDbfs) {
   std::string text = last ? TimecodeText(last->label, last->rate) : "--:--:--:--";
   text += "  ";
   text += last ? timecode::FrameRateText(last->rate) : "?";
   text += " fps  ";
-  text += timecode::LockStateText(watch.State());
+  text += timecode::ChaseStateText(state);
   text += "  " + LevelText(levelDbfs);
   return text;
 }
 
-std::string LiveJson(const timecode::LockWatch& watch, float levelDbfs) {
-  const auto& last = watch.Last();
+std::string LiveJson(const std::optional<DecodedFrame>& last, timecode::ChaseState state, float levelDbfs) {
   Json line;
   line["timecode"] = last ? Json(TimecodeText(last->label, last->rate)) : Json(nullptr);
   line["rate"] = last ? Json(timecode::FrameRateText(last->rate)) : Json(nullptr);
-  line["state"] = timecode::LockStateText(watch.State());
+  line["state"] = timecode::ChaseStateText(state);
   line["level_dbfs"] = JsonNumberValue(std::round(levelDbfs * 10.0) / 10.0);
   return OneLine(line);
 }
@@ -163,32 +163,35 @@ int Listen(const timecode::SourceSpec& spec, const TimecodeArgs& args) {
   if (!source->Start()) return ReportError(kName, source->Error(), kExitUsage);
   const bool terminal = ::isatty(STDOUT_FILENO) == 1 && !args.json;
   const uint32_t startTick = clock.TickCount();
-  timecode::LockWatch watch;
-  bool heard = false;
+  // The very rule a chased show locks and loses by.
+  timecode::TimecodeChase chase;
+  std::optional<DecodedFrame> last;
   uint32_t lastLine = startTick - kLineEveryMs;
   while (!StopSignals::Requested() && !source->Finished()) {
     source->WaitForFrames(20);
     for (const DecodedFrame& frame : source->TakeFrames()) {
-      watch.Add(frame);
-      heard = true;
+      chase.Feed(frame);
+      last = frame;
     }
     const uint32_t now = clock.TickCount();
-    watch.Update(static_cast<double>(startTick) + platform::TicksSince(startTick, now));
+    chase.Update(static_cast<double>(startTick) + platform::TicksSince(startTick, now));
     const int every = terminal ? kTerminalRefreshMs : kLineEveryMs;
     if (platform::TicksSince(lastLine, now) < static_cast<uint32_t>(every)) continue;
     lastLine = now;
     if (terminal) {
-      Print("\r" + LiveText(watch, source->LevelDbfs()) + "\033[K");
+      Print("\r" + LiveText(last, chase.State(), source->LevelDbfs()) + "\033[K");
       std::fflush(stdout);
     } else {
-      Print((args.json ? LiveJson(watch, source->LevelDbfs()) : LiveText(watch, source->LevelDbfs())) + "\n");
+      Print((args.json ? LiveJson(last, chase.State(), source->LevelDbfs())
+                       : LiveText(last, chase.State(), source->LevelDbfs())) +
+            "\n");
       std::fflush(stdout);
     }
   }
   source->Stop();
   if (terminal) Print("\n");
   if (!source->Error().empty()) return ReportError(kName, source->Error(), kExitFailure);
-  if (!heard) return ReportError(kName, "no timecode heard from " + SourceSpecText(spec), kExitFailure);
+  if (!last) return ReportError(kName, "no timecode heard from " + SourceSpecText(spec), kExitFailure);
   return kExitOk;
 }
 
