@@ -4,6 +4,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "app/warning_dialogs.h"
+
 namespace fd::app {
 
 TResumeDialog::TResumeDialog(QWidget* mainWindow)
@@ -38,18 +40,7 @@ TResumeDialog::TResumeDialog(QWidget* mainWindow)
   JournalLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   column->addWidget(JournalLabel);
 
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  ContinueBtn = new QPushButton(QStringLiteral("Продолжить"));
-  ContinueBtn->setObjectName(QStringLiteral("ContinueBtn"));
-  ContinueBtn->setDefault(true);
-  CancelBtn = new QPushButton(QStringLiteral("Отмена"));
-  CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-  connect(ContinueBtn, &QPushButton::clicked, this, &QDialog::accept);
-  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-  buttons->addWidget(ContinueBtn);
-  buttons->addWidget(CancelBtn);
-  column->addLayout(buttons);
+  column->addLayout(ContinueCancelRow(*this, ContinueBtn, CancelBtn));
 }
 
 }  // namespace fd::app

@@ -134,18 +134,22 @@ TPresentWarningForm::TPresentWarningForm(QWidget* mainWindow) : QDialog(mainWind
   GroupLayout(group)->addWidget(Memo);
   column->addWidget(group, 1);
 
+  column->addLayout(ContinueCancelRow(*this, ContinueBtn, CancelBtn));
+}
+
+QHBoxLayout* ContinueCancelRow(QDialog& dialog, QPushButton*& continueBtn, QPushButton*& cancelBtn) {
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
-  ContinueBtn = new QPushButton(QStringLiteral("Продолжить"));
-  ContinueBtn->setObjectName(QStringLiteral("ContinueBtn"));
-  ContinueBtn->setDefault(true);
-  CancelBtn = new QPushButton(QStringLiteral("Отмена"));
-  CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-  connect(ContinueBtn, &QPushButton::clicked, this, &QDialog::accept);
-  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-  buttons->addWidget(ContinueBtn);
-  buttons->addWidget(CancelBtn);
-  column->addLayout(buttons);
+  continueBtn = new QPushButton(QStringLiteral("Продолжить"));
+  continueBtn->setObjectName(QStringLiteral("ContinueBtn"));
+  continueBtn->setDefault(true);
+  cancelBtn = new QPushButton(QStringLiteral("Отмена"));
+  cancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+  QObject::connect(continueBtn, &QPushButton::clicked, &dialog, &QDialog::accept);
+  QObject::connect(cancelBtn, &QPushButton::clicked, &dialog, &QDialog::reject);
+  buttons->addWidget(continueBtn);
+  buttons->addWidget(cancelBtn);
+  return buttons;
 }
 
 }  // namespace fd::app

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -59,5 +60,9 @@ extern TPresentWarningForm* PresentWarningForm;
 // Shows a failed pre-flight check in the pre-flight dialog and asks the operator; true when the
 // work may go on (a check that passed asks nothing).
 bool AskToContinue(const show::PreflightResult& check);
+
+// The row of a question's buttons at its right: "Продолжить" (the default, accepts) and "Отмена"
+// (rejects), named ContinueBtn and CancelBtn.
+QHBoxLayout* ContinueCancelRow(QDialog& dialog, QPushButton*& continueBtn, QPushButton*& cancelBtn);
 
 }  // namespace fd::app

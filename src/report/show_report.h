@@ -56,16 +56,8 @@ struct TimecodeMark {
   int32_t toMs = 0;
 };
 
-// The chase's own figures, from the journal's timecode_summary.
-struct ChaseFigures {
-  int lockFrames = -1;  // frames heard to the first lock; -1: never locked
-  int dropouts = 0;
-  int jumps = 0;
-  int64_t errorSamples = 0;
-  double errorP50Ms = 0;
-  double errorP99Ms = 0;
-  double errorMaxMs = 0;
-};
+// The chase's own figures, as the journal's timecode_summary gives them.
+using ChaseFigures = journal::TimecodeSummary;
 
 struct ConverterChange {
   bool lost = false;

@@ -279,7 +279,7 @@ TEST(RehearsalReport, CuesTheChaseSkippedAreNamedAndMustNotFire) {
     run.fireLog = c.fired;
     run.skipped = {{1, "timecode_jump"}};
     run.chase = ChaseRun{
-        "ltc.wav", "01:00:00:00", 10, {{"lock", -600, "25"}, {"jump", 3200, "", 3200, 8200}}, {0.5, -1.0, 0.25, 2.0}};
+        "ltc.wav", "01:00:00:00", {{"lock", -600, "25"}, {"jump", 3200, "", 3200, 8200}}, {10, 0, 1, 4, 0.5, 2.0, 2.0}};
     const RehearsalReport r = BuildRehearsalReport(run);
     const std::string text = RehearsalText(r);
     EXPECT_EQ(r.ExitStatus(), c.exitStatus) << c.name;
@@ -299,6 +299,11 @@ TEST(RehearsalReport, CuesTheChaseSkippedAreNamedAndMustNotFire) {
     EXPECT_EQ(chase["lock"].dump(), R"({"show_ms":-600,"rate":"25"})");
     EXPECT_EQ(chase["error_max_ms"], 2.0);
   }
+  // The chase error's figures are taken by size: a clock 1 ms behind is as far off as 1 ms ahead.
+  const std::vector<double> errors{0.5, -1.0, 0.25, 2.0};
+  EXPECT_EQ(SizePercentile(errors, 50), 0.5);
+  EXPECT_EQ(SizePercentile(errors, 75), 1.0);
+  EXPECT_EQ(SizePercentile(errors, 100), 2.0);
 }
 
 }  // namespace

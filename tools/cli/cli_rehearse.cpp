@@ -439,7 +439,10 @@ int RunRehearse(const RehearseArgs& args) {
   // The journal closes once the stop frames are out or given up on, so the converter's return
   // while they waited is in it.
   player.Journal = nullptr;
-  if (chase) journal.Journal().Append(journal::TimecodeSummaryLine(chase->Summary()));
+  if (chase) {
+    run.chase = chase->Run();
+    journal.Journal().Append(journal::TimecodeSummaryLine(run.chase->figures));
+  }
   journal.Journal().Close(player.Clock);
   bus->Port().OnFrameTaken = nullptr;
   bus->OnOtherFrame = nullptr;
@@ -462,7 +465,6 @@ int RunRehearse(const RehearseArgs& args) {
     if (chase) PutFiringsOnShowClock(run.fireLog, *chase, us0, fromMs, run.showStartUs);
   }
   if (chase) {
-    run.chase = chase->Run();
     for (const auto& [index, reason] : chase->Skipped())
       if (index >= first) run.skipped.push_back({static_cast<size_t>(index - first), reason});
     chase->Detach();

@@ -77,19 +77,19 @@ std::string ChaseMarkText(const ChaseMark& m) {
 
 // The chase's lines of the report: where from, each thing the timecode did, the cues passed over
 // and how closely the clock followed.
-std::string ChaseText(const ChaseFiguresReport& chase, const std::vector<RehearsalRow>& rows) {
-  const ChaseRun& run = chase.run;
+std::string ChaseText(const ChaseRun& run, const std::vector<RehearsalRow>& rows) {
+  const journal::TimecodeSummary& f = run.figures;
   std::string out = "Timecode: " + support::TerminalText(run.source, 256) + ", offset " + run.offset + "\n";
-  out += run.lockFrames >= 0 ? "  lock after " + std::to_string(run.lockFrames) + " frames\n" : "  never locked\n";
+  out += f.lockFrames >= 0 ? "  lock after " + std::to_string(f.lockFrames) + " frames\n" : "  never locked\n";
   for (const ChaseMark& m : run.marks) out += "  " + ChaseMarkText(m) + "\n";
   for (const RehearsalRow& r : rows)
     if (!r.skipped.empty())
       out += "  skipped: line " + std::to_string(r.line) + " at " + show::ShowTimeText(r.timeMs) + ", console " +
              std::to_string(r.console) + " " + r.cue + " (" + r.skipped + ")\n";
   char line[160];
-  if (chase.errorSamples > 0)
-    std::snprintf(line, sizeof line, "  chase error: p50 %.2f ms  p99 %.2f ms  max %.2f ms (%zu frames)\n",
-                  chase.errorP50, chase.errorP99, chase.errorMax, chase.errorSamples);
+  if (f.errorSamples > 0)
+    std::snprintf(line, sizeof line, "  chase error: p50 %.2f ms  p99 %.2f ms  max %.2f ms (%lld frames)\n",
+                  f.errorP50Ms, f.errorP99Ms, f.errorMaxMs, static_cast<long long>(f.errorSamples));
   else
     std::snprintf(line, sizeof line, "  chase error: no locked frame\n");
   return out + line + "\n";
@@ -201,17 +201,7 @@ RehearsalReport BuildRehearsalReport(const RehearsalRun& run) {
   std::stable_sort(report.rows.begin(), report.rows.end(),
                    [](const RehearsalRow& a, const RehearsalRow& b) { return a.timeMs < b.timeMs; });
   report.skipped = static_cast<int>(skipped.size());
-  if (run.chase) {
-    ChaseFiguresReport chase;
-    chase.run = *run.chase;
-    chase.errorP50 = SizePercentile(run.chase->errors, 50);
-    chase.errorP99 = SizePercentile(run.chase->errors, 99);
-    chase.errorMax = SizePercentile(run.chase->errors, 100);
-    chase.errorSamples = run.chase->errors.size();
-    chase.run.errors.clear();
-    chase.run.errors.shrink_to_fit();
-    report.chase = chase;
-  }
+  report.chase = run.chase;
 
   // What the fired column rests on: the bench's fire log, the frames sent, or nothing.
   const sim::FireAudit* judged = fired ? &*fired : run.autonomous ? nullptr : &sent;
@@ -341,14 +331,15 @@ Json RehearsalSummaryJson(const RehearsalReport& report) {
 
 Json RehearsalChaseJson(const RehearsalReport& report) {
   if (!report.chase) return nullptr;
-  const ChaseFiguresReport& chase = *report.chase;
+  const ChaseRun& chase = *report.chase;
+  const journal::TimecodeSummary& f = chase.figures;
   Json o;
-  o["source"] = chase.run.source;
-  o["offset"] = chase.run.offset;
-  o["lock_frames"] = chase.run.lockFrames < 0 ? Json(nullptr) : Json(chase.run.lockFrames);
+  o["source"] = chase.source;
+  o["offset"] = chase.offset;
+  o["lock_frames"] = f.lockFrames < 0 ? Json(nullptr) : Json(f.lockFrames);
   Json lock = nullptr;
   Json dropouts = Json::array(), returns = Json::array(), jumps = Json::array();
-  for (const ChaseMark& m : chase.run.marks) {
+  for (const ChaseMark& m : chase.marks) {
     if (m.kind == "lock" && lock.is_null()) lock = Json{{"show_ms", MsValue(m.showMs)}, {"rate", m.rate}};
     if (m.kind == "dropout") dropouts.push_back(MsValue(m.showMs));
     if (m.kind == "return") returns.push_back(MsValue(m.showMs));
@@ -365,10 +356,10 @@ Json RehearsalChaseJson(const RehearsalReport& report) {
       skipped.push_back(Json{
           {"line", r.line}, {"time_ms", r.timeMs}, {"console", r.console}, {"fires", r.cue}, {"reason", r.skipped}});
   o["skipped"] = skipped;
-  o["error_samples"] = chase.errorSamples;
-  o["error_p50_ms"] = MsValue(chase.errorP50);
-  o["error_p99_ms"] = MsValue(chase.errorP99);
-  o["error_max_ms"] = MsValue(chase.errorMax);
+  o["error_samples"] = f.errorSamples;
+  o["error_p50_ms"] = MsValue(f.errorP50Ms);
+  o["error_p99_ms"] = MsValue(f.errorP99Ms);
+  o["error_max_ms"] = MsValue(f.errorMaxMs);
   return o;
 }
 

@@ -16,6 +16,7 @@
 #include "bus/bus_frame.h"
 #include "cli_json.h"
 #include "devices/cue_record.h"
+#include "journal/journal_events.h"
 #include "sim/fire_audit.h"
 
 namespace fd::cli {
@@ -41,11 +42,12 @@ struct ChaseMark {
 
 // A show that chased timecode.
 struct ChaseRun {
-  std::string source;   // as the operator named it
-  std::string offset;   // "HH:MM:SS:FF"
-  int lockFrames = -1;  // frames heard to the first lock; -1: never locked
+  std::string source;  // as the operator named it
+  std::string offset;  // "HH:MM:SS:FF"
   std::vector<ChaseMark> marks;
-  std::vector<double> errors;  // show clock minus timecode at each locked frame's edge, ms
+  // Frames to the lock, dropouts, jumps and the chase error (show clock minus timecode at each
+  // locked frame's edge, by size), as the journal's summary gives them.
+  journal::TimecodeSummary figures;
 };
 
 // A cue the player passed over without firing, by its index in RehearsalRun::cues.
@@ -89,13 +91,6 @@ struct RehearsalRow {
   std::string skipped;       // why the player passed it over (a chased show); empty: it was played
 };
 
-// The chase in the report: the run's marks and the error figures (by size).
-struct ChaseFiguresReport {
-  ChaseRun run;  // its errors left out: the figures below sum them up
-  size_t errorSamples = 0;
-  double errorP50 = 0, errorP99 = 0, errorMax = 0;
-};
-
 // A firing, or a fire frame, that no cue asked for.
 struct UnaskedFire {
   int console = 0;
@@ -118,7 +113,7 @@ struct RehearsalReport {
   // Of those, the firings of a target that had fired before: it fired more often than asked.
   std::vector<UnaskedFire> doubles;
   int skipped = 0;
-  std::optional<ChaseFiguresReport> chase;
+  std::optional<ChaseRun> chase;
   ShowEnd end = ShowEnd::Finished;
   bool stopUndelivered = false;
 

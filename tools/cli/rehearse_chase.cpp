@@ -119,15 +119,8 @@ ChaseRun RehearsalChase::Run() const {
   ChaseRun run;
   run.source = SourceText();
   run.offset = OffsetText();
-  run.lockFrames = chase.LockFrames();
   run.marks = marks_;
-  run.errors = chase.ErrorSamples();
-  return run;
-}
-
-journal::TimecodeSummary RehearsalChase::Summary() const {
-  const timecode::TimecodeChase& chase = input_->Chase();
-  journal::TimecodeSummary summary;
+  journal::TimecodeSummary& summary = run.figures;
   summary.lockFrames = chase.LockFrames();
   summary.dropouts = chase.Dropouts();
   summary.jumps = chase.Jumps();
@@ -135,7 +128,7 @@ journal::TimecodeSummary RehearsalChase::Summary() const {
   summary.errorP50Ms = SizePercentile(chase.ErrorSamples(), 50);
   summary.errorP99Ms = SizePercentile(chase.ErrorSamples(), 99);
   summary.errorMaxMs = SizePercentile(chase.ErrorSamples(), 100);
-  return summary;
+  return run;
 }
 
 }  // namespace fd::cli

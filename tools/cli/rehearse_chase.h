@@ -55,7 +55,6 @@ class RehearsalChase {
   const std::vector<std::pair<int32_t, std::string>>& Skipped() const { return skipped_; }
 
   ChaseRun Run() const;
-  journal::TimecodeSummary Summary() const;
   std::string OffsetText() const;
   const std::string& SourceText() const { return input_->SourceText(); }
 
