@@ -37,6 +37,19 @@ Json Event(const char* kind) {
 // Paths and texts come from anywhere; a byte that is not UTF-8 must not cost the line.
 std::string Dump(const Json& event) { return event.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
+// A cue's event: which cue (line, console, channel or motion) and when it was planned.
+Json CueEventOf(const char* kind, const CueEvent& cue) {
+  Json event = Event(kind);
+  event["line"] = cue.line;
+  event["console"] = cue.console;
+  if (cue.motion >= 0)
+    event["motion"] = cue.motion;
+  else
+    event["channel"] = cue.channel;
+  event["planned_ms"] = cue.plannedMs;
+  return event;
+}
+
 }  // namespace
 
 const char* StopSourceName(StopSource source) {
@@ -87,14 +100,7 @@ std::string HeaderLine(const JournalHeader& header) {
 }
 
 std::string CueLine(const CueEvent& cue) {
-  Json event = Event(cue.followed ? "cue_followed" : "cue_sent");
-  event["line"] = cue.line;
-  event["console"] = cue.console;
-  if (cue.motion >= 0)
-    event["motion"] = cue.motion;
-  else
-    event["channel"] = cue.channel;
-  event["planned_ms"] = cue.plannedMs;
+  Json event = CueEventOf(cue.followed ? "cue_followed" : "cue_sent", cue);
   event["show_ms"] = cue.showMs;
   return Dump(event);
 }
@@ -136,14 +142,7 @@ std::string CloseLine(int32_t showMs, int64_t cuesSent) {
 }
 
 std::string CueSkippedLine(const CueEvent& cue, const std::string& reason) {
-  Json event = Event("cue_skipped");
-  event["line"] = cue.line;
-  event["console"] = cue.console;
-  if (cue.motion >= 0)
-    event["motion"] = cue.motion;
-  else
-    event["channel"] = cue.channel;
-  event["planned_ms"] = cue.plannedMs;
+  Json event = CueEventOf("cue_skipped", cue);
   event["reason"] = reason;
   return Dump(event);
 }
