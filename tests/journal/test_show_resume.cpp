@@ -5,7 +5,6 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "journal/show_resume.h"
@@ -23,30 +22,18 @@ const ScenarioCues kCues = {{1, 1, 1, -1, 1000, 0, false},
                             {4, 6, 2, -1, 2000, 0, false},
                             {5, 7, -1, 51, 3000, 0, false}};
 
-// A journal as a show writes it: the header (its "wall" made second `second` of a day, so that
-// "newest" does not depend on how fast the test runs), the cues of the given lines as sent.
+// A journal as a show writes it: its "wall" at second `second` of a minute (so "newest" does not
+// depend on the test's speed), then the cues of the given lines of kCues as sent.
 struct JournalSpec {
-  JournalSpec(std::string name_, int second_, std::vector<int> sent_, bool closed_ = false, std::string sha_ = kSha,
-              std::string kind_ = "show", std::string launch_ = "direct", std::string resumedFrom_ = {},
-              std::string tail_ = {})
-      : name(std::move(name_)),
-        second(second_),
-        sent(std::move(sent_)),
-        closed(closed_),
-        sha(std::move(sha_)),
-        kind(std::move(kind_)),
-        launch(std::move(launch_)),
-        resumedFrom(std::move(resumedFrom_)),
-        tail(std::move(tail_)) {}
   std::string name;
   int second;
-  std::vector<int> sent;  // lines of kCues
-  bool closed;
-  std::string sha;
-  std::string kind;
-  std::string launch;
-  std::string resumedFrom;  // a name in the folder
-  std::string tail;         // bytes after the last whole line (a write a kill cut short)
+  std::vector<int> sent;
+  bool closed = false;
+  std::string resumedFrom = {};  // a name in the folder
+  std::string sha = kSha;
+  std::string kind = "show";
+  std::string launch = "direct";
+  std::string tail = {};  // bytes after the last whole line (a write a kill cut short)
 };
 
 std::string Write(const support::testing::TempDir& dir, const JournalSpec& spec) {
@@ -66,98 +53,62 @@ std::string Write(const support::testing::TempDir& dir, const JournalSpec& spec)
     text += CueLine(cue) + "\n";
   }
   if (spec.closed) text += CloseLine(3500, static_cast<int64_t>(spec.sent.size())) + "\n";
-  text += spec.tail;
-  std::ofstream(dir / spec.name, std::ios::binary) << text;
+  support::testing::WriteBytes(dir / spec.name, text + spec.tail);
   return dir / spec.name;
 }
 
-struct Case {
-  Case(const char* what_, std::vector<JournalSpec> journals_, ResumeRefusal refusal_, int32_t positionMs_ = 0,
-       int32_t nextCue_ = 0, int lastLine_ = 0, std::string lastJournal_ = {}, std::vector<int32_t> sentLines_ = {})
-      : what(what_),
-        journals(std::move(journals_)),
-        refusal(refusal_),
-        positionMs(positionMs_),
-        nextCue(nextCue_),
-        lastLine(lastLine_),
-        lastJournal(std::move(lastJournal_)),
-        sentLines(std::move(sentLines_)) {}
-  const char* what;
-  std::vector<JournalSpec> journals;
-  ResumeRefusal refusal;
-  int32_t positionMs;
-  int32_t nextCue;
-  int lastLine;
-  std::string lastJournal;  // name of the journal holding the last cue sent
-  std::vector<int32_t> sentLines;
-};
-
 TEST(ShowResume, TheNewestJournalOfTheScenarioDecides) {
-  const std::vector<Case> cases = {
+  struct Case {
+    const char* what;
+    std::vector<JournalSpec> journals;
+    struct {
+      int32_t positionMs = 0;
+      int32_t nextCue = 0;  // also the line of the last cue sent
+      std::string lastJournal = {};
+    } offer = {};
+    ResumeRefusal refusal = ResumeRefusal::None;
+  } const cases[] = {
       {"newest interrupted journal offered, older ones ignored",
        {{"a.jsonl", 1, {1, 2, 3, 4, 5}, true}, {"b.jsonl", 9, {1}}, {"c.jsonl", 5, {1, 2}}},
-       ResumeRefusal::None,
-       1000,
-       1,
-       1,
-       "b.jsonl",
-       {1}},
+       {1000, 1, "b.jsonl"}},
       {"a show that ended in order is not offered",
        {{"a.jsonl", 1, {1, 2}}, {"b.jsonl", 2, {1}, true}},
+       {},
        ResumeRefusal::Closed},
       {"another scenario's journal is never offered",
-       {{"a.jsonl", 1, {1}, false, "0ther"}, {"w.jsonl", 3, {}, false, kSha, "write"}},
+       {{"a.jsonl", 1, {1}, false, "", "0ther"}, {"w.jsonl", 3, {}, false, "", kSha, "write"}},
+       {},
        ResumeRefusal::NoJournal},
       {"a torn last line is the end: that cue's frame never went out",
-       {{"a.jsonl", 1, {1, 2}, false, kSha, "show", "direct", "", "{\"event\":\"cue_sent\",\"line\":3,\"cons"}},
-       ResumeRefusal::None,
-       2000,
-       2,
-       2,
-       "a.jsonl",
-       {1, 2}},
-      {"a burst cut by the kill: only its unsent cues remain",
-       {{"a.jsonl", 1, {1, 2, 3}}},
-       ResumeRefusal::None,
-       2000,
-       3,
-       3,
-       "a.jsonl",
-       {1, 2, 3}},
+       {{"a.jsonl", 1, {1, 2}, false, "", kSha, "show", "direct", "{\"event\":\"cue_sent\",\"line\":3,\"cons"}},
+       {2000, 2, "a.jsonl"}},
+      {"a burst cut by the kill: only its unsent cues remain", {{"a.jsonl", 1, {1, 2, 3}}}, {2000, 3, "a.jsonl"}},
       {"a resumed show killed before its first cue carries on from the one it resumed",
-       {{"a.jsonl", 1, {1, 2}}, {"b.jsonl", 2, {}, false, kSha, "show", "direct", "a.jsonl"}},
-       ResumeRefusal::None,
-       2000,
-       2,
-       2,
-       "a.jsonl",
-       {1, 2}},
+       {{"a.jsonl", 1, {1, 2}}, {"b.jsonl", 2, {}, false, "a.jsonl"}},
+       {2000, 2, "a.jsonl"}},
       {"through two resumes, every cue of the chain counts as sent",
-       {{"a.jsonl", 1, {1}},
-        {"b.jsonl", 2, {2, 3}, true, kSha, "show", "direct", "a.jsonl"},
-        {"c.jsonl", 3, {}, false, kSha, "show", "direct", "b.jsonl"}},
-       ResumeRefusal::None,
-       2000,
-       3,
-       3,
-       "b.jsonl",
-       {1, 2, 3}},
+       {{"a.jsonl", 1, {1}}, {"b.jsonl", 2, {2, 3}, true, "a.jsonl"}, {"c.jsonl", 3, {}, false, "b.jsonl"}},
+       {2000, 3, "b.jsonl"}},
       {"a resumed show that ended in order is not offered again",
-       {{"a.jsonl", 1, {1, 2}}, {"b.jsonl", 2, {3, 4, 5}, true, kSha, "show", "direct", "a.jsonl"}},
+       {{"a.jsonl", 1, {1, 2}}, {"b.jsonl", 2, {3, 4, 5}, true, "a.jsonl"}},
+       {},
        ResumeRefusal::Closed},
-      {"cut short before its first cue", {{"a.jsonl", 1, {}}}, ResumeRefusal::NothingSent},
+      {"cut short before its first cue", {{"a.jsonl", 1, {}}}, {}, ResumeRefusal::NothingSent},
       {"autonomous launch: the consoles played on by themselves",
-       {{"a.jsonl", 1, {1}, false, kSha, "show", "autonomous"}},
+       {{"a.jsonl", 1, {1}, false, "", kSha, "show", "autonomous"}},
+       {},
        ResumeRefusal::Autonomous},
       {"killed after the last cue, before the end of the show",
        {{"a.jsonl", 1, {1, 2, 3, 4, 5}}},
+       {},
        ResumeRefusal::AllSent},
       {"shows that carry on from each other in a loop",
-       {{"a.jsonl", 1, {}, false, kSha, "show", "direct", "b.jsonl"},
-        {"b.jsonl", 2, {}, false, kSha, "show", "direct", "a.jsonl"}},
+       {{"a.jsonl", 1, {}, false, "b.jsonl"}, {"b.jsonl", 2, {}, false, "a.jsonl"}},
+       {},
        ResumeRefusal::Unreadable},
       {"a chain into another scenario's journal",
-       {{"a.jsonl", 1, {1}, false, "0ther"}, {"b.jsonl", 2, {}, false, kSha, "show", "direct", "a.jsonl"}},
+       {{"a.jsonl", 1, {1}, false, "", "0ther"}, {"b.jsonl", 2, {}, false, "a.jsonl"}},
+       {},
        ResumeRefusal::OtherScenario},
   };
   for (const Case& c : cases) {
@@ -170,64 +121,58 @@ TEST(ShowResume, TheNewestJournalOfTheScenarioDecides) {
       EXPECT_FALSE(check.reason.empty());
       continue;
     }
-    EXPECT_EQ(check.plan.positionMs, c.positionMs);
-    EXPECT_EQ(check.plan.nextCue, c.nextCue);
-    EXPECT_EQ(check.plan.remaining, static_cast<int32_t>(kCues.size()) - c.nextCue);
-    EXPECT_EQ(check.plan.lastSent.line, c.lastLine);
-    EXPECT_EQ(check.plan.lastSentJournal, dir / c.lastJournal);
-    EXPECT_EQ(check.plan.sentLines, c.sentLines);
+    std::vector<int32_t> sentLines;
+    for (int32_t line = 1; line <= c.offer.nextCue; ++line) sentLines.push_back(line);
+    EXPECT_EQ(check.plan.positionMs, c.offer.positionMs);
+    EXPECT_EQ(check.plan.nextCue, c.offer.nextCue);
+    EXPECT_EQ(check.plan.remaining, static_cast<int32_t>(kCues.size()) - c.offer.nextCue);
+    EXPECT_EQ(check.plan.lastSent.line, c.offer.nextCue);
+    EXPECT_EQ(check.plan.lastSentJournal, dir / c.offer.lastJournal);
+    EXPECT_EQ(check.plan.sentLines, sentLines);
   }
 }
 
-TEST(ShowResume, ANamedJournalIsRefusedWithAClearReason) {
+TEST(ShowResume, ANamedJournalIsRefusedWithAClearReasonOrFoundWhereverItWasCopied) {
   support::testing::TempDir dir;
-  const std::string other = Write(dir, {"other.jsonl", 1, {1}, false, "0ther"});
+  const std::string other = Write(dir, {"other.jsonl", 1, {1}, false, "", "0ther"});
   const std::string closed = Write(dir, {"closed.jsonl", 2, {1}, true});
-  const std::string write = Write(dir, {"write.jsonl", 3, {}, true, kSha, "write"});
-  const std::string foreign = dir / "foreign.jsonl";
-  std::ofstream(foreign) << "not a journal\n";
-  struct Refused {
+  const std::string write = Write(dir, {"write.jsonl", 3, {}, true, "", kSha, "write"});
+  const std::string sent = Write(dir, {"sent.jsonl", 4, {1, 2}});
+  const std::string foreign = dir / "foreign.jsonl", gone = dir / "gone.jsonl";
+  support::testing::WriteBytes(foreign, "not a journal\n");
+  ScenarioCues changed = kCues;  // line 2 on another console than its journal names
+  changed[1].console = 9;
+  const struct {
     std::string path;
+    const ScenarioCues& cues;
     ResumeRefusal refusal;
     std::string reason;
-  };
-  const std::vector<Refused> cases = {
-      {other, ResumeRefusal::OtherScenario,
+  } cases[] = {
+      {other, kCues, ResumeRefusal::OtherScenario,
        other + " is the journal of another scenario (/shows/finale.txt, SHA-256 0ther); this one's SHA-256 is 5ce0"},
-      {closed, ResumeRefusal::Closed, closed + ": the show ended in order: nothing to resume"},
-      {write, ResumeRefusal::NotAShow, write + " is the journal of a write, not of a show"},
-      {foreign, ResumeRefusal::Unreadable, foreign + " is not a firnadesk journal: line 1 is not a journal event"},
-      {dir / "gone.jsonl", ResumeRefusal::Unreadable, dir / "gone.jsonl" + ": File not found"},
+      {closed, kCues, ResumeRefusal::Closed, closed + ": the show ended in order: nothing to resume"},
+      {write, kCues, ResumeRefusal::NotAShow, write + " is the journal of a write, not of a show"},
+      {foreign, kCues, ResumeRefusal::Unreadable,
+       foreign + " is not a firnadesk journal: line 1 is not a journal event"},
+      {gone, kCues, ResumeRefusal::Unreadable, gone + ": File not found"},
+      {sent, changed, ResumeRefusal::NotInScenario,
+       sent + ": its last cue sent (line 2) is not a cue of this scenario"},
   };
-  for (const Refused& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
-    const ResumeCheck check = PlanResume(c.path, kSha, kCues);
+    const ResumeCheck check = PlanResume(c.path, kSha, c.cues);
     EXPECT_EQ(check.refusal, c.refusal);
     EXPECT_EQ(check.reason, c.reason);
   }
-  // A journal whose last cue names another console than the scenario's line does.
-  ScenarioCues changed = kCues;
-  changed[1].console = 9;
-  const std::string sent = Write(dir, {"sent.jsonl", 4, {1, 2}});
-  const ResumeCheck mismatch = PlanResume(sent, kSha, changed);
-  EXPECT_EQ(mismatch.refusal, ResumeRefusal::NotInScenario);
-  EXPECT_EQ(mismatch.reason, sent + ": its last cue sent (line 2) is not a cue of this scenario");
-}
-
-TEST(ShowResume, AJournalFolderCopiedElsewhereStillFindsTheShowItCarriedOn) {
-  support::testing::TempDir dir;
-  Write(dir, {"a.jsonl", 1, {1, 2, 3}});
-  JournalSpec resumed{"b.jsonl", 2, {}, false, kSha, "show", "direct", "a.jsonl"};
-  const std::string b = Write(dir, resumed);
-  // The header names the first journal where it was on the machine that wrote it.
+  // A resumed show's header names the first journal where it was on the machine that wrote it.
+  const std::string b = Write(dir, {"b.jsonl", 5, {}, false, "sent.jsonl"});
   std::string text = support::testing::ReadBytes(b);
-  const std::string here = dir / "a.jsonl";
-  text.replace(text.find(here), here.size(), "/media/stick/journal/a.jsonl");
-  std::ofstream(b, std::ios::binary | std::ios::trunc) << text;
+  text.replace(text.find(sent), sent.size(), "/media/stick/journal/sent.jsonl");
+  support::testing::WriteBytes(b, text);
   const ResumeCheck check = PlanResume(b, kSha, kCues);
   ASSERT_TRUE(check.Offered()) << check.reason;
-  EXPECT_EQ(check.plan.nextCue, 3);
-  EXPECT_EQ(check.plan.lastSentJournal, dir / "a.jsonl");
+  EXPECT_EQ(check.plan.nextCue, 2);
+  EXPECT_EQ(check.plan.lastSentJournal, sent);
 }
 
 }  // namespace

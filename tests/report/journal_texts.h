@@ -33,11 +33,14 @@ inline std::string CloseLine(int showMs, int sent) {
          R"(,"cues_sent":)" + std::to_string(sent) + "}\n";
 }
 
+// Any other event: its name, its wall time and the given fields.
+inline std::string Event(const std::string& event, const std::string& fields = "", const std::string& wall = "w") {
+  return R"({"event":")" + event + R"(","wall":")" + wall + "\"" + (fields.empty() ? "" : ",") + fields + "}\n";
+}
+
 // A direct show of four cues on two consoles, 4, 12, 60 and 0 ms late, that ran to its end.
 inline std::string DirectShow() {
-  return HeaderLine("show") +
-         R"({"event":"mode","wall":"2024-05-01T20:00:00.001Z","mode":"launch"})"
-         "\n" +
+  return HeaderLine("show") + Event("mode", R"("mode":"launch")", "2024-05-01T20:00:00.001Z") +
          CueLine("cue_sent", 1, 1, 1, 1000, 1004) + CueLine("cue_sent", 2, 1, 2, 2000, 2012) +
          CueLine("cue_sent", 4, 2, 5, 3000, 3060) + CueLine("cue_sent", 5, 2, 6, 4000, 4000) +
          StopLine("end_of_scenario", 4000) + CloseLine(4000, 4);

@@ -36,7 +36,7 @@ class ReportCli : public ::testing::Test {
   show::testing::ScenarioFolder folder;
 };
 
-TEST_F(ReportCli, TextJsonAndCsv) {
+TEST_F(ReportCli, AShowAsTextCsvJsonAndPicture) {
   const std::string journal = ShowJournal();
   struct Case {
     const char* options;
@@ -64,14 +64,11 @@ TEST_F(ReportCli, TextJsonAndCsv) {
   EXPECT_EQ(doc["summary"]["lateness_max_ms"], 60);
   EXPECT_EQ(doc["scenario"]["matched"], true);
   EXPECT_EQ(doc["cues"].size(), 5u);
-}
 
-TEST_F(ReportCli, PngIsWritten) {
-  const std::string journal = ShowJournal();
-  const CliOutcome o = Run("'" + journal + "' --png timeline.png");
-  EXPECT_EQ(o.exitCode, 0) << o.err;
+  const CliOutcome png = Run("'" + journal + "' --png timeline.png");
+  EXPECT_EQ(png.exitCode, 0) << png.err;
   EXPECT_EQ(Slurp(folder.Path("timeline.png")).substr(0, 8), kPngMagic);
-  EXPECT_NE(o.err.find("picture: timeline.png\n"), std::string::npos) << o.err;
+  EXPECT_NE(png.err.find("picture: timeline.png\n"), std::string::npos) << png.err;
   // A picture is of a show only.
   const std::string write = folder.Write("w.jsonl", fd::testing::HeaderLine("write") + fd::testing::CloseLine(0, 0));
   const CliOutcome refused = Run("'" + write + "' --png w.png");

@@ -4,10 +4,10 @@
 
 #include <QImage>
 #include <filesystem>
-#include <fstream>
 
 #include "journal_texts.h"
 #include "report/timeline_picture.h"
+#include "support/temp_dir.h"
 
 namespace fd::report {
 namespace {
@@ -32,30 +32,26 @@ std::vector<int> RunCentres(const QImage& image, int y, Rgb colour) {
   return centres;
 }
 
-class TimelinePicture : public ::testing::Test {
- protected:
-  void SetUp() override { EnsureGuiApplication(); }
+// Console 1: on time at 0 s, 30 ms late at 5 s; console 2: a cue skipped at 7 s; console 5 (not
+// registered): 100 ms late at 2 s. The operator stopped at 8 s.
+ShowReport Report() {
+  const std::string text =
+      HeaderLine("show") + CueLine("cue_sent", 1, 1, 1, 0, 0) + CueLine("cue_sent", 2, 5, 1, 2000, 2100) +
+      CueLine("cue_sent", 3, 1, 2, 5000, 5030) +
+      Event("cue_skipped", R"("line":4,"console":2,"channel":3,"planned_ms":7000,"reason":"not_connected")") +
+      StopLine("operator", 8000) + CloseLine(8000, 3);
+  std::string error;
+  const auto journal = journal::ParseJournal(text, error);
+  EXPECT_TRUE(journal) << error;
+  return BuildShowReport(*journal, "/j/show.jsonl");
+}
 
-  ShowReport Report() {
-    // Console 1: on time at 0 s, 30 ms late at 5 s; console 2: a cue skipped at 7 s; console 5
-    // (not registered): 100 ms late at 2 s. The operator stopped at 8 s.
-    const std::string text =
-        HeaderLine("show") + CueLine("cue_sent", 1, 1, 1, 0, 0) + CueLine("cue_sent", 2, 5, 1, 2000, 2100) +
-        CueLine("cue_sent", 3, 1, 2, 5000, 5030) +
-        R"({"event":"cue_skipped","wall":"w","line":4,"console":2,"channel":3,"planned_ms":7000,"reason":"not_connected"})"
-        "\n" +
-        StopLine("operator", 8000) + CloseLine(8000, 3);
-    std::string error;
-    const auto journal = journal::ParseJournal(text, error);
-    EXPECT_TRUE(journal) << error;
-    return BuildShowReport(*journal, "/j/show.jsonl");
-  }
-};
-
-TEST_F(TimelinePicture, LanesMarksAndTheStop) {
+TEST(TimelinePicture, LanesMarksAndTheStop) {
+  EnsureGuiApplication();
   const TimelineLayout layout = LayOutTimeline(Report());
   const QImage image = PaintTimeline(layout);
   ASSERT_EQ(image.size(), QSize(kA4Width, kA4Height));
+  EXPECT_EQ(layout.title, "Show finale.txt, 2024-05-01 20:00:00 UTC");
 
   // A lane per firing console, the radio module (240) left out: alternating bands down the plot.
   ASSERT_EQ(layout.lanes.size(), 3u);
@@ -70,40 +66,35 @@ TEST_F(TimelinePicture, LanesMarksAndTheStop) {
   }
   EXPECT_EQ(bands, 3);
 
-  // The stop: a line from the top of the plot, at 8 s.
+  // The stop: a line from the top of the plot, at 8 s; console 1's on-time mark at 0 s.
   const std::vector<int> stops = RunCentres(image, layout.plot.y + 4, kStopColour);
+  const auto middle = [&](size_t lane) { return layout.lanes[lane].area.y + layout.lanes[lane].area.h / 2; };
+  const std::vector<int> onTime = RunCentres(image, middle(0), kOnTimeColour);
   ASSERT_EQ(stops.size(), 1u);
-  // Console 1's lane: the on-time mark at 0 s and the late one at 5 s, 5/8 of the way to the stop.
-  const int lane1 = layout.lanes[0].area.y + layout.lanes[0].area.h / 2;
-  const std::vector<int> onTime = RunCentres(image, lane1, kOnTimeColour);
-  const std::vector<int> late = RunCentres(image, lane1, kLateColour);
   ASSERT_EQ(onTime.size(), 1u);
+  const auto xAt = [&](double seconds) { return onTime[0] + (stops[0] - onTime[0]) * seconds / 8.0; };
+  // Console 1: late at 5 s; console 5: very late at 2 s; console 2: the skipped cue's cross at 7 s.
+  const std::vector<int> late = RunCentres(image, middle(0), kLateColour);
+  const std::vector<int> veryLate = RunCentres(image, middle(2), kVeryLateColour);
   ASSERT_EQ(late.size(), 1u);
-  EXPECT_NEAR(late[0] - onTime[0], (stops[0] - onTime[0]) * 5.0 / 8.0, 2.0);
-  // Console 5's lane: very late at 2 s; console 2's: the skipped cue's cross at 7 s.
-  const int lane5 = layout.lanes[2].area.y + layout.lanes[2].area.h / 2;
-  const std::vector<int> veryLate = RunCentres(image, lane5, kVeryLateColour);
   ASSERT_EQ(veryLate.size(), 1u);
-  EXPECT_NEAR(veryLate[0] - onTime[0], (stops[0] - onTime[0]) * 2.0 / 8.0, 2.0);
-  const int lane2 = layout.lanes[1].area.y + layout.lanes[1].area.h / 2;
-  const int skippedX = onTime[0] + (stops[0] - onTime[0]) * 7 / 8;
-  EXPECT_EQ(At(image, skippedX, lane2), kSkippedColour);
-  EXPECT_EQ(layout.title, "Show finale.txt, 2024-05-01 20:00:00 UTC");
+  EXPECT_NEAR(late[0], xAt(5), 2.0);
+  EXPECT_NEAR(veryLate[0], xAt(2), 2.0);
+  EXPECT_EQ(At(image, onTime[0] + (stops[0] - onTime[0]) * 7 / 8, middle(1)), kSkippedColour);
 }
 
-TEST_F(TimelinePicture, AJournalThatIsNoShowDrawsNothing) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "firnadesk_picture_test";
-  std::filesystem::create_directories(dir);
-  const std::string journal = (dir / "w.jsonl").string(), png = (dir / "w.png").string();
-  std::ofstream(journal) << HeaderLine("write") << CloseLine(0, 0);
+TEST(TimelinePicture, AJournalThatIsNoShowDrawsNothing) {
+  EnsureGuiApplication();
+  support::testing::TempDir dir;
+  const std::string journal = dir / "w.jsonl", png = dir / "w.png";
+  support::testing::WriteBytes(journal, HeaderLine("write") + CloseLine(0, 0));
   std::string error;
   EXPECT_FALSE(DrawJournalPicture(journal, png, error));
   EXPECT_EQ(error, journal + ": not the journal of a show (\"write\")");
   EXPECT_FALSE(std::filesystem::exists(png));
-  std::ofstream(journal) << DirectShow();
+  support::testing::WriteBytes(journal, DirectShow());
   EXPECT_TRUE(DrawJournalPicture(journal, PicturePathFor(journal), error)) << error;
   EXPECT_EQ(QImage(QString::fromStdString(png)).size(), QSize(kA4Width, kA4Height));
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -10,22 +10,20 @@ namespace {
 
 using namespace fd::testing;
 
-struct WorkCase {
-  const char* name;
-  std::string journal;
-  std::vector<std::string> texts;  // in the text report, in this order
-  std::string csvRow;
-  bool ok;
-};
-
 TEST(WorkReport, WritesVerifiesAndChannelTestsPerConsole) {
-  const WorkCase cases[] = {
+  const struct {
+    const char* name;
+    std::string journal;
+    std::vector<std::string> texts;  // in the text report, in this order
+    std::string csvRow;
+    bool ok;
+  } cases[] = {
       {"write then verify from firnadesk-cli",
        HeaderLine("write") +
-           R"({"event":"write","wall":"w","pass":"write","result":"OK","code":0,"consoles":[{"console":1,"cues":3,"records":3},{"console":2,"cues":1,"records":3}],"differences":[]})"
-           "\n" +
-           R"({"event":"verify","wall":"w","pass":"verify","result":"OK","code":0,"consoles":[{"console":1,"cues":3,"records":3}],"differences":[]})"
-           "\n" +
+           Event("write", R"("pass":"write","result":"OK","code":0,"consoles":[{"console":1,"cues":3,"records":3},)"
+                          R"({"console":2,"cues":1,"records":3}],"differences":[])") +
+           Event("verify", R"("pass":"verify","result":"OK","code":0,)"
+                           R"("consoles":[{"console":1,"cues":3,"records":3}],"differences":[])") +
            CloseLine(0, 0),
        {"Write report: /j/w.jsonl",
         "write: OK (code 0)\n  console 1: 3 cue(s), 3 record(s)\n  console 2: 1 cue(s), 3 record(s)\n",
@@ -34,23 +32,26 @@ TEST(WorkReport, WritesVerifiesAndChannelTestsPerConsole) {
        true},
       {"a verify that found a difference",
        HeaderLine("verify") +
-           R"({"event":"verify","wall":"w","pass":"verify","result":"the consoles hold another scenario","code":-1,"consoles":[{"console":2,"cues":2,"records":2}],"differences":[{"console":2,"line":7,"time_ms":3500,"cue":"channel 4"}]})"
-           "\n" +
+           Event("verify", R"("pass":"verify","result":"the consoles hold another scenario","code":-1,)"
+                           R"("consoles":[{"console":2,"cues":2,"records":2}],)"
+                           R"("differences":[{"console":2,"line":7,"time_ms":3500,"cue":"channel 4"}])") +
            CloseLine(0, 0),
        {"verify: the consoles hold another scenario (code -1)",
         "  difference: console 2, line 7, 0:00:03.500, channel 4\n", "\nResult: failed\n"},
        "verify,2,2,2,-1,the consoles hold another scenario\n",
        false},
       {"the window's write, its result alone, cut short",
-       HeaderLine("write") + R"({"event":"write","wall":"w","code":-3,"result":"no reply"})"
-                             "\n",
+       HeaderLine("write") + Event("write", R"("code":-3,"result":"no reply")"),
        {"write: no reply (code -3)", "  no closing event: the write was cut short", "\nResult: cut short\n"},
        "write,,,,-3,no reply\n",
        false},
       {"a channel test with a fired channel not connected",
        HeaderLine("channel_test") +
-           R"({"event":"channel_test","wall":"w","id":3,"version":"164","channel_count":4,"completed":true,"channels":[{"channel":1,"state":"connected","used":true},{"channel":2,"state":"not connected","used":true},{"channel":3,"state":"failed","used":false},{"channel":4,"state":"connected","used":false}]})"
-           "\n" +
+           Event("channel_test", R"("id":3,"version":"164","channel_count":4,"completed":true,"channels":[)"
+                                 R"({"channel":1,"state":"connected","used":true},)"
+                                 R"({"channel":2,"state":"not connected","used":true},)"
+                                 R"({"channel":3,"state":"failed","used":false},)"
+                                 R"({"channel":4,"state":"connected","used":false}])") +
            CloseLine(0, 0),
        {"Channel test report: /j/w.jsonl",
         "console 3 (firmware 164, 4 channels): 2 connected, 1 not connected, 1 failed, 0 unknown; complete\n"
@@ -59,7 +60,7 @@ TEST(WorkReport, WritesVerifiesAndChannelTestsPerConsole) {
        "3,164,4,yes,2,1,1,0,2\n",
        false},
   };
-  for (const WorkCase& c : cases) {
+  for (const auto& c : cases) {
     std::string error;
     const auto journal = journal::ParseJournal(c.journal, error);
     ASSERT_TRUE(journal) << c.name << ": " << error;
