@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ostream>
+#include <string>
 #include <vector>
 
 #include "timecode/ltc_decoder.h"
@@ -19,59 +21,43 @@ using testing::LtcSignalSpec;
 
 constexpr double kAnchorMs = 5000.0;
 
+// A signal spec written as the tape it describes.
+struct Tape : LtcSignalSpec {
+  Tape(FrameRate r, double s) { rate = r, seconds = s; }
+  Tape& From(Timecode label) { return start = label, *this; }
+  Tape& Ppm(double ppm) { return clockErrorPpm = ppm, *this; }
+  Tape& Level(double dbfs) { return levelDbfs = dbfs, *this; }
+  Tape& Snr(double db) { return snrDb = db, *this; }
+  Tape& Dropout(double at, double length) { return dropouts.push_back({at, length}), *this; }
+  // At `at` seconds the labels move by `by` seconds.
+  Tape& Jump(double at, double by) { return jumps.push_back({at, LabelAfter(start, rate, at + by)}), *this; }
+};
+
 struct DecodeCase {
   const char* name;
   LtcSignalSpec spec;
-  FrameRate rate;
-  bool clean;  // heard times within 1 ms of the true edges, level as made
+  bool clean = true;  // heard times within 1 ms of the true edges, level as made
   int channels = 1;
   bool asFloat = false;
+  friend void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
 };
 
-Timecode Tc(int h, int m, int s, int f) { return Timecode{h, m, s, f}; }
-
-LtcSignalSpec Spec(FrameRate rate, double seconds) {
-  LtcSignalSpec spec;
-  spec.rate = rate;
-  spec.seconds = seconds;
-  return spec;
-}
-
-std::vector<DecodeCase> Cases() {
-  std::vector<DecodeCase> cases;
-  cases.push_back({"25", Spec(FrameRate::Fps25, 6), FrameRate::Fps25, true});
-  cases.push_back({"2997df", Spec(FrameRate::Fps2997Drop, 6), FrameRate::Fps2997Drop, true});
-  cases.push_back({"24", Spec(FrameRate::Fps24, 4), FrameRate::Fps24, true});
-  cases.push_back({"30", Spec(FrameRate::Fps30, 4), FrameRate::Fps30, true});
-  // Across a minute boundary, where drop-frame labels skip 00 and 01.
-  auto minute = Spec(FrameRate::Fps2997Drop, 4);
-  minute.start = Tc(1, 0, 58, 0);
-  cases.push_back({"2997df over a minute", minute, FrameRate::Fps2997Drop, true});
-  auto fast = Spec(FrameRate::Fps25, 6);
-  fast.clockErrorPpm = 1000;
-  cases.push_back({"25 +1000 ppm", fast, FrameRate::Fps25, true});
-  auto slow = Spec(FrameRate::Fps2997Drop, 6);
-  slow.clockErrorPpm = -1000;
-  cases.push_back({"2997df -1000 ppm", slow, FrameRate::Fps2997Drop, true});
-  auto quiet = Spec(FrameRate::Fps25, 4);
-  quiet.levelDbfs = -20;
-  cases.push_back({"25 at -20 dBFS", quiet, FrameRate::Fps25, true, 1, true});
-  auto noisy = Spec(FrameRate::Fps25, 6);
-  noisy.snrDb = 20;
-  cases.push_back({"25 noise 20 dB", noisy, FrameRate::Fps25, false});
-  auto dropout = Spec(FrameRate::Fps25, 8);
-  dropout.dropouts.push_back({3.0, 1.0});
-  cases.push_back({"25 dropout 1 s", dropout, FrameRate::Fps25, true});
-  auto back = Spec(FrameRate::Fps2997Drop, 8);
-  back.jumps.push_back({4.0, LabelAfter(back.start, FrameRate::Fps2997Drop, 4.0 - 10.0)});
-  back.start = Tc(1, 0, 20, 0);
-  back.jumps[0].to = LabelAfter(back.start, FrameRate::Fps2997Drop, 4.0 - 10.0);
-  cases.push_back({"2997df jump 10 s back", back, FrameRate::Fps2997Drop, true});
-  auto forward = Spec(FrameRate::Fps25, 8);
-  forward.jumps.push_back({4.0, LabelAfter(forward.start, FrameRate::Fps25, 4.0 + 20.0)});
-  cases.push_back({"25 jump 20 s forward, stereo", forward, FrameRate::Fps25, true, 2});
-  return cases;
-}
+using R = FrameRate;
+const DecodeCase kCases[] = {
+    {"Fps25", Tape(R::Fps25, 6)},
+    {"Fps2997Drop", Tape(R::Fps2997Drop, 6)},
+    {"Fps24", Tape(R::Fps24, 4)},
+    {"Fps30", Tape(R::Fps30, 4)},
+    // Across a minute boundary, where drop-frame labels skip 00 and 01.
+    {"Fps2997DropOverAMinute", Tape(R::Fps2997Drop, 4).From({1, 0, 58, 0})},
+    {"Fps25Fast", Tape(R::Fps25, 6).Ppm(1000)},
+    {"Fps2997DropSlow", Tape(R::Fps2997Drop, 6).Ppm(-1000)},
+    {"Fps25QuietAsFloat", Tape(R::Fps25, 4).Level(-20), true, 1, true},
+    {"Fps25Noise20dB", Tape(R::Fps25, 6).Snr(20), false},
+    {"Fps25Dropout1s", Tape(R::Fps25, 8).Dropout(3.0, 1.0)},
+    {"Fps2997DropJump10sBack", Tape(R::Fps2997Drop, 8).From({1, 0, 20, 0}).Jump(4.0, -10.0)},
+    {"Fps25Jump20sForwardStereo", Tape(R::Fps25, 8).Jump(4.0, 20.0), true, 2},
+};
 
 std::vector<DecodedFrame> Decode(const DecodeCase& c, const testing::LtcSignal& signal, LtcDecoder& decoder) {
   decoder.SetAnchor({0, kAnchorMs});
@@ -105,26 +91,27 @@ class LtcDecodeTable : public ::testing::TestWithParam<DecodeCase> {};
 
 TEST_P(LtcDecodeTable, RateLabelsTimesGapsAndJumps) {
   const DecodeCase& c = GetParam();
-  const testing::LtcSignal signal = testing::MakeLtcSignal(c.spec);
+  const LtcSignalSpec& spec = c.spec;
+  const testing::LtcSignal signal = testing::MakeLtcSignal(spec);
   LtcDecoder decoder(signal.sampleRate);
   const std::vector<DecodedFrame> frames = Decode(c, signal, decoder);
   ASSERT_FALSE(frames.empty());
-  EXPECT_EQ(decoder.Rate(), c.rate);
+  EXPECT_EQ(decoder.Rate(), spec.rate);
   // A frame heard across a dropout is no frame.
-  EXPECT_EQ(decoder.Counts().rejected, static_cast<int64_t>(c.spec.dropouts.size()));
+  EXPECT_EQ(decoder.Counts().rejected, static_cast<int64_t>(spec.dropouts.size()));
 
   // Each decoded frame is one of the frames sent, in the order sent, and heard while audible.
   size_t ideal = 0;
   double worstMs = 0;
   for (const DecodedFrame& f : frames) {
-    EXPECT_EQ(f.rate, c.rate) << TimecodeText(f.label, f.rate);
+    EXPECT_EQ(f.rate, spec.rate) << TimecodeText(f.label, f.rate);
     while (ideal < signal.frames.size() && !(signal.frames[ideal].label == f.label)) ++ideal;
     ASSERT_LT(ideal, signal.frames.size()) << "not sent, or out of order: " << TimecodeText(f.label, f.rate);
     const IdealFrame& sent = signal.frames[ideal++];
     EXPECT_TRUE(sent.audible) << TimecodeText(f.label, f.rate);
     worstMs = std::max(worstMs, std::fabs(f.heardMs - (kAnchorMs + sent.edgeMs)));
     if (c.clean) {
-      EXPECT_NEAR(f.levelDbfs, c.spec.levelDbfs, 1.0) << TimecodeText(f.label, f.rate);
+      EXPECT_NEAR(f.levelDbfs, spec.levelDbfs, 1.0) << TimecodeText(f.label, f.rate);
     }
   }
   if (c.clean) {
@@ -133,42 +120,37 @@ TEST_P(LtcDecodeTable, RateLabelsTimesGapsAndJumps) {
   // Nothing audible is lost but the frame the decoder locks on with and the one cut by a dropout.
   const auto audible =
       std::count_if(signal.frames.begin(), signal.frames.end(), [](const IdealFrame& f) { return f.audible; });
-  EXPECT_LE(audible - static_cast<long>(frames.size()), static_cast<long>(1 + c.spec.dropouts.size()))
+  EXPECT_LE(audible - static_cast<long>(frames.size()), static_cast<long>(1 + spec.dropouts.size()))
       << "decoded " << frames.size() << " of " << audible;
 
   // A dropout shows as a gap as long as itself; a jump as two frames heard one frame apart whose
   // labels are not.
   int gaps = 0, jumps = 0;
-  const double frameMs = FrameDurationMs(c.rate);
+  const double frameMs = FrameDurationMs(spec.rate);
   for (size_t i = 1; i < frames.size(); ++i) {
     const double heardApart = frames[i].heardMs - frames[i - 1].heardMs;
-    const int64_t labelsApart = FrameNumber(frames[i].label, c.rate) - FrameNumber(frames[i - 1].label, c.rate);
+    const int64_t labelsApart = FrameNumber(frames[i].label, spec.rate) - FrameNumber(frames[i - 1].label, spec.rate);
     if (heardApart > 1.5 * frameMs) {
       ++gaps;
-      EXPECT_GE(heardApart, c.spec.dropouts.at(0).seconds * 1000.0);
+      EXPECT_GE(heardApart, spec.dropouts.at(0).seconds * 1000.0);
     } else if (labelsApart != 1) {
       ++jumps;
-      EXPECT_EQ(frames[i].label, c.spec.jumps.at(0).to);
+      EXPECT_EQ(frames[i].label, spec.jumps.at(0).to);
     }
   }
-  EXPECT_EQ(gaps, static_cast<int>(c.spec.dropouts.size()));
-  EXPECT_EQ(jumps, static_cast<int>(c.spec.jumps.size()));
+  EXPECT_EQ(gaps, static_cast<int>(spec.dropouts.size()));
+  EXPECT_EQ(jumps, static_cast<int>(spec.jumps.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, LtcDecodeTable, ::testing::ValuesIn(Cases()),
-                         [](const ::testing::TestParamInfo<DecodeCase>& info) {
-                           std::string name = info.param.name;
-                           for (char& ch : name)
-                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Signals, LtcDecodeTable, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A label the rate cannot count to (frame 26 at 25 frames a second) is thrown away, not handed on
 // nor taken as a sign of 30.
 TEST(LtcDecoder, RefusesLabelsTheRateCannotCount) {
-  auto spec = Spec(FrameRate::Fps25, 4);
-  spec.jumps.push_back({2.0, Tc(1, 0, 5, 26)});
-  const testing::LtcSignal signal = testing::MakeLtcSignal(spec);
+  Tape tape(R::Fps25, 4);
+  tape.jumps = {{2.0, {1, 0, 5, 26}}};
+  const testing::LtcSignal signal = testing::MakeLtcSignal(tape);
   LtcDecoder decoder(signal.sampleRate);
   decoder.Write(signal.samples.data(), signal.samples.size(), 1, kMixChannels, 0);
   const std::vector<DecodedFrame> frames = decoder.TakeFrames();

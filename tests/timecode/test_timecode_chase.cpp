@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <ostream>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "timecode/frame_generator.h"
@@ -61,148 +62,94 @@ struct ChaseRun {
   std::vector<ChaseEvent> events;
 };
 
-struct LockCase {
-  const char* name;
-  FrameRate rate;
-  double ppm;
-  friend void PrintTo(const LockCase& c, std::ostream* os) { *os << c.name; }
-};
-
-class ChaseLockTest : public ::testing::TestWithParam<LockCase> {};
-
 // Locked within ten frames; then, with edges jittered by half a millisecond and the source 0.1 %
 // off, the clock stays within 2 ms of the timecode (p99) and never steps by more than 1 ms a tick.
-TEST_P(ChaseLockTest, LocksWithinTenFramesAndFollowsSmoothly) {
-  const LockCase& c = GetParam();
-  ChaseRun run({c.rate, {1, 0, 0, 0}, 1000, c.ppm, 0.5, 7}, {1, 0, 0, 0});
-  run.To(60000);
-  EXPECT_EQ(run.chase.LockFrames(), 10);
-  EXPECT_EQ(run.Kinds(), std::vector<ChaseEventKind>{ChaseEventKind::Lock});
-  EXPECT_EQ(run.chase.State(), ChaseState::Locked);
-  EXPECT_EQ(run.chase.Rate(), c.rate);
-  EXPECT_NEAR(run.events[0].showMs, 9 * FrameDurationMs(c.rate), 1.0);  // at the tenth frame's edge
-  EXPECT_LE(run.maxStep, 1.0);
-  std::vector<double> settled(run.errors.begin() + 40, run.errors.end());
-  for (double& e : settled) e = std::fabs(e);
-  EXPECT_LE(Percentile(settled, 0.99), 2.0);
-  EXPECT_NEAR(run.chase.RateEstimate(), 1 + c.ppm * 1e-6, 3e-4);
-  ASSERT_FALSE(run.chase.ErrorSamples().empty());
-  EXPECT_EQ(*run.chase.LastLabel(), LabelOfFrame(run.gen.NextNumber() - 1, c.rate));
+TEST(ChaseLock, LocksWithinTenFramesAndFollowsSmoothly) {
+  const std::pair<FrameRate, double> cases[] = {{FrameRate::Fps25, 1000},
+                                                {FrameRate::Fps25, -1000},
+                                                {FrameRate::Fps2997Drop, 1000},
+                                                {FrameRate::Fps24, -1000},
+                                                {FrameRate::Fps30, 0}};
+  for (const auto& [rate, ppm] : cases) {
+    SCOPED_TRACE(std::string(FrameRateText(rate)) + " at " + std::to_string(ppm) + " ppm");
+    ChaseRun run({rate, {1, 0, 0, 0}, 1000, ppm, 0.5, 7}, {1, 0, 0, 0});
+    run.To(60000);
+    EXPECT_EQ(run.chase.LockFrames(), 10);
+    EXPECT_EQ(run.Kinds(), std::vector<ChaseEventKind>{ChaseEventKind::Lock});
+    EXPECT_EQ(run.chase.State(), ChaseState::Locked);
+    EXPECT_EQ(run.chase.Rate(), rate);
+    EXPECT_NEAR(run.events[0].showMs, 9 * FrameDurationMs(rate), 1.0);  // at the tenth frame's edge
+    EXPECT_LE(run.maxStep, 1.0);
+    std::vector<double> settled(run.errors.begin() + 40, run.errors.end());
+    for (double& e : settled) e = std::fabs(e);
+    EXPECT_LE(Percentile(settled, 0.99), 2.0);
+    EXPECT_NEAR(run.chase.RateEstimate(), 1 + ppm * 1e-6, 3e-4);
+    ASSERT_FALSE(run.chase.ErrorSamples().empty());
+    EXPECT_EQ(*run.chase.LastLabel(), LabelOfFrame(run.gen.NextNumber() - 1, rate));
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rates, ChaseLockTest,
-                         ::testing::Values(LockCase{"Fps25Fast", FrameRate::Fps25, 1000},
-                                           LockCase{"Fps25Slow", FrameRate::Fps25, -1000},
-                                           LockCase{"Fps2997DropFast", FrameRate::Fps2997Drop, 1000},
-                                           LockCase{"Fps24Slow", FrameRate::Fps24, -1000},
-                                           LockCase{"Fps30Exact", FrameRate::Fps30, 0}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-struct EventCase {
-  const char* name;
-  Timecode offset;
-  Timecode start;
-  // Done to the run at 5 s (locked by then), before it runs on to 20 s.
-  std::function<void(ChaseRun&)> act;
-  std::vector<ChaseEventKind> kinds;
-  double jumpMs;     // Jump: to − from, roughly; 0 for none
-  double maxStepMs;  // largest step of the clock a tick, besides a jump
-  friend void PrintTo(const EventCase& c, std::ostream* os) { *os << c.name; }
-};
-
-class ChaseEventTest : public ::testing::TestWithParam<EventCase> {};
-
-TEST_P(ChaseEventTest, ReportsWhatHappenedOnce) {
-  const EventCase& c = GetParam();
-  ChaseRun run({FrameRate::Fps25, c.start, 1000, 800, 0.5, 3}, c.offset);
+// A run locked by 6 s, `act` done to it, then on to 20 s: the events seen, each once, and the
+// clock back on the timecode within 2 ms. jumpMs is a jump's to − from, roughly (0 for none);
+// maxStepMs the largest step of the clock a tick when there is no jump.
+void ExpectEvents(const char* name, Timecode offset, Timecode start, const std::vector<ChaseEventKind>& kinds,
+                  double jumpMs, double maxStepMs, const std::function<void(ChaseRun&)>& act) {
+  SCOPED_TRACE(name);
+  ChaseRun run({FrameRate::Fps25, start, 1000, 800, 0.5, 3}, offset);
   run.To(6000);
-  c.act(run);
+  act(run);
   const size_t before = run.errors.size();
   run.To(20000);
-  EXPECT_EQ(run.Kinds(), c.kinds);
+  EXPECT_EQ(run.Kinds(), kinds);
   EXPECT_EQ(run.chase.State(), ChaseState::Locked);
-  EXPECT_EQ(run.chase.Jumps(), c.jumpMs != 0 ? 1 : 0);
+  EXPECT_EQ(run.chase.Jumps(), jumpMs != 0 ? 1 : 0);
   for (const ChaseEvent& e : run.events) {
-    if (e.kind != ChaseEventKind::Jump) continue;
-    EXPECT_NEAR(e.toMs - e.fromMs, c.jumpMs, 250) << "from " << e.fromMs << " to " << e.toMs;
+    if (e.kind == ChaseEventKind::Jump) {
+      EXPECT_NEAR(e.toMs - e.fromMs, jumpMs, 250) << e.fromMs << " to " << e.toMs;
+    }
   }
-  if (c.jumpMs == 0) {
-    EXPECT_LE(run.maxStep, c.maxStepMs);
+  if (jumpMs == 0) {
+    EXPECT_LE(run.maxStep, maxStepMs);
   }
-  // Whatever happened, the clock is back on the timecode within 2 ms.
   EXPECT_LE(std::fabs(run.errors.back()), 2.0);
   EXPECT_GT(run.errors.size(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ChaseEventTest,
-    ::testing::Values(
-        // Two seconds of silence: the clock runs on at the measured rate; the return is taken
-        // back without a step.
-        EventCase{"DropoutAndReturn",
-                  {},
-                  {},
-                  [](ChaseRun& r) {
-                    r.silent = true;
-                    r.To(8000);
-                    EXPECT_EQ(r.chase.State(), ChaseState::Lost);
-                    EXPECT_EQ(r.chase.Dropouts(), 1);
-                    // Freewheeled on the measured rate: still within a millisecond after 2 s.
-                    EXPECT_LE(std::fabs(r.errors.back()), 1.0);
-                    r.silent = false;
-                  },
-                  {ChaseEventKind::Lock, ChaseEventKind::Dropout, ChaseEventKind::Return},
-                  0,
-                  1.0},
-        EventCase{"ForwardJump",
-                  {},
-                  {},
-                  [](ChaseRun& r) {
-                    r.gen.CutTo({0, 0, 40, 0});
-                  },
-                  {ChaseEventKind::Lock, ChaseEventKind::Jump},
-                  35000,
-                  0},
-        EventCase{"BackwardJump",
-                  {},
-                  {0, 0, 30, 0},
-                  [](ChaseRun& r) {
-                    r.gen.CutTo({0, 0, 2, 0});
-                  },
-                  {ChaseEventKind::Lock, ChaseEventKind::Jump},
-                  -33000,
-                  0},
-        // Silence, and the timecode comes back somewhere else: back, and a jump.
-        EventCase{"ReturnElsewhere",
-                  {},
-                  {},
-                  [](ChaseRun& r) {
-                    r.silent = true;
-                    r.To(7000);
-                    r.gen.CutTo({0, 0, 20, 0});
-                    r.silent = false;
-                  },
-                  {ChaseEventKind::Lock, ChaseEventKind::Dropout, ChaseEventKind::Return, ChaseEventKind::Jump},
-                  14000,
-                  0},
-        // One label far off (LTC carries no checksum) and a frame lost now and then: nothing.
-        EventCase{"StrayLabelsAndLostFrames",
-                  {},
-                  {},
-                  [](ChaseRun& r) {
-                    DecodedFrame stray{{12, 0, 0, 0}, FrameRate::Fps25, r.now - 20, -12};
-                    r.chase.Feed(stray);
-                    r.gen.Skip(40);
-                    r.To(9000);
-                    r.gen.Skip(40);
-                    r.chase.Feed({{30, 0, 0, 0}, FrameRate::Fps25, r.now, -12});  // not a label at all
-                  },
-                  {ChaseEventKind::Lock},
-                  0,
-                  1.0},
-        // Show time 0 at 23:59:50:00; the timecode runs over midnight without a jump.
-        EventCase{"OverMidnight", {23, 59, 50, 0}, {23, 59, 55, 0}, [](ChaseRun&) {}, {ChaseEventKind::Lock}, 0, 1.0}),
-    [](const auto& info) { return std::string(info.param.name); });
+TEST(ChaseEvents, ReportsWhatHappenedOnce) {
+  using K = ChaseEventKind;
+  // Two seconds of silence: the clock runs on at the measured rate; the return is taken back
+  // without a step.
+  ExpectEvents("DropoutAndReturn", {}, {}, {K::Lock, K::Dropout, K::Return}, 0, 1.0, [](ChaseRun& r) {
+    r.silent = true;
+    r.To(8000);
+    EXPECT_EQ(r.chase.State(), ChaseState::Lost);
+    EXPECT_EQ(r.chase.Dropouts(), 1);
+    // Freewheeled on the measured rate: still within a millisecond after 2 s.
+    EXPECT_LE(std::fabs(r.errors.back()), 1.0);
+    r.silent = false;
+  });
+  ExpectEvents("ForwardJump", {}, {}, {K::Lock, K::Jump}, 35000, 0, [](ChaseRun& r) { r.gen.CutTo({0, 0, 40, 0}); });
+  ExpectEvents("BackwardJump", {}, {0, 0, 30, 0}, {K::Lock, K::Jump}, -33000, 0, [](ChaseRun& r) {
+    r.gen.CutTo({0, 0, 2, 0});
+  });
+  // Silence, and the timecode comes back somewhere else: back, and a jump.
+  ExpectEvents("ReturnElsewhere", {}, {}, {K::Lock, K::Dropout, K::Return, K::Jump}, 14000, 0, [](ChaseRun& r) {
+    r.silent = true;
+    r.To(7000);
+    r.gen.CutTo({0, 0, 20, 0});
+    r.silent = false;
+  });
+  // One label far off (LTC carries no checksum) and a frame lost now and then: nothing.
+  ExpectEvents("StrayLabelsAndLostFrames", {}, {}, {K::Lock}, 0, 1.0, [](ChaseRun& r) {
+    r.chase.Feed({{12, 0, 0, 0}, FrameRate::Fps25, r.now - 20, -12});
+    r.gen.Skip(40);
+    r.To(9000);
+    r.gen.Skip(40);
+    r.chase.Feed({{30, 0, 0, 0}, FrameRate::Fps25, r.now, -12});  // not a label at all
+  });
+  // Show time 0 at 23:59:50:00; the timecode runs over midnight without a jump.
+  ExpectEvents("OverMidnight", {23, 59, 50, 0}, {23, 59, 55, 0}, {K::Lock}, 0, 1.0, [](ChaseRun&) {});
+}
 
 // Nothing but noise: never a lock, and no show clock.
 TEST(ChaseNoise, GarbageLabelsNeverLock) {
