@@ -23,14 +23,35 @@ constexpr double kAnchorMs = 5000.0;
 
 // A signal spec written as the tape it describes.
 struct Tape : LtcSignalSpec {
-  Tape(FrameRate r, double s) { rate = r, seconds = s; }
-  Tape& From(Timecode label) { return start = label, *this; }
-  Tape& Ppm(double ppm) { return clockErrorPpm = ppm, *this; }
-  Tape& Level(double dbfs) { return levelDbfs = dbfs, *this; }
-  Tape& Snr(double db) { return snrDb = db, *this; }
-  Tape& Dropout(double at, double length) { return dropouts.push_back({at, length}), *this; }
+  Tape(FrameRate r, double s) {
+    rate = r;
+    seconds = s;
+  }
+  Tape& From(Timecode label) {
+    start = label;
+    return *this;
+  }
+  Tape& Ppm(double ppm) {
+    clockErrorPpm = ppm;
+    return *this;
+  }
+  Tape& Level(double dbfs) {
+    levelDbfs = dbfs;
+    return *this;
+  }
+  Tape& Snr(double db) {
+    snrDb = db;
+    return *this;
+  }
+  Tape& Dropout(double at, double length) {
+    dropouts.push_back({at, length});
+    return *this;
+  }
   // At `at` seconds the labels move by `by` seconds.
-  Tape& Jump(double at, double by) { return jumps.push_back({at, LabelAfter(start, rate, at + by)}), *this; }
+  Tape& Jump(double at, double by) {
+    jumps.push_back({at, LabelAfter(start, rate, at + by)});
+    return *this;
+  }
 };
 
 struct DecodeCase {
