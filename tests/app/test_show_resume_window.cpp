@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "app/bench_window.h"
@@ -38,20 +37,32 @@ class ShowResumeWindowTest : public QObject {
   std::unique_ptr<QTemporaryDir> dir_;
   ManualTimerPlatform platform_;
 
-  // The journal a show killed after its first two cues left beside the program (the records folder
-  // of the bench window), with the digest of the scenario file.
-  std::string WriteCutShortJournal(const QString& scenario) {
+  // The scenario loaded with F2 beside the journal its show left when killed after the first two cues
+  // (in the bench window's records folder, its path to `journal`), the offer answered with
+  // "Продолжить" or "Отмена".
+  void LoadCutShort(BenchWindow& w, bool take, std::string& journal) {
+    const QString scenario = WriteFile(*dir_, "show.txt", kScenario);
     const std::string folder = dir_->filePath("journal").toStdString();
     std::filesystem::create_directories(folder);
     fd::journal::JournalHeader header;
     header.scenarioPath = scenario.toStdString();
     header.scenarioSha256 = fd::support::FileSha256Hex(scenario.toStdString());
     header.launchMode = "direct";
-    const std::string path = folder + "/2026-05-01_20-00-00_show.jsonl";
-    std::ofstream(path) << fd::journal::HeaderLine(header) << "\n"
-                        << fd::journal::CueLine({1, 1, 1, -1, 1000, 1002, false}) << "\n"
-                        << fd::journal::CueLine({2, 2, 3, -1, 2000, 2001, false}) << "\n";
-    return path;
+    journal = folder + "/2026-05-01_20-00-00_show.jsonl";
+    std::ofstream(journal) << fd::journal::HeaderLine(header) << "\n"
+                           << fd::journal::CueLine({1, 1, 1, -1, 1000, 1002, false}) << "\n"
+                           << fd::journal::CueLine({2, 2, 3, -1, 2000, 2001, false}) << "\n";
+    w.Form().ChooseFile = [scenario](const QString&) { return scenario; };
+    QStringList offer;
+    WhenDialogShows(&w.Form(), [&](QDialog& dialog) {
+      auto& resume = dynamic_cast<TResumeDialog&>(dialog);
+      offer << resume.Question->text() << resume.LastCue->text() << resume.JournalLabel->text();
+      (take ? resume.ContinueBtn : resume.CancelBtn)->click();
+    });
+    w.Press(Qt::Key_F2);
+    QCOMPARE(offer, (QStringList{"Продолжить шоу с 0:00:02.0?",
+                                 "Последний отправленный сигнал: пульт 2, канал 3, 0:00:02.0 (строка 2)",
+                                 "Журнал: " + QString::fromStdString(journal)}));
   }
 
  private slots:
@@ -66,22 +77,8 @@ class ShowResumeWindowTest : public QObject {
     BenchWindow w(platform_, *dir_);
     w.ShowActive();
     TMainForm& f = w.Form();
-    const QString scenario = WriteFile(*dir_, "show.txt", kScenario);
-    const std::string cutShort = WriteCutShortJournal(scenario);
-    f.ChooseFile = [&](const QString&) { return scenario; };
-    QString question, lastCue, journalText;
-    WhenDialogShows(&f, [&](QDialog& dialog) {
-      auto& offer = dynamic_cast<TResumeDialog&>(dialog);
-      question = offer.Question->text();
-      lastCue = offer.LastCue->text();
-      journalText = offer.JournalLabel->text();
-      offer.ContinueBtn->click();
-    });
-    w.Press(Qt::Key_F2);
-
-    QCOMPARE(question, QStringLiteral("Продолжить шоу с 0:00:02.0?"));
-    QCOMPARE(lastCue, QStringLiteral("Последний отправленный сигнал: пульт 2, канал 3, 0:00:02.0 (строка 2)"));
-    QCOMPARE(journalText, QStringLiteral("Журнал: ") + QString::fromStdString(cutShort));
+    std::string cutShort;
+    LoadCutShort(w, true, cutShort);
     // Only the scenario's consoles and the radio modules and remote control were asked.
     QCOMPARE(RegisteredIds(*f.Controls), (std::set<int>{1, 2, 6, 240}));
     QVERIFY(!f.Searching);
@@ -117,16 +114,8 @@ class ShowResumeWindowTest : public QObject {
     BenchWindow w(platform_, *dir_);
     w.ShowActive();
     TMainForm& f = w.Form();
-    const QString scenario = WriteFile(*dir_, "show.txt", kScenario);
-    const std::string cutShort = WriteCutShortJournal(scenario);
-    f.ChooseFile = [&](const QString&) { return scenario; };
-    bool offered = false;
-    WhenDialogShows(&f, [&](QDialog& dialog) {
-      offered = true;
-      dynamic_cast<TResumeDialog&>(dialog).CancelBtn->click();
-    });
-    w.Press(Qt::Key_F2);
-    QVERIFY(offered);
+    std::string cutShort;
+    LoadCutShort(w, false, cutShort);
     QCOMPARE(f.Controls->Count(), 0);
     QCOMPARE(f.Player->Clock, 0);
     QCOMPARE(f.Player->NextCue, 0);
@@ -142,24 +131,20 @@ class ShowResumeWindowTest : public QObject {
     TMainForm& f = w.Form();
     // No journal: loading offers nothing.
     const QString scenario = WriteFile(*dir_, "show.txt", "1 2 1\n3 9 1\n");
-    f.ChooseFile = [&](const QString&) { return scenario; };
+    f.ChooseFile = [scenario](const QString&) { return scenario; };
     w.Press(Qt::Key_F2);
     QCOMPARE(f.Project->Count(), 2);
 
     w.Press(Qt::Key_F10, Qt::ShiftModifier);
-    QVERIFY(!f.Searching);
-    QVERIFY(!f.SearchBtn->isChecked());
+    QVERIFY(!f.Searching && !f.SearchBtn->isChecked());
     // Console 9 is not on the bench.
     QCOMPARE(RegisteredIds(*f.Controls), (std::set<int>{2, 240}));
     QCOMPARE(LinesAfterStartup(), QStringList{QStringLiteral("Быстрый поиск: найдено пультов 1 из 2")});
     QVERIFY(f.IdleTimer->Enabled());
 
-    // F10 starts the sweep of every address, and ends it.
+    // F10 starts the sweep of every address; Shift+F10 during it is F10: it ends it.
     w.Press(Qt::Key_F10);
-    QVERIFY(f.Searching);
-    QVERIFY(f.SearchBtn->isChecked());
-    QVERIFY(f.Controls->ScanTimer().Enabled());
-    // Shift+F10 during the sweep is F10: it ends it.
+    QVERIFY(f.Searching && f.SearchBtn->isChecked() && f.Controls->ScanTimer().Enabled());
     w.Press(Qt::Key_F10, Qt::ShiftModifier);
     QVERIFY(!f.Searching);
     QVERIFY(!f.Controls->ScanTimer().Enabled());

@@ -14,16 +14,14 @@
 using namespace fd::app;
 using namespace fd::app::testing;
 using fd::show::OperatingMode;
+using fd::timecode::FrameGenerator;
 using fd::timecode::FrameRate;
 using fd::timecode::Timecode;
 
 namespace {
 
 // Three cues on console 3 of the bench.
-const char* kScenario =
-    "0:00:00.0\t3\t1\tfirst\r\n"
-    "0:00:02.5\t3\t2\tsecond\r\n"
-    "0:00:04.0\t3\t3\tthird\r\n";
+const char* kScenario = "0:00:00.0\t3\t1\tfirst\r\n0:00:02.5\t3\t2\tsecond\r\n0:00:04.0\t3\t3\tthird\r\n";
 const char* kBench = "converters 1\nconsole 3 version 168 channels 8\nremote\n";
 
 // A source the test hands frames to, as a decoder would.
@@ -34,32 +32,25 @@ class TestSource : public fd::timecode::TimecodeSource {
   using TimecodeSource::Deliver;
 };
 
-// Timecode running in real time from a label: the frames up to now are heard on each Feed, the
-// first ones back-dated so that a whole run is there at once.
-class Signal {
- public:
-  Signal(fd::platform::Clock& clock, FrameRate rate, Timecode start, int framesBefore)
-      : clock_(clock), generator_(Settings(clock, rate, start, framesBefore)) {}
-  void Feed(TestSource& source) { source.Deliver(generator_.Until(clock_.TickCount() + 0.5)); }
-
- private:
-  static fd::timecode::FrameGenerator::Signal Settings(fd::platform::Clock& clock, FrameRate rate, Timecode start,
-                                                       int framesBefore) {
-    fd::timecode::FrameGenerator::Signal s;
-    s.rate = rate;
-    s.start = start;
-    s.startHeardMs = clock.TickCount() - framesBefore * fd::timecode::FrameDurationMs(rate);
-    return s;
-  }
-  fd::platform::Clock& clock_;
-  fd::timecode::FrameGenerator generator_;
-};
-
 QStringList LinesStartingWith(const QString& prefix) {
   QStringList found;
   for (const QString& line : LinesAfterStartup())
     if (line.startsWith(prefix)) found << line;
   return found;
+}
+
+// Exactly one run log line starts with `prefix`, and `pattern` matches it.
+void ExpectOneLine(const QString& prefix, const QString& pattern) {
+  const QStringList lines = LinesStartingWith(prefix);
+  QCOMPARE(lines.size(), 1);
+  QVERIFY2(QRegularExpression(pattern).match(lines[0]).hasMatch(), qPrintable(lines[0]));
+}
+
+// F7 as the operator presses it: true when the window ignored it and still chases.
+bool F7Ignored(TMainForm& f) {
+  bool handled = false;
+  f.ApplicationEventsShortCut(Qt::Key_F7, handled);
+  return !handled && f.Chasing();
 }
 
 }  // namespace
@@ -71,27 +62,54 @@ class TimecodeWindowTest : public QObject {
   ManualTimerPlatform platform_;
   TestSource* source_ = nullptr;  // the source of the chase mode on now
 
-  // The window opens the test's source instead of a capture device.
-  void UseTestSource(TMainForm& f) {
-    f.OpenChaseSource = [this](const std::string& text, const Timecode& offset, std::string&) {
+  // Shows the window, which opens the test's source instead of a capture device.
+  TMainForm& Open(BenchWindow& w) {
+    w.ShowActive();
+    w.Form().OpenChaseSource = [this](const std::string& text, const Timecode& offset, std::string&) {
       auto source = std::make_unique<TestSource>();
       source_ = source.get();
       return std::make_unique<fd::timecode::ChaseInput>(std::move(source), text, offset);
     };
+    return w.Form();
   }
 
-  void LoadScenario(TMainForm& f) {
-    const QString path = WriteFile(*dir_, "show.txt", kScenario);
-    QVERIFY(f.Project->LoadFromFile(path.toStdString()).Ok());
+  // The scenario loaded, chase mode on, ГОТОВНОСТЬ, the position on cue `row`, F5.
+  void ArmAt(BenchWindow& w, int row) {
+    TMainForm& f = w.Form();
+    QVERIFY(f.Project->LoadFromFile(WriteFile(*dir_, "show.txt", kScenario).toStdString()).Ok());
     f.FillList();
     f.UpdateControls();
     QVERIFY(f.Controls->Register(3, 0) != nullptr);
+    w.Press(Qt::Key_F7);
+    QVERIFY(f.Chasing());
+    w.Press(Qt::Key_F1);
+    if (row > 0) {
+      f.List->setCurrentIndex(f.List->model()->index(row, 0));
+      w.Press(Qt::Key_Return);
+    }
+    w.Press(Qt::Key_F5);
+    QVERIFY(f.Player->ChaseArmed());
   }
 
-  // Feeds the signal and lets the window hear it.
-  void Pump(TMainForm& f, Signal& signal) {
-    signal.Feed(*source_);
-    Manual(*f.ChasePumpTimer).Fire();
+  // Timecode running in real time from `start`, eleven frames back-dated so that a whole run is there.
+  FrameGenerator TimecodeFrom(FrameRate rate, Timecode start) {
+    FrameGenerator::Signal s;
+    s.rate = rate;
+    s.start = start;
+    s.startHeardMs = platform_.GetClock().TickCount() - 11 * fd::timecode::FrameDurationMs(rate);
+    return FrameGenerator(s);
+  }
+  void Feed(FrameGenerator& signal) { source_->Deliver(signal.Until(platform_.GetClock().TickCount() + 0.5)); }
+
+  // `times` rounds of: the frames heard so far (without a signal: silence), a tick of each timer,
+  // waitMs of real time.
+  template <typename... Timers>
+  void Run(int times, FrameGenerator* signal, int waitMs, const Timers&... timers) {
+    for (int i = 0; i < times; ++i) {
+      if (signal != nullptr) Feed(*signal);
+      (Manual(*timers).Fire(), ...);
+      QTest::qWait(waitMs);
+    }
   }
 
  private slots:
@@ -121,30 +139,24 @@ class TimecodeWindowTest : public QObject {
     for (const Row& row : rows) {
       fd::support::ResetRunLog();
       BenchWindow w(platform_, *dir_, kBench);
-      w.ShowActive();
-      TMainForm& f = w.Form();
-      UseTestSource(f);
+      TMainForm& f = Open(w);
       row.before(w);
-      bool handled = false;
-      f.ApplicationEventsShortCut(Qt::Key_F7, handled);
-      QVERIFY2(handled == row.toggles, row.name);
-      QVERIFY2(f.Chasing() == row.toggles, row.name);
-      QVERIFY2(f.ReceivedTimecodeLabel->isVisible() == row.toggles, row.name);
-      if (!row.toggles) {
-        QVERIFY2(LinesStartingWith("Слежение за таймкодом").isEmpty(), row.name);
-        continue;
+      // Twice: on and off again where it works, nothing at all where it does not.
+      for (const bool first : {true, false}) {
+        bool handled = false;
+        f.ApplicationEventsShortCut(Qt::Key_F7, handled);
+        const bool chasing = row.toggles && first;
+        QVERIFY2(handled == row.toggles, row.name);
+        QVERIFY2(f.Chasing() == chasing, row.name);
+        QVERIFY2(f.ReceivedTimecodeLabel->isVisible() == chasing, row.name);
+        if (!row.toggles) continue;
+        QVERIFY2(f.ChasePumpTimer->Enabled() == chasing, row.name);
+        QVERIFY2(f.Player->Chase() == (chasing ? &f.Chase->Chase() : nullptr), row.name);
       }
-      QVERIFY(f.ChasePumpTimer->Enabled());
-      QCOMPARE(f.Player->Chase(), &f.Chase->Chase());
-      handled = false;
-      f.ApplicationEventsShortCut(Qt::Key_F7, handled);
-      QVERIFY(handled);
-      QVERIFY(!f.Chasing());
-      QVERIFY(f.Player->Chase() == nullptr);
-      QVERIFY(!f.ChasePumpTimer->Enabled());
-      QVERIFY(!f.ReceivedTimecodeLabel->isVisible());
-      const QStringList expected{"Слежение за таймкодом: включено (capture, смещение 00:00:00:00)",
-                                 "Слежение за таймкодом: выключено"};
+      const QStringList expected = row.toggles
+                                       ? QStringList{"Слежение за таймкодом: включено (capture, смещение 00:00:00:00)",
+                                                     "Слежение за таймкодом: выключено"}
+                                       : QStringList{};
       QCOMPARE(LinesStartingWith("Слежение за таймкодом"), expected);
     }
   }
@@ -165,11 +177,9 @@ class TimecodeWindowTest : public QObject {
     for (const Row& row : rows) {
       const QByteArray name = QByteArray(row.locked) + " scheme " + QByteArray::number(row.scheme);
       BenchWindow w(platform_, *dir_, kBench);
-      w.ShowActive();
-      TMainForm& f = w.Form();
+      TMainForm& f = Open(w);
       ColorScheme = row.scheme;
       f.ApplyColorScheme();
-      UseTestSource(f);
       LedShape* led = f.TimecodeLed;
       QCOMPARE(led->objectName(), QStringLiteral("TimecodeLed"));
       QCOMPARE(led->size(), f.RS485->size());
@@ -185,23 +195,21 @@ class TimecodeWindowTest : public QObject {
       Manual(*f.ErrFlashTimer).Fire();
       const QColor first = led->Fill();
       Manual(*f.ErrFlashTimer).Fire();
-      QVERIFY2(first != led->Fill(), name);
       QVERIFY2((first == ColorOn && led->Fill() == ColorBack) || (first == ColorBack && led->Fill() == ColorOn), name);
 
-      Signal signal(platform_.GetClock(), row.rate, Timecode{1, 0, 5, 0}, 11);
-      Pump(f, signal);
+      FrameGenerator signal = TimecodeFrom(row.rate, Timecode{1, 0, 5, 0});
+      Run(1, &signal, 0, f.ChasePumpTimer);
       QCOMPARE(led->Label()->text(), QString::fromUtf8(row.locked));
       QCOMPARE(led->Fill(), ColorOn);
       QCOMPARE(led->LabelColor(), ColorOnText);
       QCOMPARE(f.ReceivedTimecodeLabel->text(), QString::fromUtf8(row.received));
 
-      // Silence: the chase loses the timecode within three frames.
+      // Silence: the chase loses the timecode within three frames; before any show, no banner, no line.
       QTest::qWait(250);
       Manual(*f.ChasePumpTimer).Fire();
       QCOMPARE(led->Label()->text(), QStringLiteral("Таймкод потерян"));
       QCOMPARE(led->Fill(), ColorAlarm);
       QCOMPARE(f.ReceivedTimecodeLabel->text(), QString::fromUtf8(row.received));
-      // Lost before any show: no banner, no log line.
       QVERIFY(!w.Warning().isVisible());
       QVERIFY(LinesStartingWith("Таймкод потерян").isEmpty());
 
@@ -214,91 +222,59 @@ class TimecodeWindowTest : public QObject {
   }
 
   void f5ArmsAndTheTimecodeStartsTheShowAtItsPosition() {
-    const QString journalDir = dir_->filePath("journal");
     BenchWindow w(platform_, *dir_, kBench, [&](CommandLineOptions& o) {
       o.TimecodeSource = "desk";
       o.TimecodeOffset = Timecode{1, 0, 0, 0};
-      o.JournalDir = journalDir.toStdString();
+      o.JournalDir = dir_->filePath("journal").toStdString();
     });
-    w.ShowActive();
-    TMainForm& f = w.Form();
-    UseTestSource(f);
-    LoadScenario(f);
-    w.Press(Qt::Key_F7);
-    QVERIFY(f.Chasing());
-    w.Press(Qt::Key_F1);
-    f.List->setCurrentIndex(f.List->model()->index(1, 0));
-    w.Press(Qt::Key_Return);
-    QCOMPARE(f.Player->Clock, 2500);
-
-    w.Press(Qt::Key_F5);
-    QVERIFY(f.Player->ChaseArmed());
+    TMainForm& f = Open(w);
+    ArmAt(w, 1);
     QCOMPARE(f.Player->ArmedStart(), 2500);
     QVERIFY(!f.IsPlaying());
     QCOMPARE(int(OperatingMode), int(fd::show::omLaunch));
-    QVERIFY(f.StopBtn->isEnabled());
-    QVERIFY(!f.StartBtn->isEnabled());
-    QVERIFY(!f.TestBtn->isEnabled());
+    QVERIFY(f.StopBtn->isEnabled() && !f.StartBtn->isEnabled() && !f.TestBtn->isEnabled());
     QVERIFY(!f.IdleTimer->Enabled());
-    // F7 never works while armed.
-    bool handled = false;
-    f.ApplicationEventsShortCut(Qt::Key_F7, handled);
-    QVERIFY(!handled);
-    QVERIFY(f.Chasing());
-    // The journal names the timecode it chases.
+    QVERIFY(F7Ignored(f));
     QVERIFY(f.ShowJournal != nullptr);
-    {
-      QFile file(QString::fromStdString(f.ShowJournal->Path()));
-      QVERIFY(file.open(QIODevice::ReadOnly));
-      const QJsonObject header = QJsonDocument::fromJson(file.readLine()).object();
-      QCOMPARE(header.value("timecode").toObject().value("source").toString(), QStringLiteral("desk"));
-      QCOMPARE(header.value("timecode").toObject().value("offset").toString(), QStringLiteral("01:00:00:00"));
-    }
+    const QString journalPath = QString::fromStdString(f.ShowJournal->Path());
 
     // The timecode comes in a second before the position; nothing fires until it gets there.
-    Signal signal(platform_.GetClock(), FrameRate::Fps25, Timecode{1, 0, 1, 0}, 11);
+    FrameGenerator signal = TimecodeFrom(FrameRate::Fps25, Timecode{1, 0, 1, 0});
     QElapsedTimer waited;
     waited.start();
     while (!f.IsPlaying() && waited.elapsed() < 4000) {
-      signal.Feed(*source_);
-      Manual(*f.Player->ArmTimer).Fire();
-      if (!f.IsPlaying()) {
-        QVERIFY(f.Player->Clock < 2500);
-        QCOMPARE(w.Bench().FireLog().Entries().size(), size_t{0});
-      }
-      QTest::qWait(10);
+      Run(1, &signal, 10, f.Player->ArmTimer);
+      if (f.IsPlaying()) break;
+      QVERIFY(f.Player->Clock < 2500);
+      QCOMPARE(w.Bench().FireLog().Entries().size(), size_t{0});
     }
     QVERIFY(f.IsPlaying());
     QVERIFY(!f.Player->ChaseArmed());
     QCOMPARE(int(OperatingMode), int(fd::show::omLaunch));
-    // F7 never works while the show plays.
-    handled = false;
-    f.ApplicationEventsShortCut(Qt::Key_F7, handled);
-    QVERIFY(!handled);
-    QVERIFY(f.Chasing());
+    QVERIFY(F7Ignored(f));
 
     // The second cue goes out once, at its time on the timecode.
     waited.restart();
-    while (w.Bench().FireLog().Entries().empty() && waited.elapsed() < 3000) {
-      signal.Feed(*source_);
-      Manual(*f.Player->ShowTimer).Fire();
-      Manual(*f.Player->WakeTimer).Fire();
-      QTest::qWait(5);
-    }
-    for (int i = 0; i < 5; ++i) {
-      signal.Feed(*source_);
-      Manual(*f.Player->ShowTimer).Fire();
-      QTest::qWait(5);
-    }
-    QCOMPARE(w.Bench().FireLog().Entries().size(), size_t{1});
-    QCOMPARE(w.Bench().FireLog().Entries()[0].console, 3);
-    QCOMPARE(w.Bench().FireLog().Entries()[0].channel, 2);
-    const std::string journalPath = f.ShowJournal->Path();
+    while (w.Bench().FireLog().Entries().empty() && waited.elapsed() < 3000)
+      Run(1, &signal, 5, f.Player->ShowTimer, f.Player->WakeTimer);
+    Run(5, &signal, 5, f.Player->ShowTimer);
+    const auto fired = w.Bench().FireLog().Entries();
+    QCOMPARE(fired.size(), size_t{1});
+    QCOMPARE(fired[0].console, 3);
+    QCOMPARE(fired[0].channel, 2);
     w.Press(Qt::Key_F6);
     QVERIFY(!f.IsPlaying());
     QCOMPARE(int(OperatingMode), int(fd::show::omReady));
-    QFile file(QString::fromStdString(journalPath));
+    QCOMPARE(LinesStartingWith("Переключение режима").mid(0, 3),
+             (QStringList{"Переключение режима: ГОТОВНОСТЬ", "Переключение режима: ЗАПУСК (ожидание таймкода)",
+                          "Переключение режима: СТОП"}));
+
+    // The journal names the timecode it chases and holds the cue, sent on time.
+    QFile file(journalPath);
     QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject timecode = QJsonDocument::fromJson(file.readLine()).object().value("timecode").toObject();
+    QCOMPARE(timecode.value("source").toString(), QStringLiteral("desk"));
+    QCOMPARE(timecode.value("offset").toString(), QStringLiteral("01:00:00:00"));
     int cues = 0;
     while (!file.atEnd()) {
       const QJsonObject event = QJsonDocument::fromJson(file.readLine()).object();
@@ -309,35 +285,20 @@ class TimecodeWindowTest : public QObject {
       QVERIFY2(showMs >= 2500 && showMs < 2560, qPrintable(QString::number(showMs)));
     }
     QCOMPARE(cues, 1);
-    const QStringList modes = LinesStartingWith("Переключение режима");
-    QCOMPARE(modes.mid(0, 3),
-             (QStringList{"Переключение режима: ГОТОВНОСТЬ", "Переключение режима: ЗАПУСК (ожидание таймкода)",
-                          "Переключение режима: СТОП"}));
   }
 
   void f6WhileArmedDisarmsAndTheTimecodeStartsNothing() {
     BenchWindow w(platform_, *dir_, kBench);
-    w.ShowActive();
-    TMainForm& f = w.Form();
-    UseTestSource(f);
-    LoadScenario(f);
-    w.Press(Qt::Key_F7);
-    w.Press(Qt::Key_F1);
-    w.Press(Qt::Key_F5);
-    QVERIFY(f.Player->ChaseArmed());
+    TMainForm& f = Open(w);
+    ArmAt(w, 0);
     w.Press(Qt::Key_F6);
     QVERIFY(!f.Player->ChaseArmed());
     QCOMPARE(int(OperatingMode), int(fd::show::omReady));
     QVERIFY(!f.StopBtn->isEnabled());
     QVERIFY(f.IdleTimer->Enabled());
     // The timecode runs past every cue: nothing starts, nothing fires.
-    Signal signal(platform_.GetClock(), FrameRate::Fps25, Timecode{0, 0, 0, 0}, 11);
-    for (int i = 0; i < 20; ++i) {
-      Pump(f, signal);
-      Manual(*f.Player->ArmTimer).Fire();
-      Manual(*f.Player->ShowTimer).Fire();
-      QTest::qWait(10);
-    }
+    FrameGenerator signal = TimecodeFrom(FrameRate::Fps25, Timecode{0, 0, 0, 0});
+    Run(20, &signal, 10, f.ChasePumpTimer, f.Player->ArmTimer, f.Player->ShowTimer);
     QCOMPARE(f.Chase->Chase().State(), fd::timecode::ChaseState::Locked);
     QVERIFY(!f.IsPlaying());
     QCOMPARE(w.Bench().FireLog().Entries().size(), size_t{0});
@@ -345,20 +306,15 @@ class TimecodeWindowTest : public QObject {
 
   void dropoutReturnJumpAndSkippedCuesAreToldOnce() {
     BenchWindow w(platform_, *dir_, kBench);
-    w.ShowActive();
-    TMainForm& f = w.Form();
-    UseTestSource(f);
-    LoadScenario(f);
-    w.Press(Qt::Key_F7);
-    w.Press(Qt::Key_F1);
-    w.Press(Qt::Key_F5);  // armed at 0:00:00.0
+    TMainForm& f = Open(w);
+    ArmAt(w, 0);
     // The timecode is already past the first cue when it locks: the show starts where it is.
-    Signal signal(platform_.GetClock(), FrameRate::Fps25, Timecode{0, 0, 1, 0}, 11);
-    signal.Feed(*source_);
+    FrameGenerator signal = TimecodeFrom(FrameRate::Fps25, Timecode{0, 0, 1, 0});
+    Feed(signal);
     Manual(*f.Player->ArmTimer).Fire();
     QVERIFY(f.IsPlaying());
-    QCOMPARE(LinesStartingWith("Пропущена команда"),
-             QStringList{"Пропущена команда: строка 1, 0:00:00.0 (до начала по таймкоду)"});
+    const QString skippedFirst = "Пропущена команда: строка 1, 0:00:00.0 (до начала по таймкоду)";
+    QCOMPARE(LinesStartingWith("Пропущена команда"), QStringList{skippedFirst});
     QVERIFY(f.ListModel->IsSkipped(0));
     QCOMPARE(f.ListModel->data(f.ListModel->index(0, 1), Qt::BackgroundRole).value<QColor>(),
              CueTableModel::SkippedBackground());
@@ -367,45 +323,27 @@ class TimecodeWindowTest : public QObject {
 
     // Silence: one warning and one line, however many ticks pass.
     QTest::qWait(200);
-    for (int i = 0; i < 4; ++i) {
-      Manual(*f.Player->ShowTimer).Fire();
-      QTest::qWait(10);
-    }
+    Run(4, nullptr, 10, f.Player->ShowTimer);
     QVERIFY(w.Warning().isVisible());
     QCOMPARE(w.Warning().Panel->text(), QStringLiteral("Таймкод потерян!"));
-    const QStringList lost = LinesStartingWith("Таймкод потерян");
-    QCOMPARE(lost.size(), 1);
-    QVERIFY2(
-        QRegularExpression(R"(^Таймкод потерян на 0:00:01\.\d, шоу идёт по своим часам$)").match(lost[0]).hasMatch(),
-        qPrintable(lost[0]));
+    ExpectOneLine("Таймкод потерян", R"(^Таймкод потерян на 0:00:01\.\d, шоу идёт по своим часам$)");
     QCOMPARE(f.TimecodeLed->Label()->text(), QStringLiteral("Таймкод потерян"));
     QVERIFY(f.IsPlaying());
 
     // It comes back eight seconds on: taken back, then a jump over the two cues left.
-    Signal later(platform_.GetClock(), FrameRate::Fps25, Timecode{0, 0, 10, 0}, 11);
-    later.Feed(*source_);
+    FrameGenerator later = TimecodeFrom(FrameRate::Fps25, Timecode{0, 0, 10, 0});
+    Feed(later);
     Manual(*f.Player->ShowTimer).Fire();
-    const QStringList returned = LinesStartingWith("Таймкод снова принят");
-    QCOMPARE(returned.size(), 1);
-    QVERIFY2(QRegularExpression(R"(^Таймкод снова принят на \d:\d\d:\d\d\.\d$)").match(returned[0]).hasMatch(),
-             qPrintable(returned[0]));
+    ExpectOneLine("Таймкод снова принят", R"(^Таймкод снова принят на \d:\d\d:\d\d\.\d$)");
     QVERIFY(!w.Warning().isVisible());
-    const QStringList jumps = LinesStartingWith("Скачок таймкода");
-    QCOMPARE(jumps.size(), 1);
-    QVERIFY2(QRegularExpression(R"(^Скачок таймкода: 0:00:01\.\d -> 0:00:10\.\d$)").match(jumps[0]).hasMatch(),
-             qPrintable(jumps[0]));
+    ExpectOneLine("Скачок таймкода", R"(^Скачок таймкода: 0:00:01\.\d -> 0:00:10\.\d$)");
     QCOMPARE(LinesStartingWith("Пропущена команда"),
-             (QStringList{"Пропущена команда: строка 1, 0:00:00.0 (до начала по таймкоду)",
-                          "Пропущена команда: строка 2, 0:00:02.5 (скачок таймкода)",
+             (QStringList{skippedFirst, "Пропущена команда: строка 2, 0:00:02.5 (скачок таймкода)",
                           "Пропущена команда: строка 3, 0:00:04.0 (скачок таймкода)"}));
     QVERIFY(f.ListModel->IsSkipped(1) && f.ListModel->IsSkipped(2));
     QCOMPARE(f.ListModel->data(f.ListModel->index(2, 0), Qt::ToolTipRole).toString(),
              QStringLiteral("Пропущена: скачок таймкода"));
-    for (int i = 0; i < 5; ++i) {
-      later.Feed(*source_);
-      Manual(*f.Player->ShowTimer).Fire();
-      QTest::qWait(10);
-    }
+    Run(5, &later, 10, f.Player->ShowTimer);
     QCOMPARE(w.Bench().FireLog().Entries().size(), size_t{0});
   }
 
@@ -431,9 +369,7 @@ class TimecodeWindowTest : public QObject {
     // A good one starts the window in chase mode.
     {
       BenchWindow w(platform_, *dir_, kBench, [&](CommandLineOptions& o) { o.TimecodeSource = "desk"; });
-      w.ShowActive();
-      TMainForm& f = w.Form();
-      UseTestSource(f);
+      TMainForm& f = Open(w);
       f.OpenStartupFiles();
       QVERIFY(f.Chasing());
       QVERIFY(platform_.Messages.empty());
@@ -453,14 +389,13 @@ class TimecodeWindowTest : public QObject {
     };
     for (const Row& row : rows) {
       const CommandLineResult result = ParseCommandLine(row.args);
-      if (row.error == nullptr) {
-        QVERIFY2(result.Ok, result.Error.c_str());
-        QCOMPARE(result.Options.TimecodeSource, std::string("ltc.wav"));
-        QVERIFY(result.Options.TimecodeOffset == (Timecode{1, 0, 0, 0}));
+      QVERIFY2(result.Ok == (row.error == nullptr), result.Error.c_str());
+      if (row.error != nullptr) {
+        QVERIFY2(result.Error.rfind(row.error, 0) == 0, result.Error.c_str());
         continue;
       }
-      QVERIFY(!result.Ok);
-      QVERIFY2(result.Error.rfind(row.error, 0) == 0, result.Error.c_str());
+      QCOMPARE(result.Options.TimecodeSource, std::string("ltc.wav"));
+      QVERIFY(result.Options.TimecodeOffset == (Timecode{1, 0, 0, 0}));
     }
     QVERIFY(UsageText("firnadesk").find("--timecode SOURCE") != std::string::npos);
     QVERIFY(UsageText("firnadesk").find("--timecode-offset HH:MM:SS:FF") != std::string::npos);

@@ -14,9 +14,9 @@ all_log_lines() {
     iconv -f CP1251 -t UTF-8 "$f" | tr -d '\r' | sed -E 's/^[0-9./]+ [0-9:]+: //'
   done
 }
-wait_for_any_line() {  # text, seconds
+wait_for_any_line() {  # text, seconds, [how many times: 1]
   local deadline=$((SECONDS + $2))
-  until all_log_lines | grep -qF -- "$1"; do
+  until [ "$(all_log_lines | grep -cF -- "$1")" -ge "${3:-1}" ]; do
     [ $SECONDS -lt $deadline ] || { all_log_lines >&2; fail "no log line \"$1\""; }
     sleep 0.1
   done
@@ -47,18 +47,12 @@ grep -q '"event":"close"' "${journals[0]}" && fail "the killed show's journal is
 
 QT_QPA_PLATFORM=xcb "$work/app/firnadesk" --port "$work/tty" --log-level 1 --scenario "$work/show.txt" &
 app_pid=$!
-dialog=$(timeout 30 xdotool search --sync --onlyvisible --name '^Продолжение шоу$' | head -n 1) || fail "no offer"
-[ -n "$dialog" ] || fail "no offer"
+[ -n "$(timeout 30 xdotool search --sync --onlyvisible --name '^Продолжение шоу$' | head -n 1)" ] || fail "no offer"
 sleep 0.5
 shot resume-offer
 xdotool key --clearmodifiers Return
 wait_for_any_line "Продолжение шоу с 0:00:01.5, журнал: ${journals[0]}" 10
-# The quick search of the second run.
-for _ in $(seq 150); do
-  [ "$(all_log_lines | grep -c 'Быстрый поиск: найдено пультов 2 из 2')" -ge 2 ] && break
-  sleep 0.1
-done
-[ "$(all_log_lines | grep -c 'Быстрый поиск: найдено пультов 2 из 2')" -ge 2 ] || fail "no quick search on resume"
+wait_for_any_line "Быстрый поиск: найдено пультов 2 из 2" 15 2  # the second run's quick search
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Управление запуском' | head -n 1) || fail "no window"
 expect_keyboard "after the offer"
 key F1
@@ -76,8 +70,6 @@ for _ in $(seq 50); do grep -q "^fire log:" "$work/bench.out" && break; sleep 0.
 sleep 0.5
 fired=$(grep -oE "console [0-9]+  channel [0-9]+  level [0-9]+  direct" "$work/bench.out" | sort)
 expected=$(printf 'console %s  channel %s  level 0  direct\n' 1 1 2 1 1 2 2 2 1 3 2 3 | sort)
-if [ "$fired" != "$expected" ]; then
-  diff <(echo "$expected") <(echo "$fired") >&2 || true
-  fail "the bench did not fire each cue exactly once"
-fi
+[ "$fired" = "$expected" ] ||
+  { diff <(echo "$expected") <(echo "$fired") >&2 || true; fail "the bench did not fire each cue exactly once"; }
 echo "resume: 6 of 6 cues fired once each, 3 before the kill and 3 after the resume"

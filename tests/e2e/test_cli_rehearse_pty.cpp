@@ -19,19 +19,9 @@
 namespace fd {
 namespace {
 
-using fd::testing::ToolProcess;
+using namespace fd::testing;
 
 const bool kDummyAudio = (::setenv("SDL_AUDIODRIVER", "dummy", 1), true);
-
-std::string TempPath(const std::string& name) {
-  return ::testing::TempDir() + "firnadesk-rehearse-" + std::to_string(::getpid()) + "-" + name;
-}
-
-std::string WriteFile(const std::string& name, const std::string& bytes) {
-  const std::string path = TempPath(name);
-  std::ofstream(path, std::ios::binary) << bytes;
-  return path;
-}
 
 // One second of silence: 8 kHz, 16-bit, mono.
 std::string SilentWav() {
@@ -94,8 +84,6 @@ class ServedBench {
 };
 
 const std::string kShow = "0.3 1 1 first\n1 2 3\n1.8 6 2 last\n";
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(CliRehearseOverPty, DirectShowFiresEveryCueAndEndsWithSuccess) {
   ServedBench bench;

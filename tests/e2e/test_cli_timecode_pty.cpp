@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "sim/default_bench.h"
 #include "timecode/ltc_signal.h"
@@ -17,21 +18,9 @@
 namespace fd {
 namespace {
 
-using fd::testing::ToolProcess;
+using namespace fd::testing;
 
 const bool kDummyAudio = (::setenv("SDL_AUDIODRIVER", "dummy", 1), true);
-
-std::string TempPath(const std::string& name) {
-  return ::testing::TempDir() + "firnadesk-chase-" + std::to_string(::getpid()) + "-" + name;
-}
-
-std::string WriteFile(const std::string& name, const std::string& bytes) {
-  const std::string path = TempPath(name);
-  std::ofstream(path, std::ios::binary) << bytes;
-  return path;
-}
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 size_t Count(const std::string& text, const std::string& part) {
   size_t n = 0;
@@ -42,15 +31,15 @@ size_t Count(const std::string& text, const std::string& part) {
 // 25 fps from 00:59:59:00, the offset 01:00:00:00 a second in; silent from show time 1 s to 2 s;
 // at show time 3 s the labels jump to 01:00:23:00, and run on to show time 25.5 s.
 std::string LtcWav() {
-  fd::testing::LtcSignalSpec spec;
+  LtcSignalSpec spec;
   spec.start = {0, 59, 59, 0};
   spec.seconds = 6.5;
   spec.sampleRate = 16000;
   spec.dropouts = {{2.0, 1.0}};
   spec.jumps = {{4.0, {1, 0, 23, 0}}};
-  const fd::testing::LtcSignal signal = fd::testing::MakeLtcSignal(spec);
+  const LtcSignal signal = MakeLtcSignal(spec);
   const std::string path = TempPath("ltc.wav");
-  EXPECT_TRUE(fd::testing::WriteWav(path, signal.samples, signal.sampleRate));
+  EXPECT_TRUE(WriteWav(path, signal.samples, signal.sampleRate));
   return path;
 }
 
@@ -65,38 +54,35 @@ const std::string kShow =
     "24 2 5\n";
 
 TEST(CliTimecodeOverPty, ChasedShowSkipsTheJumpedSpanAndFiresEveryOtherCueOnce) {
-  const std::string benchFile = WriteFile("default.bench", sim::kDefaultBenchText);
   const std::string link = TempPath("link");
-  ToolProcess bench({FIRNADESK_BENCH_TOOL, benchFile, "--link", link});
+  ToolProcess bench({FIRNADESK_BENCH_TOOL, WriteFile("default.bench", sim::kDefaultBenchText), "--link", link});
   ASSERT_EQ(bench.FirstLine().rfind("/dev/pts/", 0), 0u) << bench.Error();
   const std::string wav = LtcWav();
 
   ToolProcess cli({FIRNADESK_CLI, "rehearse", WriteFile("chase.txt", kShow), "--port", link, "--timecode", wav,
                    "--timecode-offset", "01:00:00:00"});
   ASSERT_EQ(cli.Wait(40'000), 0) << cli.Output() << cli.Error();
-  const std::string& out = cli.Output();
-  for (const std::string& line :
-       {"Timecode: " + wav + ", offset 01:00:00:00\n", std::string("  lock after 10 frames\n  locked at -0:00:00.6"),
-        std::string("  dropout at 0:00:01.0"), std::string("  back at 0:00:02."), std::string("  jump at 0:00:23.1"),
-        std::string(" -> 0:00:23.1"),
-        std::string("  skipped: line 4 at 0:00:05.000, console 1 channel 2 (timecode_jump)\n"
-                    "  skipped: line 5 at 0:00:10.000, console 2 channel 4 (timecode_jump)\n"
-                    "  skipped: line 6 at 0:00:20.000, console 6 channel 3 (timecode_jump)\n"),
-        std::string("Cues fired: 4 of 4\nCues not fired: 0\nCues skipped: 3\n"
-                    "Fired without a cue: 0\n"),
-        std::string("Show: ran to its end\n")})
-    EXPECT_TRUE(Has(out, line)) << line << "\n" << out;
+  const std::string said[] = {"Timecode: " + wav + ", offset 01:00:00:00\n",
+                              "  lock after 10 frames\n  locked at -0:00:00.6",
+                              "  dropout at 0:00:01.0",
+                              "  back at 0:00:02.",
+                              "  jump at 0:00:23.1",
+                              " -> 0:00:23.1",
+                              "  skipped: line 4 at 0:00:05.000, console 1 channel 2 (timecode_jump)\n"
+                              "  skipped: line 5 at 0:00:10.000, console 2 channel 4 (timecode_jump)\n"
+                              "  skipped: line 6 at 0:00:20.000, console 6 channel 3 (timecode_jump)\n",
+                              "Cues fired: 4 of 4\nCues not fired: 0\nCues skipped: 3\nFired without a cue: 0\n",
+                              "Show: ran to its end\n"};
+  for (const std::string& line : said) EXPECT_TRUE(Has(cli.Output(), line)) << line << "\n" << cli.Output();
 
-  const size_t mark = bench.OutputMark();
-  bench.Send("log");
-  ASSERT_TRUE(bench.WaitForOutput("fire log:", mark)) << bench.Error();
-  bench.WaitForOutput("\n", bench.OutputMark() + 1, 300);
-  const std::string log = bench.Output().substr(mark);
-  for (const char* once :
-       {"console 1  channel 1 ", "console 2  channel 3 ", "console 6  channel 2 ", "console 2  channel 5 "})
-    EXPECT_EQ(Count(log, once), 1u) << once << "\n" << log;
-  for (const char* never : {"console 1  channel 2 ", "console 2  channel 4 ", "console 6  channel 3 "})
-    EXPECT_EQ(Count(log, never), 0u) << never << "\n" << log;
+  const std::string log = BenchFireLog(bench);
+  ASSERT_TRUE(Has(log, "fire log:\n")) << bench.Error();
+  // The cues jumped over never fired, every other one once.
+  const std::pair<const char*, size_t> fired[] = {{"console 1  channel 1 ", 1}, {"console 2  channel 3 ", 1},
+                                                  {"console 6  channel 2 ", 1}, {"console 2  channel 5 ", 1},
+                                                  {"console 1  channel 2 ", 0}, {"console 2  channel 4 ", 0},
+                                                  {"console 6  channel 3 ", 0}};
+  for (const auto& [target, times] : fired) EXPECT_EQ(Count(log, target), times) << target << "\n" << log;
   bench.Send("quit");
   bench.Wait(5000);
 }

@@ -4,12 +4,14 @@
 // the way an operator's terminal or a script would.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -123,5 +125,28 @@ class ToolProcess {
   int stdin_ = -1, stdout_ = -1, stderr_ = -1;
   std::string out_, err_;
 };
+
+// A path in the test's temporary folder, apart for each run of the test program.
+inline std::string TempPath(const std::string& name) {
+  return ::testing::TempDir() + "firnadesk-e2e-" + std::to_string(::getpid()) + "-" + name;
+}
+
+// Writes `bytes` to TempPath(name) and returns that path.
+inline std::string WriteFile(const std::string& name, const std::string& bytes) {
+  const std::string path = TempPath(name);
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path;
+}
+
+inline bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The fire log a running firnadesk-bench prints for "log", whole: the "mark" after it has come back.
+inline std::string BenchFireLog(ToolProcess& bench) {
+  const size_t from = bench.OutputMark();
+  bench.Send("log");
+  bench.Send("mark");
+  bench.WaitForOutput("mark at", from, 5000);
+  return bench.Output().substr(from);
+}
 
 }  // namespace fd::testing
