@@ -2,43 +2,45 @@
 // same in JSON, and the refusals with their exit status.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 
 #include "show/cli_run.h"
+#include "show/scenario_files.h"
 #include "timecode/ltc_signal.h"
 
 namespace fd::timecode {
 namespace {
 
-namespace fs = std::filesystem;
 using testing::LabelAfter;
 using testing::LtcSignalSpec;
 
-std::string Folder() {
-  const fs::path folder = fs::path(::testing::TempDir()) / "timecode_cli_test";
-  fs::create_directories(folder);
-  return folder.string() + "/";
-}
+// Each test in a folder of its own: ctest runs them side by side, and the program's output is
+// caught in files there.
+class TimecodeCli : public ::testing::Test {
+ protected:
+  std::string Folder() const { return folder.Path(""); }
 
-void WriteSignal(const std::string& path, const LtcSignalSpec& spec) {
-  const testing::LtcSignal signal = testing::MakeLtcSignal(spec);
-  ASSERT_TRUE(testing::WriteWav(path, signal.samples, signal.sampleRate));
-}
+  void WriteSignal(const std::string& name, const LtcSignalSpec& spec) const {
+    const testing::LtcSignal signal = testing::MakeLtcSignal(spec);
+    ASSERT_TRUE(testing::WriteWav(folder.Path(name), signal.samples, signal.sampleRate));
+  }
 
-testing::CliOutcome RunTimecode(const std::string& arguments) {
-  return testing::RunCli(FIRNADESK_CLI, Folder(), arguments);
-}
+  testing::CliOutcome RunTimecode(const std::string& arguments) const {
+    return testing::RunCli(FIRNADESK_CLI, Folder(), arguments);
+  }
+
+  show::testing::ScenarioFolder folder;
+};
 
 // A tape at 25 with the cable pulled for a second at 3 s and a jump ten seconds back at 5 s: 200
 // frames less the 25 silenced, the one cut by the dropout (01:00:02:24, no frame) and the last (the
 // edge that would close it is past the end). The gap runs from the end of the frame before it.
-TEST(TimecodeCli, SummaryOfASoundFile) {
+TEST_F(TimecodeCli, SummaryOfASoundFile) {
   LtcSignalSpec spec;
   spec.seconds = 8;
   spec.dropouts.push_back({3.0, 1.0});
   spec.jumps.push_back({5.0, LabelAfter(spec.start, FrameRate::Fps25, 5.0 - 10.0)});
-  WriteSignal(Folder() + "tape25.wav", spec);
+  WriteSignal("tape25.wav", spec);
   const auto text = RunTimecode("timecode tape25.wav");
   EXPECT_EQ(text.exitCode, 0) << text.err;
   EXPECT_EQ(text.err, "");
@@ -55,13 +57,13 @@ TEST(TimecodeCli, SummaryOfASoundFile) {
 
 // At 29.97 drop-frame over a minute boundary, with the labels moved 20 s on at 2 s (frame 60, heard
 // at 2.002 s, where 10:01:01;02 was due: 599 frames further, 19.987 s).
-TEST(TimecodeCli, SummaryAsJson) {
+TEST_F(TimecodeCli, SummaryAsJson) {
   LtcSignalSpec spec;
   spec.rate = FrameRate::Fps2997Drop;
   spec.start = Timecode{10, 0, 59, 0};
   spec.seconds = 4;
   spec.jumps.push_back({2.0, LabelAfter(spec.start, FrameRate::Fps2997Drop, 2.0 + 20.0)});
-  WriteSignal(Folder() + "tape2997.wav", spec);
+  WriteSignal("tape2997.wav", spec);
   const auto json = RunTimecode("timecode tape2997.wav --json");
   EXPECT_EQ(json.exitCode, 0) << json.err;
   EXPECT_EQ(json.out,
@@ -91,12 +93,12 @@ struct RefusalCase {
   const char* err;
 };
 
-TEST(TimecodeCli, RefusedSources) {
-  std::ofstream(Folder() + "notes.txt") << "cue list, not a sound\n";
+TEST_F(TimecodeCli, RefusedSources) {
+  std::ofstream(folder.Path("notes.txt")) << "cue list, not a sound\n";
   LtcSignalSpec silent;
   silent.seconds = 1;
   silent.dropouts.push_back({0.0, 1.0});  // the cable out for the whole second
-  WriteSignal(Folder() + "silence.wav", silent);
+  WriteSignal("silence.wav", silent);
   const RefusalCase cases[] = {
       {"timecode missing.wav", 2, "firnadesk-cli timecode: file not found: \"missing.wav\"\n"},
       {"timecode notes.txt", 2, "firnadesk-cli timecode: not a sound file: \"notes.txt\" ("},
