@@ -72,6 +72,14 @@ double TimecodeChase::Unwrapped(double timecodeMs, double heardMs) const {
   return NearestByDays(timecodeMs, Estimate(heardMs), DayMs(rate_));
 }
 
+double TimecodeChase::PastTickWrap(double nowMs) {
+  constexpr double kTickWrapMs = 4294967296.0;
+  if (!std::isfinite(nowMs)) return nowMs;
+  while (nowMs + kTickWrapMs / 2 < latestMs_) nowMs += kTickWrapMs;
+  latestMs_ = std::max(latestMs_, nowMs);
+  return nowMs;
+}
+
 void TimecodeChase::Feed(const DecodedFrame& frame) {
   // A label that cannot exist at its rate is noise: it breaks any run and tells nothing.
   if (!IsValidLabel(frame.label, frame.rate) || !std::isfinite(frame.heardMs)) {
@@ -79,6 +87,7 @@ void TimecodeChase::Feed(const DecodedFrame& frame) {
     runLength_ = 0;
     return;
   }
+  latestMs_ = std::max(latestMs_, frame.heardMs);
   lastLabel_ = frame.label;
   if (state_ == ChaseState::Searching) ++framesSearching_;
   const int64_t number = FrameNumber(frame.label, frame.rate);
@@ -188,6 +197,7 @@ void TimecodeChase::Relocate(const RunFrame& latest) {
 }
 
 void TimecodeChase::Update(double nowMs) {
+  nowMs = PastTickWrap(nowMs);
   if (state_ != ChaseState::Locked) return;
   // A steady run elsewhere is a jump in the making, not silence.
   double lastHeard = lastGoodMs_;
@@ -212,6 +222,7 @@ double TimecodeChase::HandedOut(double atMs) const {
 }
 
 std::optional<double> TimecodeChase::ShowTime(double nowMs) {
+  nowMs = PastTickWrap(nowMs);
   if (!outValid_) return std::nullopt;
   const double value = HandedOut(nowMs);
   if (nowMs > outAtMs_) {

@@ -63,7 +63,8 @@ class TimecodeChase {
   void Reset();
   // A decoded frame, in the order they were heard.
   void Feed(const DecodedFrame& frame);
-  // Time passing with or without frames: declares a dropout when it is one.
+  // Time passing with or without frames: declares a dropout when it is one. nowMs may be the
+  // platform's 32-bit tick count as it is: past its wrap it is taken on from where heard times run.
   void Update(double nowMs);
   // The show clock at nowMs (ms from the show's start); nullopt until the first lock. Time only
   // goes forward here: the handed-out clock is slewed from one call to the next.
@@ -97,6 +98,9 @@ class TimecodeChase {
   // The timecode nearest the estimate at heardMs that has this label's time of day.
   double Unwrapped(double timecodeMs, double heardMs) const;
   double OffsetMs() const;
+  // nowMs on the scale of the heard times: a tick count that wrapped (2^32 ms, 49.7 days) while
+  // they ran on is carried past the wrap.
+  double PastTickWrap(double nowMs);
   void Lock(const RunFrame& last);
   void FollowLocked(const RunFrame& frame, double error);
   // Takes the latest run as where the timecode now is: the phase from the run, the rate as
@@ -126,6 +130,8 @@ class TimecodeChase {
   double refMs_ = 0;
   double speed_ = 1.0;
   double lastGoodMs_ = 0;
+  // The latest moment seen, heard or asked about.
+  double latestMs_ = 0;
   // The clock handed out: outMs_ (timecode ms) at outAtMs_, slewed towards the loop.
   bool outValid_ = false;
   double outMs_ = 0;

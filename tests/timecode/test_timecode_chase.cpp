@@ -36,8 +36,10 @@ struct ChaseRun {
         const DecodedFrame frame = gen.Next();
         if (!silent) chase.Feed(frame);
       }
-      chase.Update(now);
-      const auto show = chase.ShowTime(now);
+      // The player asks with the platform's 32-bit tick count; the heard times run on past it.
+      const double asked = std::fmod(now, 4294967296.0);
+      chase.Update(asked);
+      const auto show = chase.ShowTime(asked);
       if (!show) continue;
       if (last) maxStep = std::max(maxStep, std::fabs(*show - *last - kTickMs));
       last = show;
@@ -149,6 +151,17 @@ TEST(ChaseEvents, ReportsWhatHappenedOnce) {
   });
   // Show time 0 at 23:59:50:00; the timecode runs over midnight without a jump.
   ExpectEvents("OverMidnight", {23, 59, 50, 0}, {23, 59, 55, 0}, {K::Lock}, 0, 1.0, [](ChaseRun&) {});
+}
+
+// The tick count wraps 49.7 days after the machine started; a show running over it goes on.
+TEST(ChaseLock, RunsOnOverTheTickCountsWrap) {
+  constexpr double kWrapMs = 4294967296.0;
+  ChaseRun run({FrameRate::Fps25, {1, 0, 0, 0}, kWrapMs - 5000, 800, 0.5, 3});
+  run.To(kWrapMs + 15000);
+  EXPECT_EQ(run.Kinds(), std::vector<ChaseEventKind>{ChaseEventKind::Lock});
+  EXPECT_EQ(run.chase.State(), ChaseState::Locked);
+  EXPECT_LE(run.maxStep, 1.0);
+  EXPECT_LE(std::fabs(run.errors.back()), 2.0);
 }
 
 // Nothing but noise: never a lock, and no show clock.
