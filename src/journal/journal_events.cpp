@@ -5,6 +5,8 @@
 #include <ctime>
 #include <nlohmann/json.hpp>
 
+#include "journal/cue_fields.h"
+
 namespace fd::journal {
 
 namespace {
@@ -38,15 +40,9 @@ Json Event(const char* kind) {
 std::string Dump(const Json& event) { return event.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
 // A cue's event: which cue (line, console, channel or motion) and when it was planned.
-Json CueEventOf(const char* kind, const CueEvent& cue) {
+Json CueEventOf(const char* kind, const CueId& cue) {
   Json event = Event(kind);
-  event["line"] = cue.line;
-  event["console"] = cue.console;
-  if (cue.motion >= 0)
-    event["motion"] = cue.motion;
-  else
-    event["channel"] = cue.channel;
-  event["planned_ms"] = cue.plannedMs;
+  PutCueId(event, cue);
   return event;
 }
 

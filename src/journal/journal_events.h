@@ -42,14 +42,20 @@ struct JournalHeader {
   std::string timecodeOffset;
 };
 
-// A cue handed to the bus (direct launch) or followed while the consoles play it themselves
-// (autonomous launch).
-struct CueEvent {
+// Which cue an event is about: its scenario line, what it fires and when it was planned.
+struct CueId {
   int32_t line = 0;  // scenario line, from 1
   int32_t console = 0;
   int32_t channel = -1;  // from 1 as the scenario writes it; -1 for a motion cue
   int32_t motion = -1;   // the motion command's kind (50..54); -1 for a channel cue
   int32_t plannedMs = 0;
+
+  bool operator==(const CueId&) const = default;
+};
+
+// A cue handed to the bus (direct launch) or followed while the consoles play it themselves
+// (autonomous launch).
+struct CueEvent : CueId {
   int32_t showMs = 0;  // the show clock when it was handed over
   bool followed = false;
   int32_t sentMs = -1;  // the show clock once the converter took its frame; -1 unknown

@@ -8,6 +8,7 @@
 #include <limits>
 #include <sstream>
 
+#include "journal/cue_fields.h"
 #include "support/file_error_text.h"
 
 namespace fd::journal {
@@ -57,19 +58,11 @@ JournalHeader HeaderOf(const Json& event) {
 
 // The cue of a "cue_sent" or "cue_followed" event; nullopt when a field it needs is missing.
 std::optional<CueEvent> CueOf(const Json& event, bool followed) {
-  const auto line = JsonWhole(event, "line");
-  const auto console = JsonWhole(event, "console");
-  const auto planned = JsonWhole(event, "planned_ms");
+  const auto id = ReadCueId(event);
   const auto shown = JsonWhole(event, "show_ms");
-  const auto channel = JsonWhole(event, "channel");
-  const auto motion = JsonWhole(event, "motion");
-  if (!line || !console || !planned || !shown || (!channel && !motion)) return std::nullopt;
+  if (!id || !shown) return std::nullopt;
   CueEvent cue;
-  cue.line = *line;
-  cue.console = *console;
-  cue.channel = channel.value_or(-1);
-  cue.motion = motion ? *motion : -1;
-  cue.plannedMs = *planned;
+  static_cast<CueId&>(cue) = *id;
   cue.showMs = *shown;
   cue.followed = followed;
   return cue;

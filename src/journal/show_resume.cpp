@@ -36,11 +36,6 @@ std::string ResolvePredecessor(const std::string& named, const std::string& from
   return named;
 }
 
-bool SameCue(const CueEvent& a, const CueEvent& b) {
-  return a.line == b.line && a.console == b.console && a.channel == b.channel && a.motion == b.motion &&
-         a.plannedMs == b.plannedMs;
-}
-
 // Whatever the journal says of the scenario's identity, checked against the scenario loaded now.
 std::optional<ResumeCheck> RefuseForeign(const ReadJournal& journal, const std::string& path,
                                          const std::string& scenarioSha256) {
@@ -138,7 +133,8 @@ ResumeCheck PlanResume(const std::string& journalPath, const std::string& scenar
     return Refuse(ResumeRefusal::NothingSent,
                   journalPath + ": the show was cut short before its first cue: start it from its beginning");
 
-  const auto at = std::find_if(cues.begin(), cues.end(), [&](const CueEvent& cue) { return SameCue(cue, *last); });
+  const CueId& lastSent = *last;
+  const auto at = std::find_if(cues.begin(), cues.end(), [&](const CueId& cue) { return cue == lastSent; });
   if (at == cues.end())
     return Refuse(ResumeRefusal::NotInScenario,
                   lastJournal + ": its last cue sent (" + LineText(last->line) + ") is not a cue of this scenario");

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "devices/cue_record.h"
+#include "show/journal_header.h"
 #include "show/project_list.h"
 #include "support/sha256.h"
 
@@ -36,17 +37,7 @@ ScenarioCheck CheckScenario(const journal::JournalHeader& header) {
   if (!loaded.Ok()) return NotMatched("the scenario " + path + " does not load (" + loaded.Message + ")");
   ScenarioCheck check;
   check.matched = true;
-  for (const devices::CueRecord& record : list.Cues()) {
-    PlannedCue cue;
-    cue.line = record.Line;
-    cue.console = record.Console;
-    if (devices::IsMotionCue(record.CueKind))
-      cue.motion = record.CueKind;
-    else
-      cue.channel = record.Channel + 1;
-    cue.plannedMs = record.TimeMs;
-    check.cues.push_back(cue);
-  }
+  for (const devices::CueRecord& record : list.Cues()) check.cues.push_back(show::JournalCueOf(record));
   return check;
 }
 

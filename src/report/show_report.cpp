@@ -5,6 +5,8 @@
 #include <limits>
 #include <set>
 
+#include "journal/cue_fields.h"
+
 namespace fd::report {
 
 namespace {
@@ -31,35 +33,26 @@ std::optional<ChaseFigures> ChaseFiguresOf(const Json& event) {
   return f;
 }
 
-std::optional<ReportCue> SkippedCueOf(const Json& event) {
-  const auto line = journal::JsonWhole(event, "line");
-  const auto console = journal::JsonWhole(event, "console");
-  const auto planned = journal::JsonWhole(event, "planned_ms");
-  const auto channel = journal::JsonWhole(event, "channel");
-  const auto motion = journal::JsonWhole(event, "motion");
-  if (!line || !console || !planned || (!channel && !motion)) return std::nullopt;
+ReportCue ReportCueOf(const journal::CueId& id, CueStatus status) {
   ReportCue cue;
-  cue.line = *line;
-  cue.console = *console;
-  cue.channel = motion ? -1 : *channel;
-  cue.motion = motion.value_or(-1);
-  cue.plannedMs = *planned;
-  cue.status = CueStatus::Skipped;
+  static_cast<journal::CueId&>(cue) = id;
+  cue.status = status;
+  return cue;
+}
+
+std::optional<ReportCue> SkippedCueOf(const Json& event) {
+  const auto id = journal::ReadCueId(event);
+  if (!id) return std::nullopt;
+  ReportCue cue = ReportCueOf(*id, CueStatus::Skipped);
   cue.reason = journal::JsonText(event, "reason");
   if (cue.reason.empty()) cue.reason = "unknown";
   return cue;
 }
 
 ReportCue CueOf(const journal::CueEvent& event) {
-  ReportCue cue;
-  cue.line = event.line;
-  cue.console = event.console;
-  cue.channel = event.motion >= 0 ? -1 : event.channel;
-  cue.motion = event.motion;
-  cue.plannedMs = event.plannedMs;
+  ReportCue cue = ReportCueOf(event, event.followed ? CueStatus::Followed : CueStatus::Sent);
   cue.showMs = event.showMs;
   if (event.sentMs >= 0) cue.sentMs = event.sentMs;
-  cue.status = event.followed ? CueStatus::Followed : CueStatus::Sent;
   return cue;
 }
 
@@ -124,19 +117,12 @@ void AddScenarioCues(ShowReport& report, const std::vector<PlannedCue>& planned)
   const bool autonomous = report.header.launchMode == "autonomous";
   for (const PlannedCue& p : planned) {
     if (known.count(p.line) != 0) continue;
-    ReportCue cue;
-    cue.line = p.line;
-    cue.console = p.console;
-    cue.channel = p.channel;
-    cue.motion = p.motion;
-    cue.plannedMs = p.plannedMs;
+    ReportCue cue = ReportCueOf(p, CueStatus::NotSent);
     if (p.plannedMs < report.header.startMs) {
-      cue.status = CueStatus::NotSent;
       cue.reason = kBeforeStartReason;
     } else if (autonomous && p.motion >= 0 && p.plannedMs <= report.endMs) {
       cue.status = CueStatus::FromMemory;
     } else {
-      cue.status = CueStatus::NotSent;
       cue.reason = kNotSentReason;
     }
     report.cues.push_back(cue);

@@ -24,12 +24,8 @@ enum class CueStatus {
 
 const char* CueStatusName(CueStatus status);
 
-struct ReportCue {
-  int32_t line = 0;
-  int32_t console = 0;
-  int32_t channel = -1;  // from 1; -1 for a motion cue
-  int32_t motion = -1;   // 50..54; -1 for a channel cue
-  int32_t plannedMs = 0;
+// A cue of the report: which cue, what became of it.
+struct ReportCue : journal::CueId {
   std::optional<int32_t> showMs;  // when it was sent or followed
   std::optional<int32_t> sentMs;  // when the converter took its frame, where the journal says
   CueStatus status = CueStatus::Sent;
@@ -86,13 +82,7 @@ struct ReportSummary {
 };
 
 // The scenario's cues as the file holds them now, for the cues the journal never mentions.
-struct PlannedCue {
-  int32_t line = 0;
-  int32_t console = 0;
-  int32_t channel = -1;  // from 1; -1 for a motion cue
-  int32_t motion = -1;
-  int32_t plannedMs = 0;
-};
+using PlannedCue = journal::CueId;
 
 struct ScenarioCheck {
   bool matched = false;          // the file is there and its digest is the journal's

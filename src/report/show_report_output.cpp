@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "journal/cue_fields.h"
 #include "support/terminal_text.h"
 
 namespace fd::report {
@@ -63,13 +64,7 @@ std::string DigestText(const std::string& sha) { return sha.empty() ? std::strin
 
 Json CueJson(const ReportCue& cue) {
   Json o;
-  o["line"] = cue.line;
-  o["console"] = cue.console;
-  if (cue.motion >= 0)
-    o["motion"] = cue.motion;
-  else
-    o["channel"] = cue.channel;
-  o["planned_ms"] = cue.plannedMs;
+  journal::PutCueId(o, cue);
   o["show_ms"] = cue.showMs ? Json(*cue.showMs) : Json(nullptr);
   o["sent_ms"] = cue.sentMs ? Json(*cue.sentMs) : Json(nullptr);
   const auto late = cue.LatenessMs();

@@ -27,8 +27,12 @@ std::string Cue(int line, int plannedMs) { return CueLine({line, 3, 7, -1, plann
 TEST(JournalReader, HeaderAndCuesComeBackAsWritten) {
   std::string error;
   const std::string text = Header() + Cue(1, 2000) + CueOutLine(1, 2004) + "\n" +
-                           CueLine({2, 3, -1, 51, 2500, 2501, true}) + "\n" + StopLine(StopSource::Operator, 2600) +
-                           "\n" + CloseLine(2600, 1) + "\n";
+                           CueLine({2, 3, -1, 51, 2500, 2501, true}) + "\n" +
+                           // Not written so by this program: a motion and a channel; the motion cue.
+                           R"({"event":"cue_sent","line":3,"console":3,"channel":2,"motion":52,"planned_ms":2550,)"
+                           R"("show_ms":2551})"
+                           "\n" +
+                           StopLine(StopSource::Operator, 2600) + "\n" + CloseLine(2600, 1) + "\n";
   const auto journal = ParseJournal(text, error);
   ASSERT_TRUE(journal) << error;
   EXPECT_EQ(journal->header.scenarioPath, "/shows/finale.txt");
@@ -37,14 +41,16 @@ TEST(JournalReader, HeaderAndCuesComeBackAsWritten) {
   ASSERT_EQ(journal->header.consoles.size(), 1u);
   EXPECT_EQ(journal->header.consoles[0].linkQuality, 90);
   EXPECT_EQ(journal->header.lastWriteSha256, "ab12");
-  ASSERT_EQ(journal->cues.size(), 2u);
+  ASSERT_EQ(journal->cues.size(), 3u);
   EXPECT_EQ(journal->cues[0].channel, 7);
   EXPECT_EQ(journal->cues[0].showMs, 2002);
   EXPECT_EQ(journal->cues[0].sentMs, 2004);
   EXPECT_EQ(journal->cues[1].sentMs, -1);
   EXPECT_EQ(journal->cues[1].motion, 51);
   EXPECT_TRUE(journal->cues[1].followed);
-  EXPECT_EQ(journal->events.size(), 5u);
+  EXPECT_EQ(journal->cues[2].motion, 52);
+  EXPECT_EQ(journal->cues[2].channel, -1);
+  EXPECT_EQ(journal->events.size(), 6u);
   EXPECT_TRUE(journal->closed);
   EXPECT_FALSE(IsInterruptedShow(*journal));
 }
