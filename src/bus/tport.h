@@ -157,6 +157,12 @@ class TPort {
   // Engine loop steps.
   int BackgroundRead();
   void RecoverConnection();
+  // Kept stops go out again on their own while the converter stays connected (it took the frame
+  // but its echo was not heard, say): they must not wait for other traffic, of which there may be
+  // none once a show has stopped.
+  void RetryUndelivered();
+  // OnFrameSent and OnFrameTaken for stops the engine thread sent (on the user-interface thread).
+  void AnnounceSentStops(const std::vector<Frame6>& frames);
   int CutMessages();
   void DispatchMessages(int count);
   void HandOver(const std::function<void()>& fn);
@@ -198,6 +204,8 @@ class TPort {
   // Stops not yet taken by the converter (PortLock), and their count for any thread.
   std::vector<std::pair<Frame6, int>> undelivered_;
   std::atomic<int> undeliveredCount_{0};
+  // When the engine last tried the kept stops (its own thread only).
+  uint32_t undeliveredTriedAt_ = 0;
   // Transmissions the converter took, for telling whether an exchange put its frame on the wire.
   uint64_t framesTaken_ = 0;
 };

@@ -16,7 +16,10 @@ constexpr uint32_t kReopenIntervalMs = 100;
 
 void TPort::ExecutePass() {
   const int available = BackgroundRead();
-  if (available < 0) RecoverConnection();
+  if (available < 0)
+    RecoverConnection();
+  else
+    RetryUndelivered();
   clock_.Sleep(kPassSleepMs);
 
   int count = 0;
@@ -83,12 +86,31 @@ void TPort::RecoverConnection() {
   }
   if (reopened)
     HandOver([this, &stopsSent] {
-      for (const Frame6& frame : stopsSent) {
-        if (OnFrameSent) OnFrameSent(frame);
-        if (OnFrameTaken) OnFrameTaken(frame);
-      }
+      AnnounceSentStops(stopsSent);
       if (OnConnectionRestored) OnConnectionRestored();
     });
+}
+
+void TPort::RetryUndelivered() {
+  if (undeliveredCount_.load() == 0) return;
+  const uint32_t now = clock_.TickCount();
+  if (platform::TicksSince(undeliveredTriedAt_, now) < kReopenIntervalMs) return;
+  undeliveredTriedAt_ = now;
+  std::vector<Frame6> sent;
+  {
+    std::unique_lock lock(portLock_, std::try_to_lock);
+    // Not in the middle of somebody's exchange, nor while polling is off for one (Identify).
+    if (!lock.owns_lock() || !Polling) return;
+    SendUndelivered(&sent);
+  }
+  if (!sent.empty()) HandOver([this, &sent] { AnnounceSentStops(sent); });
+}
+
+void TPort::AnnounceSentStops(const std::vector<Frame6>& frames) {
+  for (const Frame6& frame : frames) {
+    if (OnFrameSent) OnFrameSent(frame);
+    if (OnFrameTaken) OnFrameTaken(frame);
+  }
 }
 
 int TPort::CutMessages() {
